@@ -1,0 +1,31 @@
+#pragma once
+// Read-only access to a document. The analysis reads through this interface only; each platform
+// supplies OpenDocument, and tests may swap the opener to inject slow or failing reads.
+#include <cstddef>
+#include <filesystem>
+#include <memory>
+
+namespace pelmora::analysis {
+
+using DocumentPath = std::filesystem::path;
+
+class DocumentReader {
+ public:
+  virtual ~DocumentReader() = default;
+  // Reads up to `size` bytes; 0 means end of file. Throws RunError when the read fails.
+  virtual std::size_t Read(char* buffer, std::size_t size) = 0;
+};
+
+using DocumentOpener = std::unique_ptr<DocumentReader> (*)(const DocumentPath&);
+
+// Opens the document read-only, letting other programs read and write it meanwhile.
+// Throws RunError (file not found, permission denied, ...) when it cannot.
+std::unique_ptr<DocumentReader> OpenDocument(const DocumentPath& path);
+
+// The platform's opener, used by OpenDocument unless a test replaced it.
+std::unique_ptr<DocumentReader> OpenPlatformDocument(const DocumentPath& path);
+
+// Replaces the opener (nullptr restores the platform's); returns the previous one.
+DocumentOpener SetDocumentOpener(DocumentOpener opener);
+
+}  // namespace pelmora::analysis

@@ -1,0 +1,56 @@
+#pragma once
+// The start-up: one document from the command line, analysed and handed to the result window.
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace pelmora::launch {
+
+// One document's analysis as the result window receives it. Document strings stay in the
+// document's code page (932) until the window decodes them.
+struct AnalysisResult {
+  std::wstring strFile;
+  std::string vstrVersionString;
+  std::string vstrCreatorVersion;
+  bool vblnMac = false;
+  std::string strFiletype;
+  std::vector<std::string> rastrLinkImage;
+  std::int32_t vlngLinkImage = 0;
+};
+
+inline constexpr std::int32_t kScanWindows[] = {102400, 2048000, 40960000};
+
+// Mouse-pointer values of the program-wide cursor.
+inline constexpr int kPointerDefault = 0;
+inline constexpr int kPointerHourglass = 11;
+
+// Message-box styles.
+inline constexpr int kStyleOkOnly = 0;
+inline constexpr int kStyleExclamation = 48;
+
+// Everything Main needs from the platform. The Win32 layer moves these to real windows; tests
+// record them.
+class MainHost {
+ public:
+  virtual ~MainHost() = default;
+  virtual std::wstring CommandLineArgs() = 0;
+  // Directory search with normal attributes: false for folders, hidden and system files.
+  virtual bool FileExists(const std::wstring& path) = 0;
+  virtual void Message(const std::wstring& text, int style) = 0;
+  virtual void SetMousePointer(int pointer) = 0;
+  virtual void ShowWait(const std::wstring& path) = 0;  // progress window's ShowEdit
+  virtual void UnloadWait() = 0;
+  virtual void ShowResult(const AnalysisResult& result) = 0;  // result window's ShowEdit
+  virtual void ShowError(std::int32_t number) = 0;
+};
+
+// Trims blanks, then drops one double quote at each end.
+std::wstring CleanCommandLine(std::wstring_view args);
+
+// "ファイルが見つかりません " CR LF path.
+std::wstring MissingFileMessage(const std::wstring& path);
+
+void Main(MainHost& host);
+
+}  // namespace pelmora::launch
