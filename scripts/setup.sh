@@ -9,7 +9,7 @@ packages=(
   g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix
   binutils-mingw-w64-x86-64 binutils-mingw-w64-i686
   wine wine64 xvfb xauth x11-utils imagemagick locales
-  fonts-ipafont-gothic fonts-ipafont-mincho
+  fonts-ipafont-gothic fonts-ipafont-mincho fonts-wine
   libimage-exiftool-perl file
 )
 

@@ -38,6 +38,8 @@ pelmora_init_prefix() {
   for f in "ＭＳ Ｐゴシック" "MS PGothic" "MS UI Gothic" "Meiryo UI" "メイリオ" "Meiryo" "Yu Gothic UI" "Tahoma" "MS Shell Dlg" "MS Shell Dlg 2" "Segoe UI"; do
     "$pelmora_wine" reg add "$key" /v "$f" /t REG_SZ /d "IPAPGothic" /f >/dev/null 2>&1
   done
+  # No window manager runs on the virtual display: Wine draws title bars and borders itself.
+  "$pelmora_wine" reg add 'HKCU\Software\Wine\X11 Driver' /v Decorated /t REG_SZ /d N /f >/dev/null 2>&1
   "$pelmora_wineserver" -w
   touch "$WINEPREFIX/.pelmora-ready"
 }

@@ -1,0 +1,34 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds the Windows program and shows its window for a sample
+# document under wine64 (on the screen of $DISPLAY, or a virtual one whose screenshot is saved).
+# Usage: scripts/run.sh [document]   (default: a bundled sample)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+scripts/setup.sh
+cmake --preset win64 >/dev/null
+cmake --build --preset win64 --target pelmora
+
+doc=${1:-samples/sample-ai8.eps}
+doc=$(realpath "$doc")
+winpath="Z:${doc//\//\\}"
+
+PELMORA_KEEP_DISPLAY=${DISPLAY:+1}
+source scripts/wine-env.sh "$PWD/build/win64"
+pelmora_wine_start
+trap pelmora_wine_stop EXIT
+echo "run: pelmora.exe \"$winpath\" on display $DISPLAY"
+if [ -n "${pelmora_xvfb_pid:-}" ]; then
+  # No screen of our own: show it on the virtual display, save a picture, and close it.
+  "$pelmora_wine" build/win64/bin/pelmora.exe "$winpath" &
+  app=$!
+  for _ in $(seq 100); do
+    xwininfo -root -tree -display "$DISPLAY" 2>/dev/null | grep -q '"Pelmora 3.1"' && break
+    sleep 0.1
+  done
+  sleep 1
+  import -display "$DISPLAY" -window root -crop 640x480+0+0 build/pelmora-window.png
+  echo "run: window shown; screenshot in build/pelmora-window.png"
+  kill "$app" 2>/dev/null || true
+else
+  "$pelmora_wine" build/win64/bin/pelmora.exe "$winpath"
+fi

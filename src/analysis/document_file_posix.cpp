@@ -1,0 +1,81 @@
+// The document reader of POSIX systems. errno values become the run-time error numbers that a
+// Windows user of the program would see for the same failure.
+#include <cerrno>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include "analysis/document_file.h"
+#include "analysis/run_error.h"
+
+namespace pelmora::analysis {
+
+namespace {
+
+std::int32_t OpenErrorNumber(int error) {
+  switch (error) {
+    case ENOENT: return err::kFileNotFound;
+    case ENOTDIR:
+    case ELOOP: return err::kPathNotFound;
+    case ENAMETOOLONG: return err::kBadFileName;
+    // Denied access reads as "permission denied" rather than the vaguer path/file access
+    // error: it is the one case the user can act on.
+    case EACCES:
+    case EPERM: return err::kPermissionDenied;
+    case EMFILE:
+    case ENFILE: return err::kTooManyFiles;
+    case ENOMEM: return err::kOutOfMemory;
+    case EIO: return err::kDeviceIoError;
+    case ENXIO:
+    case ENODEV: return err::kDeviceUnavailable;
+    default: return err::kPathFileAccessError;  // EISDIR and whatever else keeps the file shut
+  }
+}
+
+std::int32_t ReadErrorNumber(int error) {
+  switch (error) {
+    case EISDIR: return err::kPathFileAccessError;
+    case ENOMEM: return err::kOutOfMemory;
+    case EACCES:
+    case EPERM: return err::kPermissionDenied;
+    default: return err::kDeviceIoError;
+  }
+}
+
+class PosixReader final : public DocumentReader {
+ public:
+  explicit PosixReader(int fd) : fd_(fd) {}
+  ~PosixReader() override { ::close(fd_); }
+  PosixReader(const PosixReader&) = delete;
+  PosixReader& operator=(const PosixReader&) = delete;
+
+  std::size_t Read(char* buffer, std::size_t size) override {
+    for (;;) {
+      const ssize_t n = ::read(fd_, buffer, size);
+      if (n >= 0) return static_cast<std::size_t>(n);
+      if (errno != EINTR) throw RunError(ReadErrorNumber(errno));
+    }
+  }
+
+ private:
+  int fd_;
+};
+
+}  // namespace
+
+std::unique_ptr<DocumentReader> OpenPlatformDocument(const DocumentPath& path) {
+  if (path.empty()) throw RunError(err::kFileNotFound);
+  int fd;
+  do {
+    // O_NONBLOCK keeps a FIFO from hanging the open; regular files ignore it.
+    fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+  } while (fd < 0 && errno == EINTR);
+  if (fd < 0) throw RunError(OpenErrorNumber(errno));
+  try {
+    return std::make_unique<PosixReader>(fd);
+  } catch (...) {
+    ::close(fd);
+    throw RunError(err::kOutOfMemory);
+  }
+}
+
+}  // namespace pelmora::analysis

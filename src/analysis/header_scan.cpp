@@ -1,0 +1,327 @@
+// The header scan streams the window through a fixed buffer. Markers, CR and LF are found in the
+// bytes ('%', CR and LF are never trail bytes in code page 932); characters are counted only to
+// know where the window and the header text end. Only the values and the header text are kept.
+#include "analysis/header_scan.h"
+
+#include <algorithm>
+#include <array>
+#include <cstring>
+#include <vector>
+
+#include "analysis/ansi_text.h"
+#include "analysis/run_error.h"
+
+namespace pelmora::analysis {
+
+namespace {
+
+constexpr std::size_t kBufferSize = 256 * 1024;
+// A value longer than this is not kept during the pass but read again once its end is known, so
+// that a line running on for megabytes cannot inflate memory.
+constexpr std::size_t kValueKeep = 64 * 1024;
+
+constexpr std::string_view kPsAdobe = "%!PS-Adobe";
+constexpr std::string_view kCreatorVersion = "%%AI8_CreatorVersion:";
+constexpr std::string_view kCreator = "%%Creator:";
+constexpr std::array<std::string_view, 3> kMarkers = {kPsAdobe, kCreatorVersion, kCreator};
+enum { kKind = 0, kVersion = 1, kCreatorValue = 2 };
+constexpr std::size_t kTailSize = 20;  // longest marker less one: enough for any straddling match
+
+constexpr unsigned char Fold(unsigned char b) { return (b >= 'A' && b <= 'Z') ? b + ('a' - 'A') : b; }
+
+bool MatchAt(std::string_view text, std::size_t pos, std::string_view marker) {
+  if (pos + marker.size() > text.size()) return false;
+  for (std::size_t k = 0; k < marker.size(); ++k) {
+    if (Fold(static_cast<unsigned char>(text[pos + k])) != Fold(static_cast<unsigned char>(marker[k]))) return false;
+  }
+  return true;
+}
+
+bool AllAscii8(const char* p) {
+  std::uint64_t w;
+  std::memcpy(&w, p, sizeof w);
+  return (w & 0x8080808080808080ull) == 0;
+}
+
+// Hands out the window as segments of whole characters. A lead byte at the end of a read is held
+// back until the next byte tells whether it begins a two-byte character.
+class WindowReader {
+ public:
+  WindowReader(DocumentReader& reader, std::int64_t chars) : reader_(reader), limit_(chars), buffer_(kBufferSize + 1) {}
+
+  // The next segment, or an empty view once the window (or the document) has ended.
+  std::string_view Next() {
+    if (done_) return {};
+    if (held_) buffer_[0] = buffer_[held_at_];
+    std::size_t size = held_;
+    for (;;) {
+      if (!eof_) {
+        const std::size_t got = reader_.Read(buffer_.data() + size, kBufferSize - size + 1);
+        if (got == 0) eof_ = true;
+        size += got;
+      }
+      const std::size_t used = Count(size);
+      if (chars_ >= limit_ || (eof_ && used == size)) done_ = true;
+      held_ = size - used;
+      held_at_ = used;
+      if (used > 0 || done_) return {buffer_.data(), used};
+      // Only a held-back lead byte so far: it is at the front already, read on.
+    }
+  }
+
+ private:
+  // Counts whole characters in buffer_[0, size) up to the window's limit; returns their bytes.
+  std::size_t Count(std::size_t size) {
+    const auto* p = reinterpret_cast<const unsigned char*>(buffer_.data());
+    std::size_t i = 0;
+    while (i < size && chars_ < limit_) {
+      if (size - i >= 8 && limit_ - chars_ >= 8 && AllAscii8(buffer_.data() + i)) {
+        i += 8;
+        chars_ += 8;
+        continue;
+      }
+      if (IsLeadByte(p[i])) {
+        if (i + 1 < size) {
+          i += IsTrailByte(p[i + 1]) ? 2 : 1;
+        } else if (eof_) {
+          i += 1;
+        } else {
+          break;
+        }
+      } else {
+        i += 1;
+      }
+      ++chars_;
+    }
+    return i;
+  }
+
+  DocumentReader& reader_;
+  const std::int64_t limit_;
+  std::int64_t chars_ = 0;
+  std::vector<char> buffer_;
+  std::size_t held_ = 0;
+  std::size_t held_at_ = 0;
+  bool eof_ = false;
+  bool done_ = false;
+};
+
+// A marker's first occurrence and the value after it, up to the first CR or LF.
+struct Value {
+  bool found = false;
+  bool ended = false;
+  std::uint64_t start = 0;  // byte offset of the value
+  std::uint64_t end = 0;    // byte offset of its line end
+  std::string bytes;
+  bool spilled = false;  // longer than kValueKeep: read again after the pass
+  bool Present() const { return ended && end > start; }
+};
+
+struct Findings {
+  std::array<Value, 3> values;
+  bool eps = false;  // "EPSF" in the rest of the "%!PS-Adobe" line
+  std::string header;
+};
+
+class Scanner {
+ public:
+  // Takes the next segment of the window; segments arrive in order and hold whole characters.
+  void Feed(std::string_view seg) {
+    FindMarkers(seg);
+    Value& kind = f_.values[kKind];
+    for (int id : {kVersion, kCreatorValue}) {
+      if (f_.values[id].found && !f_.values[id].ended) TakeValue(f_.values[id], seg, true);
+    }
+    if (kind.found) {
+      if (!header_done_) TakeHeader(seg);
+      if (!kind.ended) {
+        const std::size_t from = Local(kind.start);
+        TakeValue(kind, seg, false);
+        TestEpsf(seg.substr(0, kind.ended ? kind.end - base_ : seg.size()), from);
+        // Without a rest of the line the kind stays open and the header text is not wanted.
+        if (kind.ended && !kind.Present()) header_done_ = true;
+      }
+    }
+    base_ += seg.size();
+    tail_.append(seg.substr(seg.size() - std::min(seg.size(), kTailSize)));
+    if (tail_.size() > kTailSize) tail_.erase(0, tail_.size() - kTailSize);
+  }
+
+  // True when no further byte of the window can change a result.
+  bool Settled() const {
+    for (const Value& v : f_.values) {
+      if (!v.ended) return false;
+    }
+    return header_done_;
+  }
+
+  Findings& findings() { return f_; }
+
+ private:
+  std::size_t Local(std::uint64_t offset) const {
+    return offset > base_ ? static_cast<std::size_t>(offset - base_) : 0;
+  }
+
+  void Found(int id, std::uint64_t marker_end) {
+    f_.values[id].found = true;
+    f_.values[id].start = marker_end;
+    ++found_;
+  }
+
+  void FindMarkers(std::string_view seg) {
+    if (found_ == kMarkers.size()) return;
+    // Matches that began in earlier segments and end in this one.
+    if (!tail_.empty()) {
+      std::string joint = tail_;
+      joint.append(seg.substr(0, std::min(seg.size(), kTailSize)));
+      for (std::size_t p = 0; p < tail_.size(); ++p) {
+        if (joint[p] != '%') continue;
+        for (std::size_t id = 0; id < kMarkers.size(); ++id) {
+          const std::size_t end = p + kMarkers[id].size();
+          if (!f_.values[id].found && end > tail_.size() && MatchAt(joint, p, kMarkers[id])) {
+            Found(static_cast<int>(id), base_ - tail_.size() + end);
+          }
+        }
+      }
+    }
+    for (const char* hit = static_cast<const char*>(std::memchr(seg.data(), '%', seg.size()));
+         hit != nullptr && found_ < kMarkers.size();) {
+      const std::size_t p = static_cast<std::size_t>(hit - seg.data());
+      for (std::size_t id = 0; id < kMarkers.size(); ++id) {
+        if (!f_.values[id].found && MatchAt(seg, p, kMarkers[id])) {
+          Found(static_cast<int>(id), base_ + p + kMarkers[id].size());
+        }
+      }
+      hit = static_cast<const char*>(std::memchr(hit + 1, '%', seg.size() - p - 1));
+    }
+  }
+
+  void TakeValue(Value& v, std::string_view seg, bool keep) {
+    const std::size_t from = Local(v.start);
+    if (from >= seg.size()) return;
+    const char* begin = seg.data() + from;
+    std::size_t len = seg.size() - from;
+    if (const void* cr = std::memchr(begin, '\r', len)) len = static_cast<std::size_t>(static_cast<const char*>(cr) - begin);
+    if (const void* lf = std::memchr(begin, '\n', len)) len = static_cast<std::size_t>(static_cast<const char*>(lf) - begin);
+    if (keep && !v.spilled) {
+      if (v.bytes.size() + len > kValueKeep) {
+        v.spilled = true;
+        v.bytes.clear();
+        v.bytes.shrink_to_fit();
+      } else {
+        v.bytes.append(begin, len);
+      }
+    }
+    if (from + len < seg.size()) {
+      v.ended = true;
+      v.end = base_ + from + len;
+    }
+  }
+
+  // Looks for "EPSF" as whole single-byte characters in line[from, end).
+  void TestEpsf(std::string_view line, std::size_t from) {
+    static constexpr std::string_view kEpsf = "epsf";
+    for (std::size_t i = from; i < line.size() && !f_.eps;) {
+      const std::size_t len = CharLength(line, i);
+      const unsigned char c = Fold(static_cast<unsigned char>(line[i]));
+      if (len == 1 && c == kEpsf[epsf_matched_]) {
+        if (++epsf_matched_ == kEpsf.size()) f_.eps = true;
+      } else {
+        epsf_matched_ = (len == 1 && c == kEpsf[0]) ? 1 : 0;
+      }
+      i += len;
+    }
+  }
+
+  void TakeHeader(std::string_view seg) {
+    const std::size_t from = Local(f_.values[kKind].start);
+    std::size_t i = from;
+    while (i < seg.size() && header_chars_ < kHeaderTextChars) {
+      if (seg.size() - i >= 8 && kHeaderTextChars - header_chars_ >= 8 && AllAscii8(seg.data() + i)) {
+        i += 8;
+        header_chars_ += 8;
+      } else {
+        i += CharLength(seg, i);
+        ++header_chars_;
+      }
+    }
+    if (i > from) f_.header.append(seg.substr(from, i - from));
+    if (header_chars_ == kHeaderTextChars) header_done_ = true;
+  }
+
+  Findings f_;
+  std::size_t found_ = 0;
+  std::uint64_t base_ = 0;  // byte offset of the segment being fed
+  std::string tail_;        // the window's last bytes before the segment
+  std::size_t epsf_matched_ = 0;
+  std::int32_t header_chars_ = 0;
+  bool header_done_ = false;
+};
+
+// Reads again the values too long to keep during the pass; their ends are known by now.
+void ReadSpilled(const DocumentPath& path, std::array<Value, 3>& values) {
+  std::uint64_t last = 0;
+  for (const Value& v : values) {
+    if (v.spilled && v.Present()) last = std::max(last, v.end);
+  }
+  if (last == 0) return;
+  auto reader = OpenDocument(path);
+  std::vector<char> buffer(kBufferSize);
+  for (std::uint64_t base = 0; base < last;) {
+    const std::size_t got = reader->Read(buffer.data(), buffer.size());
+    if (got == 0) throw RunError(err::kDeviceIoError);  // the document shrank under us
+    for (Value& v : values) {
+      if (!v.spilled || !v.Present()) continue;
+      const std::uint64_t from = std::max(v.start, base), to = std::min(v.end, base + got);
+      if (from < to) v.bytes.append(buffer.data() + (from - base), static_cast<std::size_t>(to - from));
+    }
+    base += got;
+  }
+}
+
+}  // namespace
+
+std::optional<std::string> ScanHeader(const DocumentPath& vstrPath, std::int32_t vlngChars,
+                                      std::string& strCreatorVersion, std::string& strFiletype,
+                                      std::string& strHeader) {
+  strCreatorVersion.clear();
+  strFiletype.clear();
+  if (vlngChars <= 0) return std::nullopt;
+  try {
+    Scanner scanner;
+    {
+      auto document = OpenDocument(vstrPath);
+      WindowReader window(*document, vlngChars);
+      while (!scanner.Settled()) {
+        const std::string_view seg = window.Next();
+        if (seg.empty()) break;
+        scanner.Feed(seg);
+      }
+    }
+    Findings& f = scanner.findings();
+    if (!f.values[kKind].found) return std::nullopt;
+    ReadSpilled(vstrPath, f.values);
+
+    std::string version;
+    if (f.values[kVersion].Present()) version = TrimBlanks(f.values[kVersion].bytes);
+    std::optional<std::string> creator;
+    if (f.values[kCreatorValue].Present()) creator.emplace(TrimBlanks(f.values[kCreatorValue].bytes));
+
+    // Every result is known: hand them over in steps that cannot fail.
+    strCreatorVersion = std::move(version);
+    if (f.values[kKind].Present()) {
+      strFiletype = f.eps ? "EPS" : "AI";
+      strHeader = std::move(f.header);
+    }
+    return creator;
+  } catch (const std::exception&) {
+    // RunError from opening or reading, bad_alloc, ...: the caller scans on with what it had.
+    strCreatorVersion.clear();
+    strFiletype.clear();
+    return std::nullopt;
+  }
+}
+
+std::string NullToStr(const std::optional<std::string>& varValue) { return varValue.value_or(std::string()); }
+
+}  // namespace pelmora::analysis

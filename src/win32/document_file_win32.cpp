@@ -1,0 +1,38 @@
+#include <new>
+
+#include "analysis/document_file.h"
+#include "analysis/run_error.h"
+#include "win32/platform.h"
+#include "win32/raii.h"
+
+namespace pelmora::analysis {
+
+namespace {
+
+class Win32DocumentReader final : public DocumentReader {
+ public:
+  explicit Win32DocumentReader(HANDLE file) : file_(file) {}
+
+  std::size_t Read(char* buffer, std::size_t size) override {
+    DWORD got = 0;
+    const DWORD want = static_cast<DWORD>(std::min<std::size_t>(size, 1u << 30));
+    if (!::ReadFile(file_.get(), buffer, want, &got, nullptr)) win32::ThrowLastError();
+    return got;
+  }
+
+ private:
+  win32::UniqueFile file_;
+};
+
+}  // namespace
+
+std::unique_ptr<DocumentReader> OpenPlatformDocument(const DocumentPath& path) {
+  // Read access only, and others may go on reading and writing: the program never writes a
+  // document and must not stand in the way of the program that does.
+  HANDLE h = ::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                           nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+  if (h == INVALID_HANDLE_VALUE) win32::ThrowLastError();
+  return std::make_unique<Win32DocumentReader>(h);
+}
+
+}  // namespace pelmora::analysis

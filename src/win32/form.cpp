@@ -1,0 +1,339 @@
+#include "win32/form.h"
+
+#include <algorithm>
+#include <new>
+#include <vector>
+
+#include "analysis/run_error.h"
+#include "win32/platform.h"
+
+namespace pelmora::win32 {
+
+namespace {
+
+constexpr wchar_t kFormClass[] = L"PelmoraForm";
+
+std::vector<Form*>& LoadedForms() {
+  static std::vector<Form*> forms;
+  return forms;
+}
+
+void RegisterFormClass(WNDPROC proc) {
+  static bool registered = false;
+  if (registered) return;
+  WNDCLASSEXW wc{sizeof(wc)};
+  wc.lpfnWndProc = proc;
+  wc.hInstance = ::GetModuleHandleW(nullptr);
+  wc.hCursor = ::LoadCursorW(nullptr, IDC_ARROW);
+  wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+  wc.lpszClassName = kFormClass;
+  if (!::RegisterClassExW(&wc)) throw RunError(err::kOutOfMemory);
+  registered = true;
+}
+
+HFONT CreateDialogFont(int dpi, const wchar_t* face, int tenthsPt) {
+  LOGFONTW lf{};
+  if (face) {
+    lf.lfHeight = -::MulDiv(tenthsPt, dpi, 720);
+    lf.lfWeight = FW_NORMAL;
+    lf.lfCharSet = SHIFTJIS_CHARSET;
+    lstrcpynW(lf.lfFaceName, face, LF_FACESIZE);
+  } else {
+    NONCLIENTMETRICSW ncm{sizeof(ncm)};
+    ::SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof(ncm), &ncm, 0);
+    lf = ncm.lfMessageFont;
+    // The metrics come at the system DPI; the window may have another.
+    lf.lfHeight = ::MulDiv(lf.lfHeight, dpi, SystemDpi());
+  }
+  return ::CreateFontIndirectW(&lf);
+}
+
+}  // namespace
+
+int TwipsToPixels(int twips, int dpi) { return ::MulDiv(twips, dpi, 1440); }
+
+void Trap(const std::function<void()>& handler) {
+  try {
+    handler();
+  } catch (const RunError& e) {
+    ShowError(e.number());
+  } catch (const std::bad_alloc&) {
+    ShowError(err::kOutOfMemory);
+  } catch (...) {
+    ShowError(err::kInvalidProcedureCall);
+  }
+}
+
+Form::~Form() {
+  if (hwnd_) ::DestroyWindow(hwnd_);
+}
+
+void Form::Load() {
+  if (hwnd_) return;
+  RegisterFormClass(&Form::WndProc);
+  const FormSpec spec = Spec();
+  controls_ = Controls();
+  dpi_ = SystemDpi();
+
+  HMENU menu = CreateMenuBar();
+  RECT rc{0, 0, TwipsToPixels(spec.clientWidth, dpi_), TwipsToPixels(spec.clientHeight, dpi_)};
+  ::AdjustWindowRectEx(&rc, spec.style, menu != nullptr, 0);
+  const int width = rc.right - rc.left, height = rc.bottom - rc.top;
+
+  int x = CW_USEDEFAULT, y = CW_USEDEFAULT;
+  if (spec.position != StartPosition::PlatformDefault) {
+    RECT area{};
+    HWND owner = spec.position == StartPosition::CentreOwner ? ::GetActiveWindow() : nullptr;
+    if (owner) {
+      ::GetWindowRect(owner, &area);
+    } else {
+      ::SystemParametersInfoW(SPI_GETWORKAREA, 0, &area, 0);
+    }
+    x = std::max(0L, area.left + (area.right - area.left - width) / 2);
+    y = std::max(0L, area.top + (area.bottom - area.top - height) / 2);
+  }
+
+  HWND hwnd = ::CreateWindowExW(0, kFormClass, spec.caption, spec.style, x, y, width, height, nullptr,
+                                menu, ::GetModuleHandleW(nullptr), this);
+  if (!hwnd) {
+    if (menu) ::DestroyMenu(menu);
+    throw RunError(err::kOutOfMemory);
+  }
+  OnLoad();
+}
+
+void Form::Unload() {
+  if (hwnd_) ::DestroyWindow(hwnd_);
+}
+
+void Form::Show() {
+  Load();
+  ::ShowWindow(hwnd_, SW_SHOWNORMAL);
+  ::SetForegroundWindow(hwnd_);
+}
+
+void Form::ShowModal() {
+  Load();
+  std::vector<HWND> disabled;
+  for (Form* f : LoadedForms()) {
+    if (f != this && ::IsWindowEnabled(f->hwnd_)) {
+      ::EnableWindow(f->hwnd_, FALSE);
+      disabled.push_back(f->hwnd_);
+    }
+  }
+  ::ShowWindow(hwnd_, SW_SHOWNORMAL);
+  ::SetForegroundWindow(hwnd_);
+  MSG msg;
+  bool quit = false;
+  while (hwnd_) {
+    const BOOL got = ::GetMessageW(&msg, nullptr, 0, 0);
+    if (got <= 0) {
+      quit = got == 0;
+      break;
+    }
+    if (PreTranslate(msg)) continue;
+    ::TranslateMessage(&msg);
+    ::DispatchMessageW(&msg);
+  }
+  for (HWND h : disabled) {
+    if (::IsWindow(h)) ::EnableWindow(h, TRUE);
+  }
+  if (!disabled.empty() && ::IsWindow(disabled.front())) ::SetForegroundWindow(disabled.front());
+  if (quit) ::PostQuitMessage(static_cast<int>(msg.wParam));
+  Unload();
+}
+
+void Form::SetText(int id, const std::wstring& text) const {
+  if (!hwnd_) return;
+  ::SetWindowTextW(Control(id), text.c_str());
+}
+
+void Form::SetCaption(const std::wstring& text) const { ::SetWindowTextW(hwnd_, text.c_str()); }
+
+void Form::Refresh() const {
+  ::RedrawWindow(hwnd_, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
+}
+
+int Form::LoadedCount() { return static_cast<int>(LoadedForms().size()); }
+
+bool Form::PreTranslate(MSG& msg) {
+  if (msg.message < WM_KEYFIRST || msg.message > WM_KEYLAST) return false;
+  HWND root = ::GetAncestor(msg.hwnd, GA_ROOT);
+  for (Form* f : LoadedForms()) {
+    if (f->hwnd_ == root) return f->HandleDialogKey(msg);
+  }
+  return false;
+}
+
+bool Form::HandleDialogKey(const MSG& msg) {
+  if (msg.message == WM_KEYDOWN && (msg.wParam == VK_RETURN || msg.wParam == VK_ESCAPE)) {
+    if (msg.wParam == VK_ESCAPE) {
+      if (!cancelId_) return false;
+      PressButton(cancelId_);
+      return true;
+    }
+    // Enter presses the focused button, else the default one.
+    HWND focus = ::GetFocus();
+    wchar_t cls[16] = {};
+    if (focus && ::GetParent(focus) == hwnd_ && ::GetClassNameW(focus, cls, 16) && !lstrcmpiW(cls, L"Button") &&
+        (::GetWindowLongW(focus, GWL_STYLE) & BS_TYPEMASK) <= BS_DEFPUSHBUTTON) {
+      PressButton(::GetDlgCtrlID(focus));
+      return true;
+    }
+    if (!defaultId_) return false;
+    PressButton(defaultId_);
+    return true;
+  }
+  if ((msg.message == WM_CHAR || msg.message == WM_KEYUP) && (msg.wParam == VK_RETURN || msg.wParam == VK_ESCAPE)) {
+    return true;
+  }
+  return ::IsDialogMessageW(hwnd_, const_cast<MSG*>(&msg)) != FALSE;
+}
+
+void Form::PressButton(int id) {
+  HWND button = Control(id);
+  if (!button || !::IsWindowEnabled(button) || !::IsWindowVisible(button)) return;
+  ::SendMessageW(hwnd_, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(button));
+}
+
+void Form::CreateControls() {
+  font_.reset(CreateDialogFont(dpi_, nullptr, 0));
+  for (const ControlSpec& c : controls_) {
+    if (c.kind == ControlKind::Line) continue;
+    const wchar_t* cls = L"STATIC";
+    // Clipped by their siblings so a label that reaches under a text box never paints over it.
+    DWORD style = WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS, ex = 0;
+    switch (c.kind) {
+      case ControlKind::Label:
+        style |= SS_LEFT | ((c.flags & kEllipsisPath) ? (SS_PATHELLIPSIS | SS_NOPREFIX) : 0);
+        break;
+      case ControlKind::TextBox:
+        cls = L"EDIT";
+        ex = WS_EX_CLIENTEDGE;
+        style |= ES_LEFT | ((c.flags & kNoTabStop) ? 0 : WS_TABSTOP);
+        style |= (c.flags & kMultiLine) ? (ES_MULTILINE | ES_AUTOVSCROLL) : ES_AUTOHSCROLL;
+        if (c.flags & kVScroll) style |= WS_VSCROLL;
+        if (c.flags & kReadOnly) style |= ES_READONLY;
+        break;
+      case ControlKind::Button:
+        cls = L"BUTTON";
+        style |= WS_TABSTOP | ((c.flags & kDefault) ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON);
+        break;
+      case ControlKind::Frame:
+        cls = L"BUTTON";
+        style |= BS_GROUPBOX;
+        break;
+      case ControlKind::Picture:
+        style |= SS_ICON | SS_CENTERIMAGE;
+        break;
+      case ControlKind::Line:
+        break;
+    }
+    HWND h = ::CreateWindowExW(ex, cls, c.text, style, TwipsToPixels(c.left, dpi_), TwipsToPixels(c.top, dpi_),
+                               TwipsToPixels(c.width, dpi_), TwipsToPixels(c.height, dpi_), hwnd_,
+                               reinterpret_cast<HMENU>(static_cast<INT_PTR>(c.id)), ::GetModuleHandleW(nullptr),
+                               nullptr);
+    if (!h) throw RunError(err::kOutOfMemory);
+    HFONT f = font_.get();
+    if (c.fontFace) {
+      // Owned by the window: released with the other control fonts at WM_NCDESTROY.
+      f = CreateDialogFont(dpi_, c.fontFace, c.fontTenthsPt);
+      ::SetPropW(h, L"PelmoraFont", f);
+    }
+    ::SendMessageW(h, WM_SETFONT, reinterpret_cast<WPARAM>(f), FALSE);
+    if (c.flags & kDefault) defaultId_ = c.id;
+    if (c.flags & kCancel) cancelId_ = c.id;
+  }
+}
+
+LRESULT CALLBACK Form::WndProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+  Form* self = nullptr;
+  if (msg == WM_NCCREATE) {
+    self = static_cast<Form*>(reinterpret_cast<CREATESTRUCTW*>(lp)->lpCreateParams);
+    self->hwnd_ = hwnd;
+    ::SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+    LoadedForms().push_back(self);
+  } else {
+    self = reinterpret_cast<Form*>(::GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+  }
+  if (!self) return ::DefWindowProcW(hwnd, msg, wp, lp);
+  LRESULT result = 0;
+  try {
+    result = self->HandleMessage(msg, wp, lp);
+  } catch (...) {
+    // A window procedure is no place for an exception; report it like any other failure.
+    Trap([] { throw; });
+  }
+  if (msg == WM_NCDESTROY) {
+    auto& forms = LoadedForms();
+    forms.erase(std::remove(forms.begin(), forms.end(), self), forms.end());
+    self->hwnd_ = nullptr;
+    self->font_.reset();
+    self->defaultId_ = self->cancelId_ = 0;
+    if (forms.empty()) ::PostQuitMessage(0);
+  }
+  return result;
+}
+
+LRESULT Form::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
+  LRESULT result = 0;
+  if (OnMessage(msg, wp, lp, result)) return result;
+  switch (msg) {
+    case WM_CREATE:
+      CreateControls();
+      OnCreated();
+      return 0;
+    case WM_COMMAND:
+      if (HIWORD(wp) == BN_CLICKED || HIWORD(wp) == 0) {
+        const int id = LOWORD(wp);
+        Trap([&] { OnCommand(id); });
+      }
+      return 0;
+    case WM_CTLCOLORSTATIC: {
+      // Read-only text boxes and labels sit on the button-face colour.
+      HDC dc = reinterpret_cast<HDC>(wp);
+      ::SetBkColor(dc, ::GetSysColor(COLOR_BTNFACE));
+      ::SetTextColor(dc, ::GetSysColor(COLOR_BTNTEXT));
+      return reinterpret_cast<LRESULT>(::GetSysColorBrush(COLOR_BTNFACE));
+    }
+    case WM_PAINT: {
+      PAINTSTRUCT ps;
+      HDC dc = ::BeginPaint(hwnd_, &ps);
+      for (const ControlSpec& c : controls_) {
+        if (c.kind != ControlKind::Line) continue;
+        HPEN pen = ::CreatePen(PS_SOLID, 1, c.color == CLR_INVALID ? RGB(0x80, 0x80, 0x80) : c.color);
+        HGDIOBJ old = ::SelectObject(dc, pen);
+        ::MoveToEx(dc, TwipsToPixels(c.left, dpi_), TwipsToPixels(c.top, dpi_), nullptr);
+        ::LineTo(dc, TwipsToPixels(c.left + c.width, dpi_), TwipsToPixels(c.top + c.height, dpi_));
+        ::SelectObject(dc, old);
+        ::DeleteObject(pen);
+      }
+      ::EndPaint(hwnd_, &ps);
+      return 0;
+    }
+    case WM_SETCURSOR:
+      if (IsWaitCursorOn()) {
+        ::SetCursor(::LoadCursorW(nullptr, IDC_WAIT));
+        return TRUE;
+      }
+      break;
+    case WM_DESTROY:
+      OnDestroy();
+      for (HWND child = ::GetWindow(hwnd_, GW_CHILD); child; child = ::GetWindow(child, GW_HWNDNEXT)) {
+        if (HANDLE f = ::RemovePropW(child, L"PelmoraFont")) ::DeleteObject(f);
+      }
+      break;
+  }
+  return ::DefWindowProcW(hwnd_, msg, wp, lp);
+}
+
+void RunMessageLoop() {
+  MSG msg;
+  while (Form::LoadedCount() > 0 && ::GetMessageW(&msg, nullptr, 0, 0) > 0) {
+    if (Form::PreTranslate(msg)) continue;
+    ::TranslateMessage(&msg);
+    ::DispatchMessageW(&msg);
+  }
+}
+
+}  // namespace pelmora::win32

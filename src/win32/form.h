@@ -1,0 +1,119 @@
+#pragma once
+// A top-level window built from a twips layout table, with the lifetime the program's windows
+// share: one instance per window for the whole run; Load creates it (and runs OnLoad), Unload
+// destroys it, and the next Load starts again from the design-time state.
+#include <windows.h>
+
+#include <cstdint>
+#include <functional>
+#include <span>
+#include <string>
+
+#include "win32/raii.h"
+
+namespace pelmora::win32 {
+
+enum class ControlKind { Label, TextBox, Button, Frame, Picture, Line };
+
+// Control options beyond the kind's usual look.
+enum ControlFlags : unsigned {
+  kNone = 0,
+  kReadOnly = 1u << 0,    // locked text box on the button-face colour
+  kMultiLine = 1u << 1,
+  kVScroll = 1u << 2,
+  kNoTabStop = 1u << 3,
+  kDefault = 1u << 4,     // Enter presses it
+  kCancel = 1u << 5,      // Esc presses it
+  kEllipsisPath = 1u << 6,
+};
+
+// One row of a window's layout: position and size in twips, relative to the client area.
+// For kind Line, width and height are the end point's offsets from (left, top).
+struct ControlSpec {
+  int id;
+  ControlKind kind;
+  const wchar_t* text;
+  int left, top, width, height;
+  unsigned flags = kNone;
+  const wchar_t* fontFace = nullptr;  // nullptr: the window's default dialog font
+  int fontTenthsPt = 0;
+  COLORREF color = CLR_INVALID;        // lines only
+};
+
+enum class StartPosition { PlatformDefault, CentreScreen, CentreOwner };
+
+struct FormSpec {
+  const wchar_t* caption;
+  DWORD style;    // WS_* of the frame (border, boxes)
+  int clientWidth, clientHeight;  // twips
+  StartPosition position = StartPosition::PlatformDefault;
+};
+
+int TwipsToPixels(int twips, int dpi);
+
+// Runs a handler; a run-time failure inside it is reported through ShowError and goes no
+// further, so nothing is thrown through a window procedure.
+void Trap(const std::function<void()>& handler);
+
+class Form {
+ public:
+  Form() = default;
+  Form(const Form&) = delete;
+  Form& operator=(const Form&) = delete;
+  virtual ~Form();
+
+  HWND hwnd() const { return hwnd_; }
+  bool IsLoaded() const { return hwnd_ != nullptr; }
+  int dpi() const { return dpi_; }
+
+  // Creates the window hidden and runs OnLoad, unless it is loaded already.
+  void Load();
+  // Destroys the window; unloading an unloaded window does nothing.
+  void Unload();
+  // Modeless: shows and activates, returns at once.
+  void Show();
+  // Modal: the program's other windows take no input until this one is unloaded.
+  void ShowModal();
+
+  HWND Control(int id) const { return ::GetDlgItem(hwnd_, id); }
+  void SetText(int id, const std::wstring& text) const;
+  void SetCaption(const std::wstring& text) const;
+  // Paints the window and its controls now, without the message loop.
+  void Refresh() const;
+
+  // The program's loaded forms take Enter, Esc and Tab here before dispatch.
+  static bool PreTranslate(MSG& msg);
+  static int LoadedCount();
+
+ protected:
+  virtual FormSpec Spec() const = 0;
+  virtual std::span<const ControlSpec> Controls() const = 0;
+  virtual HMENU CreateMenuBar() { return nullptr; }
+  virtual void OnLoad() {}
+  virtual void OnCommand(int /*id*/) {}
+  virtual void OnCreated() {}   // after the controls exist, before OnLoad
+  virtual void OnDestroy() {}
+  // Handles what the base does not; return true with `result` set to consume the message.
+  virtual bool OnMessage(UINT /*msg*/, WPARAM, LPARAM, LRESULT& /*result*/) { return false; }
+
+  HFONT font() const { return font_.get(); }
+
+ private:
+  static LRESULT CALLBACK WndProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
+  LRESULT HandleMessage(UINT msg, WPARAM wp, LPARAM lp);
+  void CreateControls();
+  void PressButton(int id);
+  bool HandleDialogKey(const MSG& msg);
+
+  HWND hwnd_ = nullptr;
+  int dpi_ = 96;
+  UniqueFont font_;
+  int defaultId_ = 0;
+  int cancelId_ = 0;
+  std::span<const ControlSpec> controls_;
+};
+
+// The message loop of the process: runs while any form is loaded.
+void RunMessageLoop();
+
+}  // namespace pelmora::win32

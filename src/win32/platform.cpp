@@ -1,0 +1,93 @@
+#include "win32/platform.h"
+
+#include <vector>
+
+#include "analysis/run_error.h"
+#include "analysis/win32_errors.h"
+#include "launch/error_text.h"
+#include "win32/raii.h"
+
+namespace pelmora::win32 {
+
+namespace {
+bool g_waitCursor = false;
+}
+
+int SystemDpi() {
+  HDC dc = ::GetDC(nullptr);
+  const int dpi = dc ? ::GetDeviceCaps(dc, LOGPIXELSY) : 96;
+  if (dc) ::ReleaseDC(nullptr, dc);
+  return dpi > 0 ? dpi : 96;
+}
+
+std::wstring ModulePath() {
+  std::wstring path(MAX_PATH, L'\0');
+  for (;;) {
+    const DWORD n = ::GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+    if (n == 0) ThrowLastError();
+    if (n < path.size()) {
+      path.resize(n);
+      return path;
+    }
+    path.resize(path.size() * 2);
+  }
+}
+
+const ui::ProgramVersion& Version() {
+  static const ui::ProgramVersion version = [] {
+    ui::ProgramVersion v;
+    const std::wstring exe = ModulePath();
+    DWORD ignored = 0;
+    const DWORD size = ::GetFileVersionInfoSizeW(exe.c_str(), &ignored);
+    if (size == 0) return v;
+    std::vector<BYTE> data(size);
+    if (!::GetFileVersionInfoW(exe.c_str(), 0, size, data.data())) return v;
+    VS_FIXEDFILEINFO* fixed = nullptr;
+    UINT len = 0;
+    if (::VerQueryValueW(data.data(), L"\\", reinterpret_cast<void**>(&fixed), &len) && fixed) {
+      v.major = HIWORD(fixed->dwFileVersionMS);
+      v.minor = LOWORD(fixed->dwFileVersionMS);
+      v.revision = LOWORD(fixed->dwFileVersionLS);
+    }
+    wchar_t* title = nullptr;
+    if (::VerQueryValueW(data.data(), L"\\StringFileInfo\\041104b0\\ProductName", reinterpret_cast<void**>(&title),
+                         &len) &&
+        title && len > 1) {
+      v.title = title;
+    }
+    return v;
+  }();
+  return version;
+}
+
+int MessageBoxApp(const std::wstring& text, UINT style) {
+  return ::MessageBoxW(::GetActiveWindow(), text.c_str(), Version().title.c_str(), style);
+}
+
+void ShowError(std::int32_t number) { MessageBoxApp(launch::ErrorMessage(number), MB_OK | MB_ICONEXCLAMATION); }
+
+void SetMousePointer(int pointer) {
+  g_waitCursor = pointer == 11;
+  ::SetCursor(::LoadCursorW(nullptr, g_waitCursor ? IDC_WAIT : IDC_ARROW));
+}
+
+bool IsWaitCursorOn() { return g_waitCursor; }
+
+std::optional<std::wstring> FindNormalFile(const std::wstring& path) {
+  // Wildcards would match other files; the search is for exactly this path.
+  if (path.empty() || path.find_first_of(L"*?") != std::wstring::npos) return std::nullopt;
+  WIN32_FIND_DATAW data;
+  UniqueFind find(::FindFirstFileW(path.c_str(), &data));
+  if (!find) return std::nullopt;
+  constexpr DWORD kExcluded = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_DIRECTORY;
+  do {
+    if (!(data.dwFileAttributes & kExcluded)) return std::wstring(data.cFileName);
+  } while (::FindNextFileW(find.get(), &data));
+  return std::nullopt;
+}
+
+std::int32_t RunErrorFromWin32(DWORD code) { return analysis::RunErrorFromWin32Code(code); }
+
+void ThrowLastError() { throw RunError(RunErrorFromWin32(::GetLastError())); }
+
+}  // namespace pelmora::win32

@@ -1,0 +1,39 @@
+#pragma once
+// The platform services the program's windows and start-up share.
+#include <windows.h>
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "ui/main/select_fields.h"
+
+namespace pelmora::win32 {
+
+int SystemDpi();
+
+// Title and version from the program's own version resource.
+const ui::ProgramVersion& Version();
+
+// A message box without a title of its own: it carries the application title.
+int MessageBoxApp(const std::wstring& text, UINT style);
+
+// One box for a run-time error number, in the program's format (exclamation, OK).
+void ShowError(std::int32_t number);
+
+// The program-wide mouse pointer: 11 hourglass, 0 default.
+void SetMousePointer(int pointer);
+bool IsWaitCursorOn();
+
+// Directory search for exactly this path with normal attributes: the stored name of a file that
+// is neither hidden, system nor a folder, or nothing.
+std::optional<std::wstring> FindNormalFile(const std::wstring& path);
+
+// Full path of the running program.
+std::wstring ModulePath();
+
+// The run-time error number for a Win32 error code.
+std::int32_t RunErrorFromWin32(DWORD code);
+[[noreturn]] void ThrowLastError();
+
+}  // namespace pelmora::win32

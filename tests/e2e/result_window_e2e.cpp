@@ -1,0 +1,180 @@
+// The result window as a user sees it: started on documents, empty, or on a missing file.
+#include <gtest/gtest.h>
+
+#include "harness.h"
+#include "ui/main/select_ids.h"
+
+namespace {
+
+namespace id = pelmora::ui::select_ids;
+using e2e::App;
+
+constexpr wchar_t kCaption[] = L"Pelmora 3.1";
+
+struct Sample {
+  const char* file;
+  const char* kind;
+  const wchar_t* creator;
+  const wchar_t* version;
+};
+
+// Read off each file: the first "%!PS-Adobe" line (EPSF or not), "%%Creator:" and
+// "%%AI8_CreatorVersion:" values.
+const Sample kSamples[] = {
+#include "corpus_expectations.inc"
+};
+
+std::wstring KindText(const char* kind) {
+  if (std::string(kind) == "EPS") return L"EPSファイル (EPS)";
+  if (std::string(kind) == "AI") return L"Illustrator形式ファイル (AI)";
+  return L"（不明）";
+}
+
+class CorpusWindow : public testing::TestWithParam<Sample> {};
+
+TEST_P(CorpusWindow, ShowsKindCreatorAndVersion) {
+  const Sample& s = GetParam();
+  App app(L"\"" + e2e::CorpusFile(s.file) + L"\"");
+  HWND w = e2e::WaitWindow(app.pid(), kCaption);
+  ASSERT_TRUE(w) << "no result window";
+  EXPECT_EQ(e2e::Text(e2e::Child(w, id::txtFile).hwnd), e2e::Widen(s.file));
+  EXPECT_EQ(e2e::Text(e2e::Child(w, id::txtEpsorAI).hwnd), KindText(s.kind));
+  EXPECT_EQ(e2e::Text(e2e::Child(w, id::txtVersionString).hwnd), s.creator);
+  EXPECT_EQ(e2e::Text(e2e::Child(w, id::txtCreatorVersion).hwnd), s.version);
+  EXPECT_EQ(e2e::Text(e2e::Child(w, id::txtMac).hwnd), L"なし");
+}
+
+INSTANTIATE_TEST_SUITE_P(Corpus, CorpusWindow, testing::ValuesIn(kSamples), [](const auto& info) {
+  std::string name = info.param.file;
+  for (char& c : name) if (!isalnum(static_cast<unsigned char>(c))) c = '_';
+  return name;
+});
+
+TEST(ResultWindow, StartedEmptyShowsEmptyFieldsAndLayout) {
+  App app(L"");
+  HWND w = e2e::WaitWindow(app.pid(), kCaption);
+  ASSERT_TRUE(w);
+  for (int field : {id::txtFile, id::txtVersionString, id::txtCreatorVersion, id::txtImage}) {
+    EXPECT_EQ(e2e::Text(e2e::Child(w, field).hwnd), L"") << field;
+  }
+  EXPECT_EQ(e2e::Text(e2e::Child(w, id::txtEpsorAI).hwnd), L"（不明）");
+  EXPECT_EQ(e2e::Text(e2e::Child(w, id::txtMac).hwnd), L"なし");
+
+  const SIZE client = e2e::ClientSize(w);
+  EXPECT_NEAR(client.cx, e2e::Twips(7380), 1);
+  EXPECT_NEAR(client.cy, e2e::Twips(5595), 1);
+
+  struct Expect { int id; const wchar_t* cls; const wchar_t* text; int l, t, w, h; };
+  // In tab order.
+  const Expect layout[] = {
+      {id::cmdCancel, L"Button", L"終了", 5400, 4860, 1455, 375},
+      {id::txtVersionString, L"Edit", L"", 2040, 1200, 3735, 270},
+      {id::Label1, L"Static", L"保存形式", 480, 1260, 1695, 255},
+      {id::txtCreatorVersion, L"Edit", L"", 2040, 1620, 1335, 270},
+      {id::Label2, L"Static", L"作成時に使用した", 480, 1680, 1815, 255},
+      {id::txtFile, L"Edit", L"", 2040, 360, 4815, 270},
+      {id::Label3, L"Static", L"ファイル名", 480, 420, 1215, 255},
+      {id::txtEpsorAI, L"Edit", L"（不明）", 2040, 780, 4815, 270},
+      {id::Label4, L"Static", L"ファイルの種類", 480, 840, 1695, 255},
+      {id::Label5, L"Static", L"ソフトのバージョン", 480, 1920, 1815, 255},
+      {id::txtMac, L"Edit", L"なし", 2040, 2160, 1335, 270},
+      {id::Label7, L"Static", L"Macバイナリ", 480, 2220, 1815, 255},
+      {id::Label6, L"Static", L"配置画像（.ai または .pdf 形式のみ）", 480, 2640, 4455, 255},
+      {id::txtImage, L"Edit", L"", 480, 2940, 6375, 1590},
+      {id::cmdFolder, L"Button", L"フォルダへ収集(&F)...", 5160, 2520, 1695, 375},
+      {id::cmdType, L"Button", L"説明(&A)...", 5880, 1140, 975, 375},
+  };
+  const auto children = e2e::Children(w);
+  ASSERT_EQ(children.size(), std::size(layout));
+  for (std::size_t i = 0; i < children.size(); ++i) {
+    const auto& c = children[i];
+    const auto& e = layout[i];
+    SCOPED_TRACE(e2e::Narrow(e.text) + " #" + std::to_string(i));
+    EXPECT_EQ(c.id, e.id);
+    EXPECT_EQ(c.cls, e.cls);
+    EXPECT_EQ(c.text, e.text);
+    EXPECT_NEAR(c.rect.left, e2e::Twips(e.l), 1);
+    EXPECT_NEAR(c.rect.top, e2e::Twips(e.t), 1);
+    EXPECT_NEAR(c.rect.right - c.rect.left, e2e::Twips(e.w), 1);
+    EXPECT_NEAR(c.rect.bottom - c.rect.top, e2e::Twips(e.h), 1);
+    if (c.cls == L"Edit") EXPECT_TRUE(c.style & ES_READONLY);
+  }
+  EXPECT_TRUE(e2e::Child(w, id::txtImage).style & ES_MULTILINE);
+  EXPECT_TRUE(e2e::Child(w, id::txtImage).style & WS_VSCROLL);
+  EXPECT_TRUE(e2e::Child(w, id::cmdFolder).enabled);
+
+  HMENU bar = ::GetMenu(w);
+  ASSERT_TRUE(bar);
+  wchar_t text[128];
+  ::GetMenuStringW(bar, 0, text, 128, MF_BYPOSITION);
+  EXPECT_STREQ(text, L"ヘルプ(&H)");
+  HMENU help = ::GetSubMenu(bar, 0);
+  ::GetMenuStringW(help, id::mnu_Type, text, 128, MF_BYCOMMAND);
+  EXPECT_STREQ(text, L"保存形式のバージョン番号について");
+  ::GetMenuStringW(help, id::mnu_version, text, 128, MF_BYCOMMAND);
+  EXPECT_STREQ(text, L"バージョン情報(&V)");
+}
+
+TEST(ResultWindow, EscAndEndButtonCloseTheWindowAndEndTheProcess) {
+  {
+    App app(L"");
+    HWND w = e2e::WaitWindow(app.pid(), kCaption);
+    ASSERT_TRUE(w);
+    e2e::Key(w, VK_ESCAPE);
+    EXPECT_TRUE(app.WaitExit());
+  }
+  {
+    App app(L"");
+    HWND w = e2e::WaitWindow(app.pid(), kCaption);
+    ASSERT_TRUE(w);
+    e2e::Click(e2e::Child(w, id::cmdCancel).hwnd);
+    EXPECT_TRUE(app.WaitExit());
+  }
+}
+
+TEST(ResultWindow, FileNameShowsTheDirectorysSpelling) {
+  const std::wstring dir = e2e::NewTempDir();
+  e2e::WriteFileBytes(dir + L"\\Logo Final.EPS", "%!PS-Adobe-3.0 EPSF-3.0\r\n%%Creator: Test\r\n");
+  App app(L"  \"" + dir + L"\\logo final.eps\"  ");
+  HWND w = e2e::WaitWindow(app.pid(), kCaption);
+  ASSERT_TRUE(w);
+  EXPECT_EQ(e2e::Text(e2e::Child(w, id::txtFile).hwnd), L"Logo Final.EPS");
+  EXPECT_EQ(e2e::Text(e2e::Child(w, id::txtVersionString).hwnd), L"Test");
+}
+
+class MissingDocument : public testing::TestWithParam<int> {};
+
+TEST_P(MissingDocument, ShowsTheMessageAndEnds) {
+  const std::wstring dir = e2e::NewTempDir();
+  std::wstring path;
+  switch (GetParam()) {
+    case 0: path = dir + L"\\nothing here.eps"; break;
+    case 1: path = dir; break;
+    case 2:
+      path = dir + L"\\hidden.eps";
+      e2e::WriteFileBytes(path, "%!PS-Adobe-3.0\r\n");
+      ::SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_HIDDEN);
+      break;
+  }
+  App app(L"\"" + path + L"\"");
+  const auto box = e2e::WaitMessageBox(app.pid());
+  ASSERT_TRUE(box.hwnd);
+  EXPECT_EQ(box.caption, L"Pelmora");
+  EXPECT_EQ(box.text, L"ファイルが見つかりません \r\n" + path);
+  EXPECT_EQ(box.buttons.size(), 1u);
+  EXPECT_TRUE(box.hasIcon);
+  e2e::CloseMessageBox(box);
+  EXPECT_TRUE(app.WaitExit());
+}
+
+INSTANTIATE_TEST_SUITE_P(FileFolderHidden, MissingDocument, testing::Values(0, 1, 2));
+
+TEST(ResultWindow, Screenshot) {
+  App app(L"\"" + e2e::CorpusFile("007-django-logo-positive.eps") + L"\"");
+  HWND w = e2e::WaitWindow(app.pid(), kCaption);
+  ASSERT_TRUE(w);
+  const std::string path = e2e::Screenshot(w, "result-window");
+  EXPECT_GT(e2e::ReadFileBytes(e2e::WinPath(path)).size(), 1000u);
+}
+
+}  // namespace
