@@ -1,0 +1,56 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds everything and runs every test: the portable code natively
+# with sanitizers, the Win32 layer and the real program under wine64 + Xvfb, and the 32-bit
+# Windows build (compiled only: this kernel runs no 32-bit programs).
+# PELMORA_BUILD_ROOT moves the build folders (default: build).
+set -uo pipefail
+cd "$(dirname "$0")/.."
+scripts/setup.sh || exit 1
+
+root=${PELMORA_BUILD_ROOT:-build}
+jobs=${PELMORA_JOBS:-$(nproc)}
+summary=()
+status=0
+
+run_ctest() {  # name, ctest args...
+  local name=$1; shift
+  local log; log=$(mktemp)
+  ctest "$@" --output-on-failure 2>&1 | tee "$log"
+  local rc=${PIPESTATUS[0]}
+  summary+=("$name: $(grep -E 'tests passed|tests failed' "$log" | tail -n 1)")
+  rm -f "$log"
+  return "$rc"
+}
+
+step() { echo; echo "=== $*"; }
+
+step "native build (ASan/UBSan)"
+if cmake --preset linux -B "$root/linux" >/dev/null && cmake --build "$root/linux" -j "$jobs"; then
+  step "native tests"
+  run_ctest native --test-dir "$root/linux" -j "$jobs" || status=1
+else
+  summary+=("native: build failed"); status=1
+fi
+
+step "Windows x64 build"
+if cmake --preset win64 -B "$root/win64" >/dev/null && cmake --build "$root/win64" -j "$jobs"; then
+  step "Windows x64 tests under wine64"
+  source scripts/wine-env.sh "$PWD/$root/win64"
+  pelmora_wine_start
+  run_ctest win64 --test-dir "$root/win64" || status=1
+  pelmora_wine_stop
+else
+  summary+=("win64: build failed"); status=1
+fi
+
+step "Windows x86 build"
+if cmake --preset win32 -B "$root/win32" >/dev/null && cmake --build "$root/win32" -j "$jobs"; then
+  summary+=("win32: built $(ls "$root/win32/bin/"*.exe | xargs -n1 basename | tr '\n' ' ')")
+else
+  summary+=("win32: build failed"); status=1
+fi
+
+echo
+echo "=== summary"
+printf '%s\n' "${summary[@]}"
+exit "$status"
