@@ -16,6 +16,8 @@ class FrmSelect final : public win32::Form {
 
   const std::vector<std::string>& LinkImages() const { return mastrLinkImage; }
   std::int32_t LinkImageCount() const { return mlngLinkImage; }
+  // The 32×32 icon the About window shows; null until the window has been loaded.
+  HICON Icon() const { return icon_.get(); }
 
  protected:
   win32::FormSpec Spec() const override;
