@@ -43,6 +43,17 @@ bool AllAscii8(const char* p) {
   return (w & 0x8080808080808080ull) == 0;
 }
 
+struct PairTables {
+  std::array<unsigned char, 256> lead{}, trail{};
+  constexpr PairTables() {
+    for (int b = 0; b < 256; ++b) {
+      lead[b] = IsLeadByte(static_cast<unsigned char>(b)) ? 1 : 0;
+      trail[b] = IsTrailByte(static_cast<unsigned char>(b)) ? 1 : 0;
+    }
+  }
+};
+constexpr PairTables kPairs;
+
 // Hands out the window as segments of whole characters. A lead byte at the end of a read is held
 // back until the next byte tells whether it begins a two-byte character.
 class WindowReader {
@@ -74,23 +85,19 @@ class WindowReader {
   std::size_t Count(std::size_t size) {
     const auto* p = reinterpret_cast<const unsigned char*>(buffer_.data());
     std::size_t i = 0;
-    while (i < size && chars_ < limit_) {
+    while (i + 1 < size && chars_ < limit_) {
       if (size - i >= 8 && limit_ - chars_ >= 8 && AllAscii8(buffer_.data() + i)) {
         i += 8;
         chars_ += 8;
         continue;
       }
-      if (IsLeadByte(p[i])) {
-        if (i + 1 < size) {
-          i += IsTrailByte(p[i + 1]) ? 2 : 1;
-        } else if (eof_) {
-          i += 1;
-        } else {
-          break;
-        }
-      } else {
-        i += 1;
-      }
+      // Without a branch: binary stretches make lead bytes unpredictable.
+      i += 1 + static_cast<std::size_t>(kPairs.lead[p[i]] & kPairs.trail[p[i + 1]]);
+      ++chars_;
+    }
+    // The last byte: a lead byte there waits for the next read unless the document has ended.
+    if (i + 1 == size && chars_ < limit_ && (!IsLeadByte(p[i]) || eof_)) {
+      ++i;
       ++chars_;
     }
     return i;
