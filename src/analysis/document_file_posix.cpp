@@ -2,6 +2,7 @@
 // Windows user of the program would see for the same failure.
 #include <cerrno>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "analysis/document_file.h"
@@ -15,8 +16,8 @@ std::int32_t OpenErrorNumber(int error) {
   switch (error) {
     case ENOENT: return err::kFileNotFound;
     case ENOTDIR:
-    case ELOOP: return err::kPathNotFound;
-    case ENAMETOOLONG: return err::kBadFileName;
+    case ELOOP:
+    case ENAMETOOLONG: return err::kPathNotFound;
     // Denied access reads as "permission denied" rather than the vaguer path/file access
     // error: it is the one case the user can act on.
     case EACCES:
@@ -69,7 +70,16 @@ std::unique_ptr<DocumentReader> OpenPlatformDocument(const DocumentPath& path) {
     // O_NONBLOCK keeps a FIFO from hanging the open; regular files ignore it.
     fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
   } while (fd < 0 && errno == EINTR);
-  if (fd < 0) throw RunError(OpenErrorNumber(errno));
+  if (fd < 0) {
+    const int error = errno;
+    // A missing folder on the way is "path not found", as the same path gives on Windows.
+    struct stat parent;
+    if (error == ENOENT && path.has_parent_path() &&
+        (::stat(path.parent_path().c_str(), &parent) != 0 || !S_ISDIR(parent.st_mode))) {
+      throw RunError(err::kPathNotFound);
+    }
+    throw RunError(OpenErrorNumber(error));
+  }
   try {
     return std::make_unique<PosixReader>(fd);
   } catch (...) {
