@@ -48,6 +48,7 @@ struct ScanCase {
   std::string version;
   std::string kind;
   std::optional<std::string> header;  // nullopt: the caller's text stays
+  friend void PrintTo(const ScanCase& c, std::ostream* os) { *os << c.name; }
 };
 
 class ScanHeaderCases : public ::testing::TestWithParam<ScanCase> {};
@@ -172,7 +173,8 @@ TEST(ScanHeader, StopsReadingOnceEverythingIsSettled) {
 
 TEST(ScanHeader, KeepsAValueLongerThanAnyBuffer) {
   const std::string value = Repeat("0123456789", 30000) + "\x82\xA0";
-  const Scan s = ScanBytes("%!PS-Adobe-3.0\r%%Creator:  " + value + "  \r%%AI8_CreatorVersion: " + value + "\n");
+  const Scan s = ScanBytes("%!PS-Adobe-3.0\r%%Creator:  " + value + "  \r%%AI8_CreatorVersion: " + value + "\n",
+                          2048000);
   EXPECT_EQ(s.creator, value);
   EXPECT_EQ(s.version, value);
 }
@@ -212,6 +214,7 @@ struct CorpusCase {
   std::string version;
   std::string kind;
   std::string header_start;
+  friend void PrintTo(const CorpusCase& c, std::ostream* os) { *os << c.file << " " << c.chars; }
 };
 
 class ScanHeaderCorpus : public ::testing::TestWithParam<CorpusCase> {};

@@ -16,6 +16,7 @@ struct LinkCase {
   const char* name;
   std::string header;
   Names names;
+  friend void PrintTo(const LinkCase& c, std::ostream* os) { *os << c.name; }
 };
 
 class GetLinkImageCases : public ::testing::TestWithParam<LinkCase> {};
