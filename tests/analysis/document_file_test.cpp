@@ -47,7 +47,7 @@ TEST(OpenDocument, ReadsTheDocumentsBytesToTheEnd) {
   TempDir dir;
   std::string bytes(300000, '\0');
   for (std::size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<char>(i * 7 + i / 256);
-  const fs::path path = dir.path() / "\xE5\x90\x8D\xE5\x88\xBA.ai";  // a Japanese file name
+  const fs::path path = dir.path() / fs::path(u8"名刺.ai");
   std::ofstream(path, std::ios::binary).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
 
   auto reader = OpenDocument(path);
@@ -65,8 +65,8 @@ TEST(OpenDocument, MapsFailuresToRunTimeErrorNumbers) {
   std::ofstream(file) << "%!PS-Adobe-3.0\r";
   EXPECT_EQ(OpenFailure(dir.path() / "missing.eps"), err::kFileNotFound);
   EXPECT_EQ(OpenFailure(dir.path() / "missing" / "a.eps"), err::kPathNotFound);
-  EXPECT_EQ(OpenFailure(DocumentPath()), err::kFileNotFound);
 #ifndef _WIN32
+  EXPECT_EQ(OpenFailure(DocumentPath()), err::kFileNotFound);
   EXPECT_EQ(OpenFailure(file / "a.eps"), err::kPathNotFound);  // a file where a folder should be
   EXPECT_EQ(OpenFailure(dir.path()), err::kPathFileAccessError);
 #endif
