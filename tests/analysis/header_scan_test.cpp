@@ -201,11 +201,6 @@ TEST(ScanHeader, AFailureLeavesNoValueAndTheCallersHeader) {
   }
 }
 
-TEST(NullToStr, GivesEmptyTextForNoValue) {
-  EXPECT_EQ(NullToStr(std::nullopt), "");
-  EXPECT_EQ(NullToStr(std::string("Adobe")), "Adobe");
-}
-
 // Expectations read from the sample documents with a hex viewer.
 struct CorpusCase {
   const char* file;

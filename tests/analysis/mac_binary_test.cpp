@@ -82,11 +82,5 @@ TEST(IsMacBinary, PassesOpenAndReadFailuresOnWithTheirNumber) {
   }
 }
 
-TEST(IsMacBinary, SampleDocumentsHaveNoMacBinaryHeader) {
-  for (const char* file : {"010-php-logo.eps", "011-ghostpdl-tiger.eps", "001-golangtokyo-qr.ai"}) {
-    EXPECT_FALSE(IsMacBinary(DocumentPath(PELMORA_CORPUS) / file)) << file;
-  }
-}
-
 }  // namespace
 }  // namespace pelmora::analysis
