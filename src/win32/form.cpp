@@ -77,7 +77,7 @@ void Form::Load() {
 
   HMENU menu = CreateMenuBar();
   RECT rc{0, 0, TwipsToPixels(spec.clientWidth, dpi_), TwipsToPixels(spec.clientHeight, dpi_)};
-  ::AdjustWindowRectEx(&rc, spec.style, menu != nullptr, 0);
+  ::AdjustWindowRectEx(&rc, spec.style, menu != nullptr, spec.exStyle);
   const int width = rc.right - rc.left, height = rc.bottom - rc.top;
 
   int x = CW_USEDEFAULT, y = CW_USEDEFAULT;
@@ -93,7 +93,7 @@ void Form::Load() {
     y = std::max(0L, area.top + (area.bottom - area.top - height) / 2);
   }
 
-  HWND hwnd = ::CreateWindowExW(0, kFormClass, spec.caption, spec.style, x, y, width, height, nullptr,
+  HWND hwnd = ::CreateWindowExW(spec.exStyle, kFormClass, spec.caption, spec.style, x, y, width, height, nullptr,
                                 menu, ::GetModuleHandleW(nullptr), this);
   if (!hwnd) {
     if (menu) ::DestroyMenu(menu);
@@ -209,7 +209,7 @@ void Form::CreateControls() {
         break;
       case ControlKind::TextBox:
         cls = L"EDIT";
-        ex = WS_EX_CLIENTEDGE;
+        ex = (c.flags & kNoBorder) ? 0 : WS_EX_CLIENTEDGE;
         style |= ES_LEFT | ((c.flags & kNoTabStop) ? 0 : WS_TABSTOP);
         style |= (c.flags & kMultiLine) ? (ES_MULTILINE | ES_AUTOVSCROLL) : ES_AUTOHSCROLL;
         if (c.flags & kVScroll) style |= WS_VSCROLL;
@@ -234,6 +234,8 @@ void Form::CreateControls() {
                                reinterpret_cast<HMENU>(static_cast<INT_PTR>(c.id)), ::GetModuleHandleW(nullptr),
                                nullptr);
     if (!h) throw RunError(err::kOutOfMemory);
+    // A frame lies under the controls laid inside it; above them it would clip them away.
+    if (c.kind == ControlKind::Frame) ::SetWindowPos(h, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     HFONT f = font_.get();
     if (c.fontFace) {
       // Owned by the window: released with the other control fonts at WM_NCDESTROY.
@@ -270,6 +272,7 @@ LRESULT CALLBACK Form::WndProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     self->hwnd_ = nullptr;
     self->font_.reset();
     self->defaultId_ = self->cancelId_ = 0;
+    self->lastFocus_ = nullptr;
     if (forms.empty()) ::PostQuitMessage(0);
   }
   return result;
@@ -311,6 +314,17 @@ LRESULT Form::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
       ::EndPaint(hwnd_, &ps);
       return 0;
     }
+    case WM_ACTIVATE:
+      if (const int first = InitialFocus()) {
+        if (LOWORD(wp) == WA_INACTIVE) {
+          HWND focus = ::GetFocus();
+          if (focus && ::IsChild(hwnd_, focus)) lastFocus_ = focus;
+        } else {
+          ::SetFocus(lastFocus_ && ::IsChild(hwnd_, lastFocus_) ? lastFocus_ : Control(first));
+        }
+        return 0;
+      }
+      break;
     case WM_SETCURSOR:
       if (IsWaitCursorOn()) {
         ::SetCursor(::LoadCursorW(nullptr, IDC_WAIT));

@@ -25,6 +25,7 @@ enum ControlFlags : unsigned {
   kDefault = 1u << 4,     // Enter presses it
   kCancel = 1u << 5,      // Esc presses it
   kEllipsisPath = 1u << 6,
+  kNoBorder = 1u << 7,    // text box drawn without an edge
 };
 
 // One row of a window's layout: position and size in twips, relative to the client area.
@@ -47,6 +48,7 @@ struct FormSpec {
   DWORD style;    // WS_* of the frame (border, boxes)
   int clientWidth, clientHeight;  // twips
   StartPosition position = StartPosition::PlatformDefault;
+  DWORD exStyle = 0;  // WS_EX_* of the frame
 };
 
 int TwipsToPixels(int twips, int dpi);
@@ -93,6 +95,9 @@ class Form {
   virtual void OnCommand(int /*id*/) {}
   virtual void OnCreated() {}   // after the controls exist, before OnLoad
   virtual void OnDestroy() {}
+  // The control that takes the focus when the window is first activated (0: the window itself);
+  // a window that names one also gets back the focused control when it is activated again.
+  virtual int InitialFocus() const { return 0; }
   // Handles what the base does not; return true with `result` set to consume the message.
   virtual bool OnMessage(UINT /*msg*/, WPARAM, LPARAM, LRESULT& /*result*/) { return false; }
 
@@ -110,6 +115,7 @@ class Form {
   UniqueFont font_;
   int defaultId_ = 0;
   int cancelId_ = 0;
+  HWND lastFocus_ = nullptr;
   std::span<const ControlSpec> controls_;
 };
 
