@@ -1,10 +1,14 @@
 #include "ui/aux/aux_windows.h"
 
+#include "ui/aux/frm_dummy.h"
+#include "ui/aux/frm_type.h"
+#include "ui/aux/frm_wait.h"
+
 namespace pelmora::ui {
 
-void ShowWaitWindow(const std::wstring&) {}
-void UnloadWaitWindow() {}
-void ShowTypeWindow() {}
-void ShowAboutWindow() {}
+void ShowWaitWindow(const std::wstring& strFile) { frmWait().ShowEdit(strFile); }
+void UnloadWaitWindow() { frmWait().Unload(); }
+void ShowTypeWindow() { frmType().ShowModal(); }
+void ShowAboutWindow() { frmDummy().ShowModal(); }
 
 }  // namespace pelmora::ui

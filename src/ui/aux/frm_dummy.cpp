@@ -1,0 +1,138 @@
+#include "ui/aux/frm_dummy.h"
+
+#include <array>
+
+#include "analysis/run_error.h"
+#include "ui/aux/aux_ids.h"
+#include "ui/aux/aux_texts.h"
+#include "ui/aux/sys_info.h"
+#include "ui/main/frm_select.h"
+#include "win32/platform.h"
+
+namespace pelmora::ui {
+
+namespace {
+
+using win32::ControlKind;
+using win32::ControlSpec;
+namespace id = aux_ids::dummy;
+
+constexpr int kLineId = 0;  // drawn by the window, not a control
+
+// Tab order is the table's order.
+constexpr std::array kControls{
+    ControlSpec{id::cmdOK, ControlKind::Button, L"OK", 4290, 2625, 1425, 345, win32::kDefault | win32::kCancel},
+    ControlSpec{id::Text1, ControlKind::TextBox, kAboutContact, 240, 2640, 3855, 1035,
+                win32::kReadOnly | win32::kMultiLine | win32::kNoTabStop | win32::kNoBorder},
+    ControlSpec{id::picIcon, ControlKind::Picture, L"", 270, 240, 540, 540},
+    ControlSpec{id::cmdSysInfo, ControlKind::Button, kAboutSysInfo, 4290, 3075, 1425, 345},
+    ControlSpec{id::lblDescription, ControlKind::Label, kAboutDescription, 1080, 1125, 4005, 1170},
+    ControlSpec{id::lblTitle, ControlKind::Label, L"ｱﾌﾟﾘｹｰｼｮﾝ ﾀｲﾄﾙ", 1080, 240, 3885, 480},
+    ControlSpec{id::lblVersion, ControlKind::Label, L"ﾊﾞｰｼﾞｮﾝ", 1080, 780, 3885, 225},
+    // Line1: from (120, 2445) to (5684, 2445).
+    ControlSpec{kLineId, ControlKind::Line, nullptr, 120, 2445, 5684 - 120, 0, win32::kNone, nullptr, 0,
+                RGB(0x80, 0x80, 0x80)},
+};
+
+// The registry as the About window reads it; the platform's trap is StartSysInfo's own.
+class Win32SysInfoHost final : public SysInfoHost {
+ public:
+  bool GetKeyValue(const std::wstring& KeyName, const std::wstring& SubKeyRef, std::wstring& KeyVal) override {
+    return FrmDummy::GetKeyValue(HKEY_LOCAL_MACHINE, KeyName, SubKeyRef, KeyVal);
+  }
+  bool FileExists(const std::wstring& path) override { return win32::FindNormalFile(path).has_value(); }
+  void Start(const std::wstring& path) override {
+    if (path.empty()) throw RunError(err::kFileNotFound);
+    // Quoted, so a folder name with blanks cannot be taken for the program and its arguments.
+    std::wstring command = path.front() == L'"' ? path : L"\"" + path + L"\"";
+    STARTUPINFOW si{sizeof(si)};
+    si.dwFlags = STARTF_USESHOWWINDOW;
+    si.wShowWindow = SW_SHOWNORMAL;
+    PROCESS_INFORMATION pi{};
+    if (!::CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) {
+      win32::ThrowLastError();
+    }
+    ::CloseHandle(pi.hThread);
+    ::CloseHandle(pi.hProcess);
+  }
+  void Message(const std::wstring& text, int style) override {
+    win32::MessageBoxApp(text, static_cast<UINT>(style));
+  }
+};
+
+}  // namespace
+
+FrmDummy& frmDummy() {
+  static FrmDummy instance;
+  return instance;
+}
+
+win32::FormSpec FrmDummy::Spec() const {
+  return {L"バージョン情報", WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN, 5985, 3795,
+          win32::StartPosition::CentreScreen, WS_EX_DLGMODALFRAME};
+}
+
+std::span<const ControlSpec> FrmDummy::Controls() const { return kControls; }
+
+int FrmDummy::InitialFocus() const { return id::cmdOK; }
+
+void FrmDummy::OnLoad() {
+  win32::Trap([this] { Form_Load(); });
+}
+
+void FrmDummy::OnCommand(int cmd) {
+  switch (cmd) {
+    case id::cmdOK: cmdOk_Click(); break;
+    case id::cmdSysInfo: cmdSysInfo_Click(); break;
+  }
+}
+
+void FrmDummy::Form_Load() {
+  const ProgramVersion& version = win32::Version();
+  SetCaption(AboutCaption(version));
+  SetText(id::lblVersion, VersionLine(version));
+  SetText(id::lblTitle, version.title);
+
+  HICON icon = frmSelect().Icon();
+  if (!icon) {
+    if (!ownIcon_) {
+      ownIcon_.reset(static_cast<HICON>(::LoadImageW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(1), IMAGE_ICON,
+                                                     ::GetSystemMetrics(SM_CXICON),
+                                                     ::GetSystemMetrics(SM_CYICON), 0)));
+    }
+    icon = ownIcon_.get();
+  }
+  // Borrowed, not owned: the result window destroys its icon, and it outlives this window.
+  ::SendMessageW(hwnd(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon));
+  ::SendMessageW(Control(id::picIcon), STM_SETICON, reinterpret_cast<WPARAM>(icon), 0);
+}
+
+void FrmDummy::cmdOk_Click() { Unload(); }
+
+void FrmDummy::cmdSysInfo_Click() { StartSysInfo(); }
+
+void FrmDummy::StartSysInfo() {
+  Win32SysInfoHost host;
+  ui::StartSysInfo(host);
+}
+
+bool FrmDummy::GetKeyValue(HKEY KeyRoot, const std::wstring& KeyName, const std::wstring& SubKeyRef,
+                           std::wstring& KeyVal) {
+  // Read-only: a request for write rights fails under HKEY_LOCAL_MACHINE for every standard user.
+  win32::UniqueKey key;
+  if (::RegOpenKeyExW(KeyRoot, KeyName.c_str(), 0, KEY_QUERY_VALUE, key.put()) != ERROR_SUCCESS) {
+    KeyVal.clear();
+    return false;
+  }
+  std::array<unsigned char, kKeyValueBytes> buffer{};
+  DWORD type = 0;
+  DWORD size = static_cast<DWORD>(buffer.size());
+  if (::RegQueryValueExW(key.get(), SubKeyRef.c_str(), nullptr, &type, buffer.data(), &size) != ERROR_SUCCESS) {
+    KeyVal.clear();
+    return false;
+  }
+  KeyValueText(type, buffer, KeyVal);
+  return true;
+}
+
+}  // namespace pelmora::ui
