@@ -4,6 +4,9 @@
 
 #include "analysis/run_error.h"
 #include "ui/aux/aux_windows.h"
+#include "ui/main/bas_file.h"
+#include "ui/main/collect_list.h"
+#include "ui/main/drop_command.h"
 #include "ui/main/select_fields.h"
 #include "ui/main/select_ids.h"
 #include "win32/platform.h"
@@ -37,6 +40,19 @@ constexpr std::array kControls{
     ControlSpec{id::cmdType, ControlKind::Button, L"説明(&A)...", 5880, 1140, 975, 375},
 };
 
+// Starts a command line as a new process with a normal, activated window; not waited for.
+void Shell(std::wstring commandLine) {
+  STARTUPINFOW si{sizeof(si)};
+  si.dwFlags = STARTF_USESHOWWINDOW;
+  si.wShowWindow = SW_SHOWNORMAL;
+  PROCESS_INFORMATION pi{};
+  if (!::CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) {
+    win32::ThrowLastError();
+  }
+  ::CloseHandle(pi.hThread);
+  ::CloseHandle(pi.hProcess);
+}
+
 }  // namespace
 
 FrmSelect& frmSelect() {
@@ -68,13 +84,17 @@ void FrmSelect::OnCreated() {
                                                    ::GetSystemMetrics(SM_CYSMICON), 0)));
   ::SendMessageW(hwnd(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon_.get()));
   ::SendMessageW(hwnd(), WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon_.get()));
+  // Without OLE on this thread the window simply accepts no drops; the rest still works.
+  dropTarget_.Register(
+      hwnd(), [this](IDataObject* data, DWORD& effect) { win32::Trap([&] { Form_OLEDragOver(data, effect); }); },
+      [this](IDataObject* data, DWORD&) { win32::Trap([&] { Form_OLEDragDrop(data); }); });
 }
 
 void FrmSelect::OnLoad() {
   win32::Trap([this] { Form_Load(); });
 }
 
-void FrmSelect::OnDestroy() {}
+void FrmSelect::OnDestroy() { dropTarget_.reset(); }
 
 void FrmSelect::Form_Load() { SetCaption(SelectCaption(win32::Version())); }
 
@@ -108,6 +128,28 @@ void FrmSelect::cmdCancel_Click() { Unload(); }
 void FrmSelect::cmdType_Click() { ShowTypeWindow(); }
 void FrmSelect::mnu_Type_Click() { ShowTypeWindow(); }
 void FrmSelect::mnu_version_Click() { ShowAboutWindow(); }
-void FrmSelect::cmdFolder_Click() {}
+
+void FrmSelect::cmdFolder_Click() {
+  const std::wstring folder = BrowseFolder(L"収集先のフォルダを指定して下さい", hwnd());
+  if (folder.empty()) return;
+  const std::wstring strTo = CopyDestination(folder);
+  const std::wstring strFrom = BuildCopySource(mastrLinkImage, mlngLinkImage);
+  // Whatever the shell reports is its own; the window adds nothing.
+  CopyFiles(hwnd(), strFrom, strTo);
+}
+
+void FrmSelect::Form_OLEDragOver(IDataObject* Data, DWORD& Effect) {
+  Effect = OffersFileList(Data) ? DROPEFFECT_COPY : DROPEFFECT_NONE;
+}
+
+void FrmSelect::Form_OLEDragDrop(IDataObject* Data) {
+  if (!OffersFileList(Data)) return;
+  const std::wstring program = win32::ModulePath();
+  for (const std::wstring& path : DroppedFiles(Data)) {
+    Shell(DropCommandLine(program, path));
+    // Only the first unload closes the window; the later ones find it gone.
+    Unload();
+  }
+}
 
 }  // namespace pelmora::ui

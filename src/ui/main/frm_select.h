@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "launch/analysis_run.h"
+#include "ui/main/drop_target.h"
 #include "win32/form.h"
 
 namespace pelmora::ui {
@@ -35,11 +36,16 @@ class FrmSelect final : public win32::Form {
   void mnu_Type_Click();
   void mnu_version_Click();
   void cmdFolder_Click();
+  // Dragged data over the window: copy when it brings a file list, else refused.
+  void Form_OLEDragOver(IDataObject* Data, DWORD& Effect);
+  // Each dropped document goes to a new instance of the program; this window then closes.
+  void Form_OLEDragDrop(IDataObject* Data);
 
   std::vector<std::string> mastrLinkImage;
   std::int32_t mlngLinkImage = 0;
   win32::UniqueIcon icon_;
   win32::UniqueIcon smallIcon_;
+  DropRegistration dropTarget_;
 };
 
 FrmSelect& frmSelect();
