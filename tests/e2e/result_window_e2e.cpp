@@ -103,16 +103,6 @@ TEST(ResultWindow, StartedEmptyShowsEmptyFieldsAndLayout) {
   EXPECT_TRUE(e2e::Child(w, id::txtImage).style & WS_VSCROLL);
   EXPECT_TRUE(e2e::Child(w, id::cmdFolder).enabled);
 
-  HMENU bar = ::GetMenu(w);
-  ASSERT_TRUE(bar);
-  wchar_t text[128];
-  ::GetMenuStringW(bar, 0, text, 128, MF_BYPOSITION);
-  EXPECT_STREQ(text, L"ヘルプ(&H)");
-  HMENU help = ::GetSubMenu(bar, 0);
-  ::GetMenuStringW(help, id::mnu_Type, text, 128, MF_BYCOMMAND);
-  EXPECT_STREQ(text, L"保存形式のバージョン番号について");
-  ::GetMenuStringW(help, id::mnu_version, text, 128, MF_BYCOMMAND);
-  EXPECT_STREQ(text, L"バージョン情報(&V)");
 }
 
 TEST(ResultWindow, EscAndEndButtonCloseTheWindowAndEndTheProcess) {
