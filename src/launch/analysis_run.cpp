@@ -13,35 +13,34 @@ namespace {
 
 constexpr wchar_t kQuote = L'"';
 
-// Runs the analysis of an existing document; the caller's trap reports what this throws.
-AnalysisResult Analyse(MainHost& host, const std::wstring& strFile) {
-  const analysis::DocumentPath path(strFile);
+}  // namespace
+
+AnalysisResult AnalyseDocument(const analysis::DocumentPath& path, const std::wstring& strFile,
+                               AnalysisHooks& hooks) {
   std::string strCreatorVersion, strFiletype, strHeader;
 
-  host.SetMousePointer(kPointerHourglass);
+  hooks.SetMousePointer(kPointerHourglass);
   std::optional<std::string> creator =
       analysis::ScanHeader(path, kScanWindows[0], strCreatorVersion, strFiletype, strHeader);
   if (!creator) {
-    host.ShowWait(strFile);
+    hooks.ShowWait(strFile);
     creator = analysis::ScanHeader(path, kScanWindows[1], strCreatorVersion, strFiletype, strHeader);
     if (!creator) {
       creator = analysis::ScanHeader(path, kScanWindows[2], strCreatorVersion, strFiletype, strHeader);
     }
-    host.UnloadWait();
+    hooks.UnloadWait();
   }
 
   AnalysisResult result;
   result.strFile = strFile;
   result.vblnMac = analysis::IsMacBinary(path);
   result.vlngLinkImage = analysis::GetLinkImage(result.rastrLinkImage, strHeader);
-  host.SetMousePointer(kPointerDefault);
+  hooks.SetMousePointer(kPointerDefault);
   result.vstrVersionString = analysis::NullToStr(creator);
   result.vstrCreatorVersion = analysis::NullToStr(strCreatorVersion);
   result.strFiletype = strFiletype;
   return result;
 }
-
-}  // namespace
 
 std::wstring CleanCommandLine(std::wstring_view args) {
   const auto first = args.find_first_not_of(L' ');
@@ -69,7 +68,7 @@ void Main(MainHost& host) {
       host.Message(MissingFileMessage(strFile), kStyleExclamation);
       return;
     }
-    host.ShowResult(Analyse(host, strFile));
+    host.ShowResult(AnalyseDocument(analysis::DocumentPath(strFile), strFile, host));
   } catch (const RunError& e) {
     host.SetMousePointer(kPointerDefault);
     host.ShowError(e.number());

@@ -5,6 +5,8 @@
 #include <string_view>
 #include <vector>
 
+#include "analysis/document_file.h"
+
 namespace pelmora::launch {
 
 // One document's analysis as the result window receives it. Document strings stay in the
@@ -29,18 +31,24 @@ inline constexpr int kPointerHourglass = 11;
 inline constexpr int kStyleOkOnly = 0;
 inline constexpr int kStyleExclamation = 48;
 
+// What the reading of one document shows while it runs: the window program's cursor and progress
+// window; the command-line program shows neither.
+class AnalysisHooks {
+ public:
+  virtual ~AnalysisHooks() = default;
+  virtual void SetMousePointer(int pointer) = 0;
+  virtual void ShowWait(const std::wstring& path) = 0;  // progress window's ShowEdit
+  virtual void UnloadWait() = 0;
+};
+
 // Everything Main needs from the platform. The Win32 layer moves these to real windows; tests
 // record them.
-class MainHost {
+class MainHost : public AnalysisHooks {
  public:
-  virtual ~MainHost() = default;
   virtual std::wstring CommandLineArgs() = 0;
   // Directory search with normal attributes: false for folders, hidden and system files.
   virtual bool FileExists(const std::wstring& path) = 0;
   virtual void Message(const std::wstring& text, int style) = 0;
-  virtual void SetMousePointer(int pointer) = 0;
-  virtual void ShowWait(const std::wstring& path) = 0;  // progress window's ShowEdit
-  virtual void UnloadWait() = 0;
   virtual void ShowResult(const AnalysisResult& result) = 0;  // result window's ShowEdit
   virtual void ShowError(std::int32_t number) = 0;
 };
@@ -50,6 +58,12 @@ std::wstring CleanCommandLine(std::wstring_view args);
 
 // "ファイルが見つかりません " CR LF path.
 std::wstring MissingFileMessage(const std::wstring& path);
+
+// The analysis of one existing document, with the same scan windows for every caller so that
+// both programs agree. `strFile` is what the progress window shows and the result carries.
+// Throws RunError (or bad_alloc) for the caller to report.
+AnalysisResult AnalyseDocument(const analysis::DocumentPath& path, const std::wstring& strFile,
+                               AnalysisHooks& hooks);
 
 void Main(MainHost& host);
 
