@@ -1,0 +1,24 @@
+#pragma once
+#include <cstdint>
+#include <filesystem>
+#include <vector>
+
+namespace pelmora::cli {
+
+struct WalkItem {
+  enum class Kind { kDocument, kMissing, kUnreadableFolder };
+  Kind kind;
+  std::filesystem::path path;
+  std::int32_t error = 0;  // run-time error number of an unreadable folder
+};
+
+// Extensions that EPS and Illustrator documents carry, ignoring case.
+bool HasDocumentExtension(const std::filesystem::path& path);
+
+// The named documents as given, and the documents under the named folders, each folder's entries
+// sorted by name so that a delivery lists the same way on every run. Names starting with "." are
+// left out of folders (the "._" companions a Mac copies along are not documents). A named path
+// that is not a file or folder is kept as missing; a path met twice is listed once.
+std::vector<WalkItem> ListDocuments(const std::vector<std::filesystem::path>& paths, bool allFiles);
+
+}  // namespace pelmora::cli

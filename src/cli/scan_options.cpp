@@ -1,0 +1,79 @@
+#include "cli/scan_options.h"
+
+#include <algorithm>
+#include <string_view>
+
+#include "cli/text_utf8.h"
+
+namespace pelmora::cli {
+
+namespace {
+
+using Native = std::filesystem::path::string_type;
+
+bool Is(const Native& arg, std::string_view ascii) {
+  return arg.size() == ascii.size() && std::equal(arg.begin(), arg.end(), ascii.begin(),
+                                                  [](auto a, char b) { return a == static_cast<unsigned char>(b); });
+}
+
+bool StartsWith(const Native& arg, std::string_view ascii) {
+  return arg.size() >= ascii.size() && Is(arg.substr(0, ascii.size()), ascii);
+}
+
+}  // namespace
+
+ParsedArgs ParseArgs(const std::vector<std::filesystem::path>& args) {
+  ParsedArgs parsed;
+  ScanOptions& o = parsed.options;
+  bool optionsEnded = false;
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    const Native& arg = args[i].native();
+    // A lone "-" is a file name, as in most tools; there is no standard input mode.
+    if (optionsEnded || arg.size() < 2 || arg[0] != '-') {
+      if (arg.empty()) {
+        parsed.error = "空のパスは指定できません";
+        return parsed;
+      }
+      o.paths.push_back(args[i]);
+    } else if (Is(arg, "--")) {
+      optionsEnded = true;
+    } else if (Is(arg, "-h") || Is(arg, "--help")) {
+      o.help = true;
+    } else if (Is(arg, "-V") || Is(arg, "--version")) {
+      o.version = true;
+    } else if (Is(arg, "--json")) {
+      o.json = true;
+    } else if (Is(arg, "--images")) {
+      o.images = true;
+    } else if (Is(arg, "--all")) {
+      o.allFiles = true;
+    } else if (Is(arg, "--collect") || StartsWith(arg, "--collect=")) {
+      Native dir;
+      if (Is(arg, "--collect")) {
+        if (i + 1 == args.size()) {
+          parsed.error = "--collect にはコピー先のフォルダーを指定してください";
+          return parsed;
+        }
+        dir = args[++i].native();
+      } else {
+        dir = arg.substr(std::string_view("--collect=").size());
+      }
+      if (dir.empty()) {
+        parsed.error = "--collect にはコピー先のフォルダーを指定してください";
+        return parsed;
+      }
+      if (o.collectDir) {
+        parsed.error = "--collect は一度だけ指定できます";
+        return parsed;
+      }
+      o.collectDir = std::filesystem::path(dir);
+    } else {
+      parsed.error = "不明なオプションです: " + PathText(args[i]);
+      return parsed;
+    }
+  }
+  if (!o.help && !o.version && o.paths.empty()) parsed.error = "調べる文書またはフォルダーを指定してください";
+  return parsed;
+}
+
+}  // namespace pelmora::cli

@@ -1,0 +1,27 @@
+#pragma once
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace pelmora::cli {
+
+struct ScanOptions {
+  bool help = false;
+  bool version = false;
+  bool json = false;
+  bool images = false;
+  bool allFiles = false;  // walk folders for every file, not only document extensions
+  std::optional<std::filesystem::path> collectDir;
+  std::vector<std::filesystem::path> paths;
+};
+
+struct ParsedArgs {
+  ScanOptions options;
+  std::string error;  // UTF-8; non-empty for a usage error
+};
+
+// The arguments after the program name, as the platform gave them.
+ParsedArgs ParseArgs(const std::vector<std::filesystem::path>& args);
+
+}  // namespace pelmora::cli

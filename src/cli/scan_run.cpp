@@ -1,0 +1,209 @@
+#include "cli/scan_run.h"
+
+#include <algorithm>
+#include <array>
+#include <cstring>
+#include <new>
+#include <optional>
+#include <system_error>
+
+#include "analysis/ansi_text.h"
+#include "analysis/run_error.h"
+#include "cli/document_walk.h"
+#include "cli/image_collect.h"
+#include "cli/scan_options.h"
+#include "cli/scan_report.h"
+#include "cli/text_utf8.h"
+#include "launch/analysis_run.h"
+#include "launch/error_text.h"
+
+#ifndef PELMORA_VERSION
+#error "PELMORA_VERSION comes from the CMake project version"
+#endif
+
+namespace pelmora::cli {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr std::size_t kMacBinaryHeader = 128;
+constexpr int kProgressColumns = 79;
+
+constexpr const char* kHelp =
+    "使い方: pelmora-scan [オプション] パス...\n"
+    "\n"
+    "EPS と Illustrator の文書を調べ、種類、保存形式 (%%Creator:)、作成時に使用したソフトの\n"
+    "バージョン (%%AI8_CreatorVersion:)、MacBinary の有無、PDF 互換かどうか、配置画像を一覧にします。\n"
+    "パスがフォルダーなら中を名前順にたどり、拡張子が .ai .ait .eps .epsf .epsi .epi .ps の\n"
+    "ファイルを調べます。名前が \".\" で始まるものは除きます。\n"
+    "\n"
+    "オプション:\n"
+    "  --json           1 文書を 1 行の JSON で出力する\n"
+    "  --images         表の各文書の下に配置画像を並べる\n"
+    "  --collect DIR    配置画像を DIR にコピーする。文書に書かれた場所、文書と同じフォルダー、\n"
+    "                   その中の Links フォルダーの順に探す。DIR の既存ファイルは上書きしない\n"
+    "  --all            フォルダー内のファイルを拡張子によらずすべて調べる\n"
+    "  -h, --help       この説明を表示する\n"
+    "  -V, --version    バージョンを表示する\n"
+    "\n"
+    "終了コード:\n"
+    "  0  すべての文書を解析した (--collect ではすべての配置画像がそろった)\n"
+    "  1  解析できない文書、または集められない配置画像があった\n"
+    "  2  使い方の誤り\n";
+
+// The window program's cursor and progress window have no counterpart here.
+class NoHooks final : public launch::AnalysisHooks {
+ public:
+  void SetMousePointer(int) override {}
+  void ShowWait(const std::wstring&) override {}
+  void UnloadWait() override {}
+};
+
+class Progress {
+ public:
+  Progress(Console& console, bool enabled, std::size_t total) : console_(console), enabled_(enabled), total_(total) {}
+  ~Progress() { Clear(); }
+
+  void Show(std::size_t index, const std::string& path) {
+    if (!enabled_) return;
+    const std::string count = "[" + std::to_string(index + 1) + "/" + std::to_string(total_) + "] ";
+    std::string line = count + FitWidth(PrintableCell(path), kProgressColumns - static_cast<int>(count.size()));
+    const int width = DisplayWidth(line);
+    // Blanks rather than an erase sequence: older Windows consoles print escapes literally.
+    line.append(static_cast<std::size_t>(std::max(0, shown_ - width)), ' ');
+    console_.Err("\r" + line);
+    shown_ = width;
+  }
+
+  void Clear() {
+    if (!enabled_ || shown_ == 0) return;
+    console_.Err("\r" + std::string(static_cast<std::size_t>(shown_), ' ') + "\r");
+    shown_ = 0;
+  }
+
+ private:
+  Console& console_;
+  bool enabled_;
+  std::size_t total_;
+  int shown_ = 0;
+};
+
+std::string Message(std::int32_t number) { return ToUtf8(launch::ErrorMessage(number)); }
+
+// The window's text for a missing document, on one line: its line break would split the report.
+std::string MissingMessage(const fs::path& path) {
+  std::wstring text = launch::MissingFileMessage(L"");
+  if (const auto br = text.find(L"\r\n"); br != std::wstring::npos) text.erase(br);
+  return ToUtf8(text) + PathText(path);
+}
+
+std::wstring WideName(const fs::path& path) {
+#ifdef _WIN32
+  return path.native();
+#else
+  return FromUtf8(path.native());
+#endif
+}
+
+}  // namespace
+
+const char* ProgramVersion() { return PELMORA_VERSION; }
+
+bool IsPdfBased(const fs::path& document, bool macBinary) {
+  constexpr std::string_view kPdf = "%PDF";
+  const std::size_t at = macBinary ? kMacBinaryHeader : 0;
+  std::array<char, kMacBinaryHeader + 4> head{};
+  const std::size_t want = at + kPdf.size();
+  std::size_t got = 0;
+  const auto reader = analysis::OpenDocument(document);
+  while (got < want) {
+    const std::size_t n = reader->Read(head.data() + got, want - got);
+    if (n == 0) break;
+    got += n;
+  }
+  return got == want && std::string_view(head.data() + at, kPdf.size()) == kPdf;
+}
+
+int RunScan(const std::vector<fs::path>& args, Console& console) {
+  const ParsedArgs parsed = ParseArgs(args);
+  if (!parsed.error.empty()) {
+    console.Err("pelmora-scan: " + parsed.error + "\n詳しくは pelmora-scan --help を見てください\n");
+    return kExitUsage;
+  }
+  const ScanOptions& o = parsed.options;
+  if (o.help) {
+    console.Out(kHelp);
+    return kExitAllAnalysed;
+  }
+  if (o.version) {
+    console.Out(std::string("pelmora-scan ") + ProgramVersion() + "\n");
+    return kExitAllAnalysed;
+  }
+
+  std::optional<ImageCollector> collector;
+  if (o.collectDir) {
+    std::error_code ec;
+    fs::create_directories(*o.collectDir, ec);
+    if (!fs::is_directory(*o.collectDir, ec)) {
+      console.Err("pelmora-scan: コピー先のフォルダーを用意できません: " + PathText(*o.collectDir) + "\n");
+      return kExitUsage;
+    }
+    collector.emplace(*o.collectDir);
+  }
+
+  const std::vector<WalkItem> items = ListDocuments(o.paths, o.allFiles);
+  Progress progress(console, items.size() >= kProgressFrom && console.ErrIsTerminal(), items.size());
+  NoHooks hooks;
+  std::vector<DocumentRow> rows;
+  bool failed = false;
+  const auto report = [&](const std::string& line) {
+    progress.Clear();
+    console.Err(line + "\n");
+    failed = true;
+  };
+
+  for (std::size_t i = 0; i < items.size(); ++i) {
+    const WalkItem& item = items[i];
+    const std::string shown = PathText(item.path);
+    if (item.kind == WalkItem::Kind::kMissing) {
+      report(MissingMessage(item.path));
+      continue;
+    }
+    if (item.kind == WalkItem::Kind::kUnreadableFolder) {
+      report(Message(item.error) + " " + shown);
+      continue;
+    }
+    progress.Show(i, shown);
+    try {
+      const launch::AnalysisResult result = launch::AnalyseDocument(item.path, WideName(item.path), hooks);
+      DocumentRow row = MakeRow(shown, result, IsPdfBased(item.path, result.vblnMac));
+      if (collector) {
+        std::vector<std::wstring> names;
+        for (std::int32_t k = 0; k < result.vlngLinkImage; ++k) names.push_back(analysis::DecodeAnsi(result.rastrLinkImage[k]));
+        collector->Collect(item.path, names);
+      }
+      if (o.json) {
+        progress.Clear();
+        console.Out(FormatJson(row));
+      } else {
+        rows.push_back(std::move(row));
+      }
+    } catch (const RunError& e) {
+      report(Message(e.number()) + " " + shown);
+    } catch (const std::bad_alloc&) {
+      report(Message(err::kOutOfMemory) + " " + shown);
+    }
+  }
+  progress.Clear();
+
+  if (!o.json) console.Out(FormatTable(rows, o.images));
+  if (collector) {
+    const CollectSummary& s = collector->summary();
+    console.Out(o.json ? FormatCollectJson(s) : "\n" + FormatCollectSummary(s));
+    if (!s.Complete()) failed = true;
+  }
+  return failed ? kExitSomeFailed : kExitAllAnalysed;
+}
+
+}  // namespace pelmora::cli
