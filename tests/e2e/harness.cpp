@@ -286,3 +286,114 @@ COLORREF ClientPixel(HWND hwnd, int x, int y) {
 }
 
 }  // namespace e2e
+
+namespace e2e {
+
+std::vector<HWND> TopWindowsWithCaption(std::wstring_view caption) {
+  struct Ctx { std::wstring_view caption; std::vector<HWND> found; } ctx{caption, {}};
+  ::EnumWindows(
+      [](HWND h, LPARAM lp) -> BOOL {
+        auto* c = reinterpret_cast<Ctx*>(lp);
+        if (::IsWindowVisible(h) && Text(h) == c->caption) c->found.push_back(h);
+        return TRUE;
+      },
+      reinterpret_cast<LPARAM>(&ctx));
+  return ctx.found;
+}
+
+DWORD WindowPid(HWND hwnd) {
+  DWORD pid = 0;
+  ::GetWindowThreadProcessId(hwnd, &pid);
+  return pid;
+}
+
+bool CloseProcess(DWORD pid, int timeoutMs) {
+  HANDLE process = ::OpenProcess(SYNCHRONIZE | PROCESS_TERMINATE, FALSE, pid);
+  if (!process) return true;  // already gone
+  for (HWND h : TopWindows(pid)) ::PostMessageW(h, WM_CLOSE, 0, 0);
+  const bool ended = ::WaitForSingleObject(process, static_cast<DWORD>(timeoutMs)) == WAIT_OBJECT_0;
+  if (!ended) ::TerminateProcess(process, 1);
+  ::CloseHandle(process);
+  return ended;
+}
+
+std::vector<HWND> Dialogs(DWORD pid) {
+  std::vector<HWND> out;
+  for (HWND h : TopWindows(pid)) {
+    if (ClassOf(h) == L"#32770") out.push_back(h);
+  }
+  return out;
+}
+
+HWND WaitFolderBrowser(DWORD pid, std::wstring_view title, int timeoutMs) {
+  return Poll(timeoutMs, [&]() -> HWND {
+    for (HWND dlg : Dialogs(pid)) {
+      for (const auto& c : Children(dlg)) {
+        if (c.cls == L"Static" && c.text == title) return dlg;
+      }
+    }
+    return nullptr;
+  });
+}
+
+bool SelectBrowserFolder(HWND browser, const std::wstring& folder) {
+  // The message carries a pointer, so the path must live in the browser's own process.
+  HANDLE process = ::OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_WRITE, FALSE, WindowPid(browser));
+  if (!process) return false;
+  const SIZE_T bytes = (folder.size() + 1) * sizeof(wchar_t);
+  void* remote = ::VirtualAllocEx(process, nullptr, bytes, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
+  bool ok = remote && ::WriteProcessMemory(process, remote, folder.c_str(), bytes, nullptr);
+  if (ok) {
+    DWORD_PTR ignored = 0;
+    ok = ::SendMessageTimeoutW(browser, WM_USER + 103 /* BFFM_SETSELECTIONW */, TRUE,
+                               reinterpret_cast<LPARAM>(remote), SMTO_ABORTIFHUNG, 5000, &ignored) != 0;
+  }
+  if (remote) ::VirtualFreeEx(process, remote, 0, MEM_RELEASE);
+  ::CloseHandle(process);
+  return ok;
+}
+
+std::wstring BrowserSelection(HWND browser) {
+  HWND tree = ::FindWindowExW(browser, nullptr, L"SysTreeView32", nullptr);
+  if (!tree) return {};
+  DWORD_PTR item = 0;
+  if (!::SendMessageTimeoutW(tree, 0x1100 + 10 /* TVM_GETNEXTITEM */, 9 /* TVGN_CARET */, 0, SMTO_ABORTIFHUNG, 5000,
+                             &item) ||
+      !item) {
+    return {};
+  }
+  // TVITEMW and its text buffer, in the browser's process.
+  struct RemoteItem {
+    UINT mask;
+    void* hItem;
+    UINT state, stateMask;
+    wchar_t* pszText;
+    int cchTextMax;
+    int iImage, iSelectedImage, cChildren;
+    LPARAM lParam;
+    wchar_t text[MAX_PATH];
+  };
+  HANDLE process = ::OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_WRITE | PROCESS_VM_READ, FALSE, WindowPid(browser));
+  if (!process) return {};
+  auto* remote = static_cast<RemoteItem*>(
+      ::VirtualAllocEx(process, nullptr, sizeof(RemoteItem), MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE));
+  std::wstring text;
+  RemoteItem local{};
+  local.mask = 1;  // TVIF_TEXT
+  local.hItem = reinterpret_cast<void*>(item);
+  local.pszText = remote ? remote->text : nullptr;
+  local.cchTextMax = MAX_PATH;
+  DWORD_PTR ok = 0;
+  if (remote && ::WriteProcessMemory(process, remote, &local, sizeof(local), nullptr) &&
+      ::SendMessageTimeoutW(tree, 0x1100 + 62 /* TVM_GETITEMW */, 0, reinterpret_cast<LPARAM>(remote),
+                            SMTO_ABORTIFHUNG, 5000, &ok) &&
+      ok && ::ReadProcessMemory(process, remote, &local, sizeof(local), nullptr)) {
+    local.text[MAX_PATH - 1] = L'\0';
+    text = local.text;
+  }
+  if (remote) ::VirtualFreeEx(process, remote, 0, MEM_RELEASE);
+  ::CloseHandle(process);
+  return text;
+}
+
+}  // namespace e2e

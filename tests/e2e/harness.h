@@ -86,4 +86,33 @@ std::string Screenshot(HWND hwnd, const std::string& name);
 // Colour of one pixel of the window's client area, read from the screen.
 COLORREF ClientPixel(HWND hwnd, int x, int y);
 
+
+// Windows of any process: the visible top-level windows with exactly this caption.
+std::vector<HWND> TopWindowsWithCaption(std::wstring_view caption);
+DWORD WindowPid(HWND hwnd);
+// Closes the windows of a process this test did not start and waits for it to end.
+bool CloseProcess(DWORD pid, int timeoutMs = 10000);
+
+// A real OLE drag from a small window of the test's own: the left button is pressed there with
+// synthesized input, DoDragDrop runs on the calling thread, and the pointer is moved onto
+// `target` (screen point) while `holdKeys` may be pressed over it; then the button is released.
+struct DragResult {
+  HRESULT hr = E_FAIL;            // what DoDragDrop returned
+  DWORD effect = 0;               // its final effect
+  bool reachedTarget = false;     // the source heard feedback with the pointer over the target
+  DWORD effectOverTarget = ~0u;   // the feedback over the target before any key was held
+  DWORD effectWithKeys = ~0u;     // the feedback over the target while holdKeys were down
+};
+DragResult DragFiles(const std::vector<std::wstring>& paths, HWND target, const std::vector<WORD>& holdKeys = {});
+DragResult DragText(const std::wstring& text, HWND target);
+
+// The shell's folder browser of `pid`: a dialog holding a static text equal to `title`.
+HWND WaitFolderBrowser(DWORD pid, std::wstring_view title, int timeoutMs = 20000);
+// Selects a folder in the browser, as its owner program would, by BFFM_SETSELECTIONW.
+bool SelectBrowserFolder(HWND browser, const std::wstring& folder);
+// The text of the browser's selected tree item (a folder's display name).
+std::wstring BrowserSelection(HWND browser);
+// All dialog windows (#32770) of `pid`, message boxes included.
+std::vector<HWND> Dialogs(DWORD pid);
+
 }  // namespace e2e

@@ -1,0 +1,172 @@
+// Documents dragged onto the result window: each goes to a new instance and the window closes;
+// anything without a file list is refused.
+#include <gtest/gtest.h>
+#include <ole2.h>
+
+#include <algorithm>
+#include <future>
+#include <set>
+#include <thread>
+
+#include "harness.h"
+#include "ui/main/select_ids.h"
+
+namespace {
+
+namespace id = pelmora::ui::select_ids;
+using e2e::App;
+
+constexpr wchar_t kCaption[] = L"Pelmora 3.1";
+
+// Result windows of instances other than those in `known`.
+std::vector<HWND> OtherResultWindows(const std::set<DWORD>& known) {
+  std::vector<HWND> out;
+  for (HWND h : e2e::TopWindowsWithCaption(kCaption)) {
+    if (!known.count(e2e::WindowPid(h))) out.push_back(h);
+  }
+  return out;
+}
+
+std::set<DWORD> ResultWindowPids() {
+  std::set<DWORD> pids;
+  for (HWND h : e2e::TopWindowsWithCaption(kCaption)) pids.insert(e2e::WindowPid(h));
+  return pids;
+}
+
+// Waits for `n` new result windows whose file fields are filled; returns their file names.
+std::multiset<std::wstring> WaitNewWindows(const std::set<DWORD>& known, size_t n, std::vector<DWORD>& pids) {
+  std::multiset<std::wstring> names;
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+  while (std::chrono::steady_clock::now() < deadline) {
+    const auto windows = OtherResultWindows(known);
+    names.clear();
+    pids.clear();
+    for (HWND h : windows) {
+      names.insert(e2e::Text(e2e::Child(h, id::txtFile).hwnd));
+      pids.push_back(e2e::WindowPid(h));
+    }
+    if (windows.size() >= n && !names.count(L"")) break;
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
+  return names;
+}
+
+struct Spawned {
+  std::vector<DWORD> pids;
+  ~Spawned() {
+    for (DWORD pid : pids) e2e::CloseProcess(pid);
+  }
+};
+
+TEST(Drop, ThreeDocumentsOpenThreeInstancesAndCloseTheWindow) {
+  const char* files[] = {"006-exiftool-postscript.eps", "010-php-logo.eps", "001-golangtokyo-qr.ai"};
+  std::vector<std::wstring> paths;
+  for (const char* f : files) paths.push_back(e2e::CorpusFile(f));
+  std::vector<std::string> before;
+  for (const auto& p : paths) before.push_back(e2e::ReadFileBytes(p));
+
+  // Started empty: a drop there behaves as on a filled window.
+  App app(L"");
+  HWND w = e2e::WaitWindow(app.pid(), kCaption);
+  ASSERT_TRUE(w);
+  const std::set<DWORD> known = ResultWindowPids();
+
+  // Ctrl and Shift held over the window change nothing: still copy.
+  const e2e::DragResult drag = e2e::DragFiles(paths, w, {VK_CONTROL, VK_SHIFT});
+  Spawned spawned;
+  const auto names = WaitNewWindows(known, 3, spawned.pids);
+
+  EXPECT_TRUE(drag.reachedTarget);
+  EXPECT_EQ(drag.effectOverTarget, static_cast<DWORD>(DROPEFFECT_COPY));
+  EXPECT_EQ(drag.effectWithKeys, static_cast<DWORD>(DROPEFFECT_COPY));
+  // Under Wine the instance can end before its reply to the drop leaves it: the incoming call
+  // runs on the window's thread, but another thread sends the reply, and the process's end
+  // may overtake it. The drop itself has then happened all the same.
+  EXPECT_TRUE(drag.hr == DRAGDROP_S_DROP || drag.hr == HRESULT_FROM_WIN32(RPC_S_CALL_FAILED)) << std::hex << drag.hr;
+  const std::multiset<std::wstring> expected{e2e::Widen(files[0]), e2e::Widen(files[1]), e2e::Widen(files[2])};
+  EXPECT_EQ(names, expected);
+  EXPECT_TRUE(e2e::WaitGone(w));
+  EXPECT_TRUE(app.WaitExit());
+  for (size_t i = 0; i < paths.size(); ++i) EXPECT_EQ(e2e::ReadFileBytes(paths[i]), before[i]) << files[i];
+}
+
+TEST(Drop, NameOutsideTheAnsiCodePageWithBlanksArrivesIntact) {
+  const std::wstring dir = e2e::NewTempDir();
+  // U+2713 has no code page 932 form: an ANSI call would turn it into '?'.
+  const std::wstring name = L"配置 テスト \u2713.eps";
+  const std::wstring path = dir + L"\\" + name;
+  const std::string bytes = e2e::ReadFileBytes(e2e::CorpusFile("010-php-logo.eps"));
+  e2e::WriteFileBytes(path, bytes);
+
+  App app(L"\"" + e2e::CorpusFile("006-exiftool-postscript.eps") + L"\"");
+  HWND w = e2e::WaitWindow(app.pid(), kCaption);
+  ASSERT_TRUE(w);
+  const std::set<DWORD> known = ResultWindowPids();
+
+  const e2e::DragResult drag = e2e::DragFiles({path}, w);
+  Spawned spawned;
+  const auto names = WaitNewWindows(known, 1, spawned.pids);
+
+  EXPECT_TRUE(drag.reachedTarget);
+  EXPECT_EQ(names, std::multiset<std::wstring>{name});
+  EXPECT_TRUE(app.WaitExit());
+  EXPECT_EQ(e2e::ReadFileBytes(path), bytes);
+  ::DeleteFileW(path.c_str());
+  ::RemoveDirectoryW(dir.c_str());
+}
+
+TEST(Drop, TextIsRefusedAndItsDropChangesNothing) {
+  App app(L"\"" + e2e::CorpusFile("010-php-logo.eps") + L"\"");
+  HWND w = e2e::WaitWindow(app.pid(), kCaption);
+  ASSERT_TRUE(w);
+  const std::set<DWORD> known = ResultWindowPids();
+
+  const e2e::DragResult drag = e2e::DragText(e2e::CorpusFile("006-exiftool-postscript.eps"), w);
+
+  EXPECT_TRUE(drag.reachedTarget);
+  EXPECT_EQ(drag.effectOverTarget, static_cast<DWORD>(DROPEFFECT_NONE));
+  EXPECT_EQ(drag.effect, static_cast<DWORD>(DROPEFFECT_NONE));
+  e2e::WaitIdle(w);
+  EXPECT_TRUE(::IsWindowVisible(w));
+  EXPECT_TRUE(app.Running());
+  EXPECT_EQ(e2e::Text(e2e::Child(w, id::txtFile).hwnd), L"010-php-logo.eps");
+  EXPECT_TRUE(OtherResultWindows(known).empty());
+  EXPECT_TRUE(e2e::Dialogs(app.pid()).empty());
+}
+
+TEST(Drop, FailedStartShowsOneErrorAndTheWindowStays) {
+  // The command line names the running program's own file; a copy is renamed while it runs.
+  const std::wstring dir = e2e::NewTempDir();
+  const std::wstring exe = dir + L"\\pelmora-copy.exe";
+  const std::wstring moved = dir + L"\\pelmora-moved.exe";
+  ASSERT_TRUE(::CopyFileW(e2e::PelmoraExe().c_str(), exe.c_str(), FALSE));
+  {
+    App app(L"", exe);
+    HWND w = e2e::WaitWindow(app.pid(), kCaption);
+    ASSERT_TRUE(w);
+    ASSERT_TRUE(::MoveFileW(exe.c_str(), moved.c_str())) << "could not rename the running copy: " << ::GetLastError();
+    const std::set<DWORD> known = ResultWindowPids();
+
+    auto pending = std::async(std::launch::async, [&] {
+      return e2e::DragFiles({e2e::CorpusFile("010-php-logo.eps"), e2e::CorpusFile("006-exiftool-postscript.eps")}, w);
+    });
+    const e2e::MessageBoxInfo box = e2e::WaitMessageBox(app.pid());
+    ASSERT_TRUE(box.hwnd);
+    EXPECT_EQ(box.caption, L"Pelmora");
+    EXPECT_NE(box.text.find(L"指定されたファイルは存在しません"), std::wstring::npos) << e2e::Narrow(box.text);
+    e2e::CloseMessageBox(box);
+    const e2e::DragResult drag = pending.get();
+
+    // The drop has returned, so the handler is done: no second box, no instance, window open.
+    EXPECT_EQ(drag.hr, DRAGDROP_S_DROP);
+    EXPECT_EQ(drag.effect, static_cast<DWORD>(DROPEFFECT_COPY)) << "a source must never read a move";
+    EXPECT_TRUE(e2e::Dialogs(app.pid()).empty());
+    EXPECT_TRUE(OtherResultWindows(known).empty());
+    EXPECT_TRUE(::IsWindowVisible(w));
+    EXPECT_TRUE(app.Running());
+  }
+  ::DeleteFileW(moved.c_str());
+  ::RemoveDirectoryW(dir.c_str());
+}
+
+}  // namespace
