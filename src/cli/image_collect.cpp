@@ -102,7 +102,8 @@ bool SameContent(const fs::path& a, const fs::path& b) {
 
 void ImageCollector::Collect(const fs::path& document, const std::vector<std::wstring>& images) {
   for (const std::wstring& name : images) {
-    if (name.empty()) continue;
+    // "(atend)" defers the list to the trailer, which the header scan does not reach: no file.
+    if (name.empty() || name == L"(atend)") continue;
     CollectEntry entry{PathText(document), ToUtf8(name)};
     fs::path source;
     for (const fs::path& candidate : ImageCandidates(document, name)) {

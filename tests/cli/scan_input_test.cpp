@@ -1,0 +1,116 @@
+// Which documents a command line names: options, folders walked in a fixed order.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "cli/document_walk.h"
+#include "cli/scan_options.h"
+#include "cli/text_utf8.h"
+#include "cli_fixture.h"
+
+namespace pelmora::cli {
+namespace {
+
+using testing::TempTree;
+namespace fs = std::filesystem;
+
+std::vector<fs::path> Args(std::initializer_list<const char*> args) {
+  std::vector<fs::path> out;
+  for (const char* a : args) out.emplace_back(a);
+  return out;
+}
+
+TEST(ParseArgs, AcceptsTheDocumentedForms) {
+  const auto a = ParseArgs(Args({"--json", "x.eps", "--images", "--collect", "out dir", "--all", "-", "--", "--json"}));
+  ASSERT_EQ(a.error, "");
+  EXPECT_TRUE(a.options.json);
+  EXPECT_TRUE(a.options.images);
+  EXPECT_TRUE(a.options.allFiles);
+  ASSERT_TRUE(a.options.collectDir);
+  EXPECT_EQ(*a.options.collectDir, fs::path("out dir"));
+  EXPECT_EQ(a.options.paths, Args({"x.eps", "-", "--json"}));
+
+  const auto b = ParseArgs(Args({"--collect=links", "d"}));
+  ASSERT_EQ(b.error, "");
+  EXPECT_EQ(*b.options.collectDir, fs::path("links"));
+
+  for (const char* h : {"-h", "--help"}) EXPECT_TRUE(ParseArgs(Args({h})).options.help) << h;
+  for (const char* v : {"-V", "--version"}) EXPECT_TRUE(ParseArgs(Args({v})).options.version) << v;
+}
+
+TEST(ParseArgs, RejectsWhatWouldOtherwiseBeGuessed) {
+  const std::vector<std::vector<fs::path>> bad = {
+      {},                                  // nothing to scan
+      Args({"--json"}),                    // options only
+      Args({"--colect", "d", "x"}),        // misspelt option
+      Args({"x", "--collect"}),            // folder missing
+      Args({"--collect=", "x"}),           // empty folder
+      Args({"--collect", "a", "--collect", "b", "x"}),
+      Args({"-j", "x"}),
+      Args({"x", ""}),
+  };
+  for (const auto& args : bad) {
+    std::string shown;
+    for (const auto& a : args) shown += "[" + PathText(a) + "]";
+    EXPECT_NE(ParseArgs(args).error, "") << shown;
+  }
+}
+
+std::vector<std::string> Listed(const std::vector<WalkItem>& items, const fs::path& root) {
+  std::vector<std::string> out;
+  for (const WalkItem& i : items) {
+    const char* kind = i.kind == WalkItem::Kind::kDocument ? "" : i.kind == WalkItem::Kind::kMissing ? "missing " : "unreadable ";
+    std::string rel = PathText(i.path.lexically_relative(root));
+    std::replace(rel.begin(), rel.end(), '\\', '/');
+    out.push_back(kind + rel);
+  }
+  return out;
+}
+
+TEST(ListDocuments, WalksFoldersInNameOrderAndKeepsDocumentsOnly) {
+  TempTree t;
+  for (const char* f : {"b/z.EPS", "b/a.ai", "a.eps", "c/d/deep.epsf", "c/photo.psd", "c/notes.txt", "._a.eps",
+                        ".hidden/x.eps", "b/.DS_Store", "B2.AIT", "ロゴ.eps", "noext"}) {
+    t.Write(f, "x");
+  }
+  fs::create_directories(t.Path("empty"));
+  const std::vector<std::string> docs = {"B2.AIT", "a.eps", "b/a.ai", "b/z.EPS", "c/d/deep.epsf", "ロゴ.eps"};
+  EXPECT_EQ(Listed(ListDocuments({t.root()}, false), t.root()), docs);
+  // Named files are documents whatever they are called; --all drops the extension test only.
+  EXPECT_EQ(Listed(ListDocuments({t.Path("c/photo.psd")}, false), t.root()), std::vector<std::string>{"c/photo.psd"});
+  const auto all = Listed(ListDocuments({t.Path("c")}, true), t.root());
+  EXPECT_EQ(all, (std::vector<std::string>{"c/d/deep.epsf", "c/notes.txt", "c/photo.psd"}));
+}
+
+TEST(ListDocuments, KeepsMissingPathsInPlaceAndListsEachDocumentOnce) {
+  TempTree t;
+  t.Write("a.eps", "x");
+  t.Write("sub/b.eps", "x");
+  const auto items = ListDocuments({t.Path("a.eps"), t.Path("gone.eps"), t.root(), t.Path("sub/../a.eps")}, false);
+  EXPECT_EQ(Listed(items, t.root()), (std::vector<std::string>{"a.eps", "missing gone.eps", "sub/b.eps"}));
+}
+
+#ifndef _WIN32
+TEST(ListDocuments, DoesNotFollowALinkedFolderBackUpTheTree) {
+  TempTree t;
+  t.Write("d/a.eps", "x");
+  fs::create_directory_symlink(t.root(), t.Path("d/loop"));
+  EXPECT_EQ(Listed(ListDocuments({t.root()}, false), t.root()), std::vector<std::string>{"d/a.eps"});
+}
+
+TEST(ListDocuments, ReportsAFolderItCannotOpen) {
+  TempTree t;
+  t.Write("locked/a.eps", "x");
+  t.Write("z.eps", "x");
+  fs::permissions(t.Path("locked"), fs::perms::none);
+  std::error_code ec;
+  if (fs::directory_iterator(t.Path("locked"), ec); !ec) GTEST_SKIP() << "running as root";
+  const auto items = ListDocuments({t.root()}, false);
+  fs::permissions(t.Path("locked"), fs::perms::owner_all);
+  EXPECT_EQ(Listed(items, t.root()), (std::vector<std::string>{"unreadable locked", "z.eps"}));
+  EXPECT_EQ(items[0].error, 70);
+}
+#endif
+
+}  // namespace
+}  // namespace pelmora::cli
