@@ -1,0 +1,197 @@
+// The built pelmora-scan on the sample corpus: the same fields as the window program shows, and a
+// collection run on a tree of stale paths. Under Wine this runs pelmora-scan.exe.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <map>
+
+#include "analysis/ansi_text.h"
+#include "cli/text_utf8.h"
+#include "cli_fixture.h"
+#include "json_lite.h"
+#include "launch/analysis_run.h"
+#include "run_program.h"
+
+namespace pelmora::cli {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::Eps;
+using testing::TargetPath;
+using testing::TempTree;
+
+struct Sample {
+  const char* file;
+  const char* kind;
+  const wchar_t* creator;
+  const wchar_t* version;
+};
+
+// The result window's expectations, shared with its own end-to-end suite.
+const Sample kSamples[] = {
+#include "../e2e/corpus_expectations.inc"
+};
+
+const fs::path& Exe() {
+  static const fs::path exe = TargetPath(PELMORA_SCAN_EXE);
+  return exe;
+}
+
+const fs::path& Corpus() {
+  static const fs::path corpus = TargetPath(PELMORA_CORPUS);
+  return corpus;
+}
+
+// The window program's start-up, with a host that keeps what the result window would be given.
+class WindowStartup final : public launch::MainHost {
+ public:
+  explicit WindowStartup(fs::path doc) : doc_(std::move(doc)) {}
+  std::wstring CommandLineArgs() override { return L"\"" + FromUtf8(PathText(doc_)) + L"\""; }
+  bool FileExists(const std::wstring&) override { return true; }
+  void Message(const std::wstring&, int) override { ADD_FAILURE() << "message box"; }
+  void SetMousePointer(int) override {}
+  void ShowWait(const std::wstring&) override {}
+  void UnloadWait() override {}
+  void ShowResult(const launch::AnalysisResult& r) override { result = r; }
+  void ShowError(std::int32_t number) override { ADD_FAILURE() << "error " << number; }
+  launch::AnalysisResult result;
+
+ private:
+  fs::path doc_;
+};
+
+class CorpusScan : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    scratch_ = new TempTree;
+    run_ = new testing::ProgramRun(testing::RunProgram(Exe(), {"--json", PathText(Corpus())}, scratch_->root()));
+  }
+  static void TearDownTestSuite() {
+    delete run_;
+    delete scratch_;
+    run_ = nullptr;
+    scratch_ = nullptr;
+  }
+
+  // Rows by file name.
+  static std::map<std::string, json_lite::Value> Rows() {
+    std::map<std::string, json_lite::Value> rows;
+    std::size_t at = 0;
+    while (at < run_->out.size()) {
+      const std::size_t end = run_->out.find('\n', at);
+      EXPECT_NE(end, std::string::npos) << "unterminated last line";
+      const std::string line = run_->out.substr(at, end - at);
+      at = end == std::string::npos ? run_->out.size() : end + 1;
+      try {
+        json_lite::Value v = json_lite::Parse(line);
+        const fs::path p(std::u8string(v["path"].str().begin(), v["path"].str().end()));
+        rows.emplace(PathText(p.filename()), std::move(v));
+      } catch (const std::exception& e) {
+        ADD_FAILURE() << e.what() << ": " << line;
+      }
+    }
+    return rows;
+  }
+
+  static inline TempTree* scratch_ = nullptr;
+  static inline testing::ProgramRun* run_ = nullptr;
+};
+
+TEST_F(CorpusScan, EveryDocumentShowsWhatTheResultWindowShows) {
+  ASSERT_EQ(run_->status, 0) << run_->err;
+  EXPECT_EQ(run_->err, "");
+  const auto rows = Rows();
+  EXPECT_EQ(rows.size(), std::size(kSamples));
+  for (const Sample& s : kSamples) {
+    SCOPED_TRACE(s.file);
+    const auto it = rows.find(s.file);
+    ASSERT_NE(it, rows.end());
+    const json_lite::Value& row = it->second;
+    EXPECT_EQ(row["kind"].str(), s.kind);
+    EXPECT_EQ(row["creator"].str(), ToUtf8(s.creator));
+    EXPECT_EQ(row["creator_version"].str(), ToUtf8(s.version));
+  }
+}
+
+TEST_F(CorpusScan, AgreesWithTheWindowStartupOnEveryField) {
+  const auto rows = Rows();
+  for (const Sample& s : kSamples) {
+    SCOPED_TRACE(s.file);
+    const auto it = rows.find(s.file);
+    ASSERT_NE(it, rows.end());
+    const json_lite::Value& row = it->second;
+    WindowStartup window(fs::path(PELMORA_CORPUS) / s.file);
+    launch::Main(window);
+    const launch::AnalysisResult& r = window.result;
+    EXPECT_EQ(row["kind"].str(), r.strFiletype);
+    EXPECT_EQ(row["creator"].str(), ToUtf8(analysis::DecodeAnsi(r.vstrVersionString)));
+    EXPECT_EQ(row["creator_version"].str(), ToUtf8(analysis::DecodeAnsi(r.vstrCreatorVersion)));
+    EXPECT_EQ(row["macbinary"].boolean(), r.vblnMac);
+    std::vector<std::string> images;
+    for (std::int32_t i = 0; i < r.vlngLinkImage; ++i) {
+      if (!r.rastrLinkImage[i].empty()) images.push_back(ToUtf8(analysis::DecodeAnsi(r.rastrLinkImage[i])));
+    }
+    std::vector<std::string> shown;
+    for (const auto& v : row["images"].array()) shown.push_back(v.str());
+    EXPECT_EQ(shown, images);
+
+    char head[4] = {};
+    std::ifstream(fs::path(PELMORA_CORPUS) / s.file, std::ios::binary).read(head, 4);
+    EXPECT_EQ(row["pdf"].boolean(), std::string(head, 4) == "%PDF");
+  }
+}
+
+TEST_F(CorpusScan, TableHasOneRowPerDocumentInNameOrder) {
+  const auto table = testing::RunProgram(Exe(), {PathText(Corpus())}, scratch_->root());
+  ASSERT_EQ(table.status, 0) << table.err;
+  std::vector<std::string> files;
+  for (std::size_t at = table.out.find('\n') + 1; at < table.out.size(); at = table.out.find('\n', at) + 1) {
+    const std::string line = table.out.substr(at, table.out.find('\n', at) - at);
+    const std::string path = line.substr(0, line.find(' '));
+    files.push_back(path.substr(path.find_last_of("/\\") + 1));
+  }
+  ASSERT_EQ(files.size(), std::size(kSamples));
+  for (std::size_t i = 0; i < files.size(); ++i) EXPECT_EQ(files[i], kSamples[i].file);
+}
+
+TEST(ScanProgram, ReportsLikeTheWindowAndSaysSoInItsStatus) {
+  TempTree t;
+  const fs::path gone = TargetPath(PathText(t.Path("gone.eps")));
+  const auto missing = testing::RunProgram(Exe(), {PathText(gone), PathText(Corpus() / kSamples[0].file)}, t.root());
+  EXPECT_EQ(missing.status, 1);
+  EXPECT_EQ(missing.err, "ファイルが見つかりません " + PathText(gone) + "\n");
+  EXPECT_NE(missing.out.find(kSamples[0].file), std::string::npos);
+
+  const auto usage = testing::RunProgram(Exe(), {"--bogus", PathText(Corpus())}, t.root());
+  EXPECT_EQ(usage.status, 2);
+  EXPECT_EQ(usage.out, "");
+
+  const auto version = testing::RunProgram(Exe(), {"--version"}, t.root());
+  EXPECT_EQ(version.status, 0);
+  EXPECT_EQ(version.out, "pelmora-scan " PELMORA_VERSION "\n");
+}
+
+TEST(ScanProgram, CollectsFromStalePathsWithoutOverwriting) {
+  TempTree t;
+  t.Write("delivery/a/Links/photo.psd", "photo");
+  t.Write("delivery/a/logo.psd", "logo A");
+  t.Write("delivery/b/logo.psd", "logo B");
+  t.Write("delivery/a/card.eps", Eps("Adobe Illustrator(R) 16.0", "16.0.0",
+                                     {"Macintosh HD:Users:x:Links:photo.psd", "C:\\work\\logo.psd", "missing.tif"}));
+  t.Write("delivery/b/flyer.ai", Eps("Adobe Illustrator(R) 24.0", "25.2.1", {"/Volumes/x/logo.psd", "photo.psd"}));
+  t.Write("out/keep.psd", "keep");
+  const auto run = testing::RunProgram(
+      Exe(), {"--collect", PathText(TargetPath(PathText(t.Path("out")))), PathText(TargetPath(PathText(t.Path("delivery"))))},
+      t.root());
+  EXPECT_EQ(run.status, 1) << "a missing image and a name clash are failures to collect";
+  EXPECT_EQ(TempTree::Read(t.Path("out/photo.psd")), "photo");
+  EXPECT_EQ(TempTree::Read(t.Path("out/logo.psd")), "logo A");
+  EXPECT_EQ(TempTree::Read(t.Path("out/keep.psd")), "keep");
+  EXPECT_EQ(TempTree::Read(t.Path("delivery/b/logo.psd")), "logo B");
+  EXPECT_FALSE(fs::exists(t.Path("out/missing.tif")));
+  EXPECT_NE(run.out.find("missing.tif"), std::string::npos);
+  EXPECT_NE(run.out.find("flyer.ai"), std::string::npos) << "the clash names its document";
+}
+
+}  // namespace
+}  // namespace pelmora::cli
