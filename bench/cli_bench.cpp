@@ -1,0 +1,107 @@
+// pelmora-scan over a delivery of 1,000 small documents, against reading every one of them once,
+// timed in the same iterations; "ratio" is the scan time over the read time (the aim is below 2).
+#include <benchmark/benchmark.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <fstream>
+#include <vector>
+
+#include "cli/scan_run.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+
+constexpr int kDocuments = 1000;
+
+class NullConsole final : public pelmora::cli::Console {
+ public:
+  void Out(std::string_view s) override { bytes += s.size(); }
+  void Err(std::string_view s) override { bytes += s.size(); }
+  bool ErrIsTerminal() override { return false; }
+  std::size_t bytes = 0;
+};
+
+// Small documents as a delivery has them: a header with creator, version and placed images, a
+// body of drawing operators, between about 4 and 40 KB; every tenth is PDF-based.
+std::vector<fs::path> MakeDelivery(const fs::path& folder) {
+  std::vector<fs::path> files;
+  fs::create_directories(folder);
+  for (int i = 0; i < kDocuments; ++i) {
+    const fs::path path = folder / ("doc" + std::to_string(1000 + i) + (i % 3 ? ".eps" : ".ai"));
+    files.push_back(path);
+    if (fs::exists(path)) continue;
+    std::string s = i % 10 == 0 ? "%PDF-1.5\r%\xE2\xE3\xCF\xD3\r\n" : "";
+    s += "%!PS-Adobe-3.0 EPSF-3.0\r\n%%Creator: Adobe Illustrator(R) 16.0\r\n%%AI8_CreatorVersion: 16.0.3\r\n";
+    s += "%%DocumentFiles:C:\\work\\\x89\xe6\x91\x9c" + std::to_string(i) + ".psd\r\n%%+Macintosh HD:Links:b.tif\r\n";
+    s += "%%BoundingBox: 0 0 595 842\r\n%%EndComments\r\n";
+    const std::size_t size = 4096 + static_cast<std::size_t>(i % 37) * 1000;
+    while (s.size() < size) s += "0 0 0 1 k\r\n123.456 789.012 m\r\n234.5 456.25 345.75 567.125 456.5 678.875 c\r\nf\r\n";
+    std::ofstream(path, std::ios::binary) << s;
+  }
+  return files;
+}
+
+std::uint64_t ReadAll(const std::vector<fs::path>& files) {
+  std::vector<char> buffer(256 * 1024);
+  std::uint64_t total = 0;
+  for (const fs::path& f : files) {
+    std::ifstream in(f, std::ios::binary);
+    while (in.read(buffer.data(), static_cast<std::streamsize>(buffer.size())) || in.gcount() > 0) total += in.gcount();
+  }
+  return total;
+}
+
+void ScanDelivery(benchmark::State& state, const fs::path& folder, const std::vector<fs::path>& files, bool json) {
+  double scan = 0, read = 0;
+  std::int64_t n = 0;
+  std::vector<fs::path> args;
+  if (json) args.emplace_back("--json");
+  args.push_back(folder);
+  for (auto _ : state) {
+    // Alternate the order so that neither side always meets the other's cache state.
+    const bool readFirst = (n++ % 2) == 0;
+    double readS = 0;
+    auto plainRead = [&] {
+      const auto t = Clock::now();
+      benchmark::DoNotOptimize(ReadAll(files));
+      readS = std::chrono::duration<double>(Clock::now() - t).count();
+    };
+    if (readFirst) plainRead();
+    NullConsole console;
+    const auto t = Clock::now();
+    const int status = pelmora::cli::RunScan(args, console);
+    const double scanS = std::chrono::duration<double>(Clock::now() - t).count();
+    if (!readFirst) plainRead();
+    if (status != pelmora::cli::kExitAllAnalysed) {
+      state.SkipWithError("the scan failed");
+      break;
+    }
+    benchmark::DoNotOptimize(console.bytes);
+    state.SetIterationTime(scanS);
+    scan += scanS;
+    read += readS;
+  }
+  state.counters["read_ms"] = benchmark::Counter(read * 1e3 / static_cast<double>(n));
+  state.counters["ratio"] = benchmark::Counter(read > 0 ? scan / read : 0);
+  state.counters["documents"] = benchmark::Counter(static_cast<double>(files.size()));
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const char* dir = std::getenv("PELMORA_BENCH_DIR");
+  static const fs::path folder = fs::path(dir != nullptr ? dir : fs::temp_directory_path() / "pelmora-bench") / "delivery";
+  static const std::vector<fs::path> files = MakeDelivery(folder);
+  benchmark::RegisterBenchmark("ScanDelivery/table", ScanDelivery, folder, files, false)
+      ->UseManualTime()->Unit(benchmark::kMillisecond);
+  benchmark::RegisterBenchmark("ScanDelivery/json", ScanDelivery, folder, files, true)
+      ->UseManualTime()->Unit(benchmark::kMillisecond);
+  benchmark::Initialize(&argc, argv);
+  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  return 0;
+}
