@@ -42,6 +42,16 @@ std::size_t FindCharsIgnoreCase(std::string_view text, std::string_view needle) 
   if (needle.empty()) return 0;
   if (needle.size() > text.size()) return std::string_view::npos;
   const std::size_t last = text.size() - needle.size();
+  // A first byte below 0x40 ('%' of every marker) is never a trail byte, so each such byte in the
+  // text starts a character, and the ASCII bytes after it are characters of their own.
+  if (static_cast<unsigned char>(needle[0]) < 0x40) {
+    for (std::size_t i = text.find(needle[0]); i <= last; i = text.find(needle[0], i + 1)) {
+      std::size_t k = 1;
+      while (k < needle.size() && Fold(At(text, i + k)) == Fold(static_cast<unsigned char>(needle[k]))) ++k;
+      if (k == needle.size()) return i;
+    }
+    return std::string_view::npos;
+  }
   // An ASCII needle can only match single-byte characters, so a match that starts on a character
   // boundary consists of whole characters.
   for (std::size_t i = 0; i <= last; i += CharLength(text, i)) {

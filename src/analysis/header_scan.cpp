@@ -6,9 +6,11 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <memory>
 #include <vector>
 
 #include "analysis/ansi_text.h"
+#include "analysis/char_count.h"
 #include "analysis/run_error.h"
 
 namespace pelmora::analysis {
@@ -37,28 +39,11 @@ bool MatchAt(std::string_view text, std::size_t pos, std::string_view marker) {
   return true;
 }
 
-bool AllAscii8(const char* p) {
-  std::uint64_t w;
-  std::memcpy(&w, p, sizeof w);
-  return (w & 0x8080808080808080ull) == 0;
-}
-
-struct PairTables {
-  std::array<unsigned char, 256> lead{}, trail{};
-  constexpr PairTables() {
-    for (int b = 0; b < 256; ++b) {
-      lead[b] = IsLeadByte(static_cast<unsigned char>(b)) ? 1 : 0;
-      trail[b] = IsTrailByte(static_cast<unsigned char>(b)) ? 1 : 0;
-    }
-  }
-};
-constexpr PairTables kPairs;
-
 // Hands out the window as segments of whole characters. A lead byte at the end of a read is held
 // back until the next byte tells whether it begins a two-byte character.
 class WindowReader {
  public:
-  WindowReader(DocumentReader& reader, std::int64_t chars) : reader_(reader), limit_(chars), buffer_(kBufferSize + 1) {}
+  WindowReader(DocumentReader& reader, std::int64_t chars) : reader_(reader), limit_(chars), buffer_(new char[kBufferSize + 1]) {}
 
   // The next segment, or an empty view once the window (or the document) has ended.
   std::string_view Next() {
@@ -67,7 +52,7 @@ class WindowReader {
     std::size_t size = held_;
     for (;;) {
       if (!eof_) {
-        const std::size_t got = reader_.Read(buffer_.data() + size, kBufferSize - size + 1);
+        const std::size_t got = reader_.Read(buffer_.get() + size, kBufferSize - size + 1);
         if (got == 0) eof_ = true;
         size += got;
       }
@@ -75,38 +60,24 @@ class WindowReader {
       if (chars_ >= limit_ || (eof_ && used == size)) done_ = true;
       held_ = size - used;
       held_at_ = used;
-      if (used > 0 || done_) return {buffer_.data(), used};
+      if (used > 0 || done_) return {buffer_.get(), used};
       // Only a held-back lead byte so far: it is at the front already, read on.
     }
   }
 
  private:
   // Counts whole characters in buffer_[0, size) up to the window's limit; returns their bytes.
+  // A lead byte at the end waits for the next read unless the document has ended.
   std::size_t Count(std::size_t size) {
-    const auto* p = reinterpret_cast<const unsigned char*>(buffer_.data());
-    std::size_t i = 0;
-    while (i + 1 < size && chars_ < limit_) {
-      if (size - i >= 8 && limit_ - chars_ >= 8 && AllAscii8(buffer_.data() + i)) {
-        i += 8;
-        chars_ += 8;
-        continue;
-      }
-      // Without a branch: binary stretches make lead bytes unpredictable.
-      i += 1 + static_cast<std::size_t>(kPairs.lead[p[i]] & kPairs.trail[p[i + 1]]);
-      ++chars_;
-    }
-    // The last byte: a lead byte there waits for the next read unless the document has ended.
-    if (i + 1 == size && chars_ < limit_ && (!IsLeadByte(p[i]) || eof_)) {
-      ++i;
-      ++chars_;
-    }
-    return i;
+    const CharStep step = TakeChars(buffer_.get(), size, limit_ - chars_, eof_);
+    chars_ += step.chars;
+    return step.bytes;
   }
 
   DocumentReader& reader_;
   const std::int64_t limit_;
   std::int64_t chars_ = 0;
-  std::vector<char> buffer_;
+  std::unique_ptr<char[]> buffer_;  // not zeroed: every byte used was read
   std::size_t held_ = 0;
   std::size_t held_at_ = 0;
   bool eof_ = false;
@@ -242,17 +213,11 @@ class Scanner {
 
   void TakeHeader(std::string_view seg) {
     const std::size_t from = Local(f_.values[kKind].start);
-    std::size_t i = from;
-    while (i < seg.size() && header_chars_ < kHeaderTextChars) {
-      if (seg.size() - i >= 8 && kHeaderTextChars - header_chars_ >= 8 && AllAscii8(seg.data() + i)) {
-        i += 8;
-        header_chars_ += 8;
-      } else {
-        i += CharLength(seg, i);
-        ++header_chars_;
-      }
-    }
-    if (i > from) f_.header.append(seg.substr(from, i - from));
+    if (from >= seg.size()) return;
+    // Segments hold whole characters, so a lead byte at the end is one.
+    const CharStep step = TakeChars(seg.data() + from, seg.size() - from, kHeaderTextChars - header_chars_, true);
+    f_.header.append(seg.substr(from, step.bytes));
+    header_chars_ += static_cast<std::int32_t>(step.chars);
     if (header_chars_ == kHeaderTextChars) header_done_ = true;
   }
 

@@ -26,7 +26,13 @@ std::string CaseKey(std::string_view name) {
 }
 
 // Position of the first CR or LF at or after `from`, or npos.
-std::size_t LineEnd(std::string_view text, std::size_t from) { return text.find_first_of("\r\n", from); }
+std::size_t LineEnd(std::string_view text, std::size_t from) {
+  // find_first_of would search the two-byte set once per character of the text.
+  for (std::size_t i = from; i < text.size(); ++i) {
+    if (text[i] == '\r' || text[i] == '\n') return i;
+  }
+  return std::string_view::npos;
+}
 
 // Position right after the line end at `end` (CR LF, CR or LF).
 std::size_t NextLine(std::string_view text, std::size_t end) {
