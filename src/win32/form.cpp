@@ -13,6 +13,10 @@ namespace {
 
 constexpr wchar_t kFormClass[] = L"PelmoraForm";
 
+// Set while RunMessageLoop runs. Before it, the start-up may unload the progress window while no
+// other window is loaded yet; a quit posted then would end the program before its result shows.
+bool g_messageLoopRunning = false;
+
 std::vector<Form*>& LoadedForms() {
   static std::vector<Form*> forms;
   return forms;
@@ -31,10 +35,12 @@ void RegisterFormClass(WNDPROC proc) {
   registered = true;
 }
 
-HFONT CreateDialogFont(int dpi, const wchar_t* face, int tenthsPt) {
+HFONT CreateDialogFont(int dpi, const wchar_t* face, int tenthsPt, bool cellHeight = false) {
   LOGFONTW lf{};
   if (face) {
-    lf.lfHeight = -::MulDiv(tenthsPt, dpi, 720);
+    // A positive height is the cell, a negative one the em: the same font where the face has no
+    // internal leading, but a substitute face with leading keeps the line pitch the layout needs.
+    lf.lfHeight = ::MulDiv(tenthsPt, dpi, 720) * (cellHeight ? 1 : -1);
     lf.lfWeight = FW_NORMAL;
     lf.lfCharSet = SHIFTJIS_CHARSET;
     lstrcpynW(lf.lfFaceName, face, LF_FACESIZE);
@@ -234,17 +240,22 @@ void Form::CreateControls() {
                                reinterpret_cast<HMENU>(static_cast<INT_PTR>(c.id)), ::GetModuleHandleW(nullptr),
                                nullptr);
     if (!h) throw RunError(err::kOutOfMemory);
-    // A frame lies under the controls laid inside it; above them it would clip them away.
-    if (c.kind == ControlKind::Frame) ::SetWindowPos(h, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     HFONT f = font_.get();
     if (c.fontFace) {
       // Owned by the window: released with the other control fonts at WM_NCDESTROY.
-      f = CreateDialogFont(dpi_, c.fontFace, c.fontTenthsPt);
+      f = CreateDialogFont(dpi_, c.fontFace, c.fontTenthsPt, (c.flags & kFontCellHeight) != 0);
       ::SetPropW(h, L"PelmoraFont", f);
     }
     ::SendMessageW(h, WM_SETFONT, reinterpret_cast<WPARAM>(f), FALSE);
     if (c.flags & kDefault) defaultId_ = c.id;
     if (c.flags & kCancel) cancelId_ = c.id;
+  }
+  // Frames go under every other control, once all exist: above the controls laid inside them
+  // they would clip them away.
+  for (const ControlSpec& c : controls_) {
+    if (c.kind == ControlKind::Frame) {
+      ::SetWindowPos(Control(c.id), HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    }
   }
 }
 
@@ -273,7 +284,7 @@ LRESULT CALLBACK Form::WndProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     self->font_.reset();
     self->defaultId_ = self->cancelId_ = 0;
     self->lastFocus_ = nullptr;
-    if (forms.empty()) ::PostQuitMessage(0);
+    if (forms.empty() && g_messageLoopRunning) ::PostQuitMessage(0);
   }
   return result;
 }
@@ -342,12 +353,14 @@ LRESULT Form::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
 }
 
 void RunMessageLoop() {
+  g_messageLoopRunning = true;
   MSG msg;
   while (Form::LoadedCount() > 0 && ::GetMessageW(&msg, nullptr, 0, 0) > 0) {
     if (Form::PreTranslate(msg)) continue;
     ::TranslateMessage(&msg);
     ::DispatchMessageW(&msg);
   }
+  g_messageLoopRunning = false;
 }
 
 }  // namespace pelmora::win32

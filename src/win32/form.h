@@ -26,6 +26,7 @@ enum ControlFlags : unsigned {
   kCancel = 1u << 5,      // Esc presses it
   kEllipsisPath = 1u << 6,
   kNoBorder = 1u << 7,    // text box drawn without an edge
+  kFontCellHeight = 1u << 8,  // fontTenthsPt is the line pitch (cell height), not the em height
 };
 
 // One row of a window's layout: position and size in twips, relative to the client area.
