@@ -1,0 +1,24 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds the optimised native build and runs the analysis benchmark,
+# the peak-memory check of the one-document driver and the timing of the peer programs.
+# Documents are generated once into PELMORA_BENCH_DIR (default: $TMPDIR/pelmora-bench, 211 MB).
+# Usage: scripts/bench.sh [benchmark flags...]
+set -euo pipefail
+cd "$(dirname "$0")/.."
+scripts/setup.sh
+
+build=${PELMORA_BUILD_ROOT:-build}/linux-release
+export PELMORA_BENCH_DIR=${PELMORA_BENCH_DIR:-${TMPDIR:-/tmp}/pelmora-bench}
+cmake --preset linux-release -B "$build" >/dev/null
+cmake --build "$build" -j "${PELMORA_JOBS:-2}" --target pelmora_bench pelmora_analyse
+
+echo "=== analysis against the plain read (documents in $PELMORA_BENCH_DIR)"
+"$build/bin/pelmora_bench" --benchmark_min_time=1 "$@"
+
+echo; echo "=== peak memory of one analysis (one process per document)"
+for f in a.ai b.ai c.ai d.eps e.ai; do
+  printf '%-6s ' "$f"; "$build/bin/pelmora_analyse" "$PELMORA_BENCH_DIR/$f" | grep 'peak RSS'
+done
+
+echo; echo "=== peers"
+bench/peers.sh "$PELMORA_BENCH_DIR" "$build/bin/pelmora_analyse"
