@@ -76,7 +76,9 @@ struct Fixture {
 HWND OpenBrowser(const App& app, HWND w) {
   e2e::Click(e2e::Child(w, id::cmdFolder).hwnd);
   HWND browser = e2e::WaitFolderBrowser(app.pid(), kBrowserTitle);
-  if (browser) EXPECT_EQ(::GetWindow(browser, GW_OWNER), w);
+  if (browser) {
+    EXPECT_EQ(::GetWindow(browser, GW_OWNER), w);
+  }
   return browser;
 }
 

@@ -95,15 +95,14 @@ bool CloseProcess(DWORD pid, int timeoutMs = 10000);
 
 // A real OLE drag from a small window of the test's own: the left button is pressed there with
 // synthesized input, DoDragDrop runs on the calling thread, and the pointer is moved onto
-// `target` (screen point) while `holdKeys` may be pressed over it; then the button is released.
+// `target` until the source hears feedback from there; then the button is released.
 struct DragResult {
   HRESULT hr = E_FAIL;            // what DoDragDrop returned
   DWORD effect = 0;               // its final effect
   bool reachedTarget = false;     // the source heard feedback with the pointer over the target
-  DWORD effectOverTarget = ~0u;   // the feedback over the target before any key was held
-  DWORD effectWithKeys = ~0u;     // the feedback over the target while holdKeys were down
+  DWORD effectOverTarget = ~0u;   // the first feedback over the target
 };
-DragResult DragFiles(const std::vector<std::wstring>& paths, HWND target, const std::vector<WORD>& holdKeys = {});
+DragResult DragFiles(const std::vector<std::wstring>& paths, HWND target);
 DragResult DragText(const std::wstring& text, HWND target);
 
 // The shell's folder browser of `pid`: a dialog holding a static text equal to `title`.

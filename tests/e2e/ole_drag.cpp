@@ -115,8 +115,10 @@ class DropSource final : public IDropSource {
     return (keys & MK_LBUTTON) ? S_OK : DRAGDROP_S_DROP;
   }
   HRESULT STDMETHODCALLTYPE GiveFeedback(DWORD effect) override {
-    POINT pt{};
-    ::GetCursorPos(&pt);
+    // Where the drag loop saw the pointer: the position of the message it last took, which may
+    // lag behind the cursor while moves are still queued.
+    const DWORD pos = ::GetMessagePos();
+    const POINT pt{static_cast<short>(LOWORD(pos)), static_cast<short>(HIWORD(pos))};
     const bool over = ::GetAncestor(::WindowFromPoint(pt), GA_ROOT) == target_;
     std::lock_guard lock(mutex_);
     feedback_.push_back({effect, over});
@@ -124,15 +126,11 @@ class DropSource final : public IDropSource {
   }
 
   bool started() const { return started_; }
-  size_t Count() {
+  // The first feedback with the pointer over the target.
+  std::optional<DWORD> OverTarget() {
     std::lock_guard lock(mutex_);
-    return feedback_.size();
-  }
-  // The first feedback over the target from index `from` on.
-  std::optional<DWORD> OverTargetSince(size_t from) {
-    std::lock_guard lock(mutex_);
-    for (size_t i = from; i < feedback_.size(); ++i) {
-      if (feedback_[i].overTarget) return feedback_[i].effect;
+    for (const Feedback& f : feedback_) {
+      if (f.overTarget) return f.effect;
     }
     return std::nullopt;
   }
@@ -155,13 +153,6 @@ void MoveMouse(POINT pt) {
 void Button(bool down) {
   INPUT in{INPUT_MOUSE};
   in.mi.dwFlags = down ? MOUSEEVENTF_LEFTDOWN : MOUSEEVENTF_LEFTUP;
-  ::SendInput(1, &in, sizeof(in));
-}
-
-void KeyInput(WORD vk, bool down) {
-  INPUT in{INPUT_KEYBOARD};
-  in.ki.wVk = vk;
-  in.ki.dwFlags = down ? 0 : KEYEVENTF_KEYUP;
   ::SendInput(1, &in, sizeof(in));
 }
 
@@ -189,7 +180,7 @@ void PumpUntil(int timeoutMs, const std::function<bool()>& done) {
   });
 }
 
-DragResult Drag(IDataObject* data, HWND target, const std::vector<WORD>& holdKeys) {
+DragResult Drag(IDataObject* data, HWND target) {
   DragResult result;
   const HRESULT ole = ::OleInitialize(nullptr);
   HWND source = CreateSourceWindow();
@@ -219,27 +210,13 @@ DragResult Drag(IDataObject* data, HWND target, const std::vector<WORD>& holdKey
       for (int i = 1; i <= kSteps; ++i) {
         MoveMouse({start.x + (end.x - start.x) * i / kSteps, start.y + (end.y - start.y) * i / kSteps});
       }
-      size_t from = 0;
       result.reachedTarget = PollUntil(10000, [&] {
-        auto effect = dropSource.OverTargetSince(from);
+        auto effect = dropSource.OverTarget();
         if (effect) result.effectOverTarget = *effect;
         return effect.has_value();
       });
-      if (result.reachedTarget && !holdKeys.empty()) {
-        from = dropSource.Count();
-        for (WORD vk : holdKeys) KeyInput(vk, true);
-        // Small moves, so the drag loop hears of the keys over the target.
-        MoveMouse({end.x + 2, end.y + 2});
-        MoveMouse(end);
-        PollUntil(10000, [&] {
-          auto effect = dropSource.OverTargetSince(from);
-          if (effect) result.effectWithKeys = *effect;
-          return effect.has_value();
-        });
-      }
     }
     Button(false);
-    for (WORD vk : holdKeys) KeyInput(vk, false);
   });
 
   DWORD effect = DROPEFFECT_NONE;
@@ -253,7 +230,7 @@ DragResult Drag(IDataObject* data, HWND target, const std::vector<WORD>& holdKey
 
 }  // namespace
 
-DragResult DragFiles(const std::vector<std::wstring>& paths, HWND target, const std::vector<WORD>& holdKeys) {
+DragResult DragFiles(const std::vector<std::wstring>& paths, HWND target) {
   std::wstring list;
   for (const auto& p : paths) list += p + L'\0';
   list += L'\0';
@@ -263,14 +240,14 @@ DragResult DragFiles(const std::vector<std::wstring>& paths, HWND target, const 
   header->fWide = TRUE;
   bytes.append(reinterpret_cast<const char*>(list.data()), list.size() * sizeof(wchar_t));
   auto* data = new DataObject(CF_HDROP, bytes.data(), bytes.size());
-  DragResult r = Drag(data, target, holdKeys);
+  DragResult r = Drag(data, target);
   data->Release();
   return r;
 }
 
 DragResult DragText(const std::wstring& text, HWND target) {
   auto* data = new DataObject(CF_UNICODETEXT, text.c_str(), (text.size() + 1) * sizeof(wchar_t));
-  DragResult r = Drag(data, target, {});
+  DragResult r = Drag(data, target);
   data->Release();
   return r;
 }
