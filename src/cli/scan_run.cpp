@@ -34,7 +34,8 @@ constexpr const char* kHelp =
     "使い方: pelmora-scan [オプション] パス...\n"
     "\n"
     "EPS と Illustrator の文書を調べ、種類、保存形式 (%%Creator:)、作成時に使用したソフトの\n"
-    "バージョン (%%AI8_CreatorVersion:)、MacBinary の有無、PDF 互換かどうか、配置画像を一覧にします。\n"
+    "バージョン (%%AI8_CreatorVersion:、CS6 や CC 2019 などの名前を併記)、MacBinary の有無、\n"
+    "PDF 互換かどうか、配置画像を一覧にします。\n"
     "パスがフォルダーなら中を名前順にたどり、拡張子が .ai .ait .eps .epsf .epsi .epi .ps の\n"
     "ファイルを調べます。名前が \".\" で始まるものは除きます。\n"
     "\n"
@@ -67,7 +68,8 @@ class Progress {
 
   void Show(std::size_t index, const std::string& path) {
     if (!enabled_) return;
-    const std::string count = "[" + std::to_string(index + 1) + "/" + std::to_string(total_) + "] ";
+    std::string count = "[";
+    count += std::to_string(index + 1) + "/" + std::to_string(total_) + "] ";
     std::string line = count + FitWidth(PrintableCell(path), kProgressColumns - static_cast<int>(count.size()));
     const int width = DisplayWidth(line);
     // Blanks rather than an erase sequence: older Windows consoles print escapes literally.
@@ -78,7 +80,9 @@ class Progress {
 
   void Clear() {
     if (!enabled_ || shown_ == 0) return;
-    console_.Err("\r" + std::string(static_cast<std::size_t>(shown_), ' ') + "\r");
+    std::string blank(static_cast<std::size_t>(shown_) + 2, ' ');
+    blank.front() = blank.back() = '\r';
+    console_.Err(blank);
     shown_ = 0;
   }
 
@@ -200,7 +204,8 @@ int RunScan(const std::vector<fs::path>& args, Console& console) {
   if (!o.json) console.Out(FormatTable(rows, o.images));
   if (collector) {
     const CollectSummary& s = collector->summary();
-    console.Out(o.json ? FormatCollectJson(s) : "\n" + FormatCollectSummary(s));
+    if (!o.json) console.Out("\n");
+    console.Out(o.json ? FormatCollectJson(s) : FormatCollectSummary(s));
     if (!s.Complete()) failed = true;
   }
   return failed ? kExitSomeFailed : kExitAllAnalysed;

@@ -45,7 +45,7 @@ std::wstring Quote(const std::wstring& arg) {
 
 HANDLE Inheritable(const fs::path& p) {
   SECURITY_ATTRIBUTES sa{sizeof sa, nullptr, TRUE};
-  return ::CreateFileW(p.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &sa, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  return ::CreateFileW(p.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &sa, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
 }
 #endif
 
@@ -62,7 +62,10 @@ fs::path TargetPath(const std::string& hostPath) {
 }
 
 ProgramRun RunProgram(const fs::path& exe, const std::vector<std::string>& args, const fs::path& scratch) {
-  const fs::path outFile = scratch / "stdout.txt", errFile = scratch / "stderr.txt";
+  // Fresh names per run: a file still held by the last child must not hand its output to this one.
+  static int runs = 0;
+  const std::string n = std::to_string(++runs);
+  const fs::path outFile = scratch / ("stdout" + n + ".txt"), errFile = scratch / ("stderr" + n + ".txt");
   ProgramRun run;
 #ifdef _WIN32
   std::wstring cmd = Quote(exe.native());

@@ -120,7 +120,7 @@ TEST_F(CorpusScan, AgreesWithTheWindowStartupOnEveryField) {
     const auto it = rows.find(s.file);
     ASSERT_NE(it, rows.end());
     const json_lite::Value& row = it->second;
-    WindowStartup window(fs::path(PELMORA_CORPUS) / s.file);
+    WindowStartup window(Corpus() / s.file);
     launch::Main(window);
     const launch::AnalysisResult& r = window.result;
     EXPECT_EQ(row["kind"].str(), r.strFiletype);
@@ -136,7 +136,7 @@ TEST_F(CorpusScan, AgreesWithTheWindowStartupOnEveryField) {
     EXPECT_EQ(shown, images);
 
     char head[4] = {};
-    std::ifstream(fs::path(PELMORA_CORPUS) / s.file, std::ios::binary).read(head, 4);
+    std::ifstream(Corpus() / s.file, std::ios::binary).read(head, 4);
     EXPECT_EQ(row["pdf"].boolean(), std::string(head, 4) == "%PDF");
   }
 }
@@ -156,7 +156,7 @@ TEST_F(CorpusScan, TableHasOneRowPerDocumentInNameOrder) {
 
 TEST(ScanProgram, ReportsLikeTheWindowAndSaysSoInItsStatus) {
   TempTree t;
-  const fs::path gone = TargetPath(PathText(t.Path("gone.eps")));
+  const fs::path gone = t.Path("gone.eps");
   const auto missing = testing::RunProgram(Exe(), {PathText(gone), PathText(Corpus() / kSamples[0].file)}, t.root());
   EXPECT_EQ(missing.status, 1);
   EXPECT_EQ(missing.err, "ファイルが見つかりません " + PathText(gone) + "\n");
@@ -181,8 +181,7 @@ TEST(ScanProgram, CollectsFromStalePathsWithoutOverwriting) {
   t.Write("delivery/b/flyer.ai", Eps("Adobe Illustrator(R) 24.0", "25.2.1", {"/Volumes/x/logo.psd", "photo.psd"}));
   t.Write("out/keep.psd", "keep");
   const auto run = testing::RunProgram(
-      Exe(), {"--collect", PathText(TargetPath(PathText(t.Path("out")))), PathText(TargetPath(PathText(t.Path("delivery"))))},
-      t.root());
+      Exe(), {"--collect", PathText(t.Path("out")), PathText(t.Path("delivery"))}, t.root());
   EXPECT_EQ(run.status, 1) << "a missing image and a name clash are failures to collect";
   EXPECT_EQ(TempTree::Read(t.Path("out/photo.psd")), "photo");
   EXPECT_EQ(TempTree::Read(t.Path("out/logo.psd")), "logo A");

@@ -51,7 +51,7 @@ TEST(ParseArgs, RejectsWhatWouldOtherwiseBeGuessed) {
   };
   for (const auto& args : bad) {
     std::string shown;
-    for (const auto& a : args) shown += "[" + PathText(a) + "]";
+    for (const auto& a : args) shown.append("[").append(PathText(a)).append("]");
     EXPECT_NE(ParseArgs(args).error, "") << shown;
   }
 }

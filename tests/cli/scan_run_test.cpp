@@ -71,13 +71,14 @@ TEST(RunScan, AnUnreadableDocumentGetsTheWindowsMessageAndNumber) {
 
 TEST(RunScan, ProgressLineOnlyForLargeBatchesOnATerminal) {
   TempTree t;
-  for (std::size_t i = 0; i < kProgressFrom; ++i) t.Write("d" + std::to_string(100 + i) + ".eps", Eps("X", ""));
+  for (std::size_t i = 0; i < kProgressFrom; ++i) t.Write(std::to_string(100 + i).append(".eps"), Eps("X", ""));
   Capture large(true), piped(false), small(true);
   RunScan({t.root()}, large);
   RunScan({t.root()}, piped);
-  RunScan({t.Path("d100.eps"), t.Path("d101.eps")}, small);
-  EXPECT_NE(large.err.find("\r[" + std::to_string(kProgressFrom) + "/" + std::to_string(kProgressFrom) + "] "),
-            std::string::npos);
+  RunScan({t.Path("100.eps"), t.Path("101.eps")}, small);
+  std::string last = "\r[";
+  last.append(std::to_string(kProgressFrom)).append("/").append(std::to_string(kProgressFrom)).append("] ");
+  EXPECT_NE(large.err.find(last), std::string::npos);
   EXPECT_EQ(large.err.back(), '\r') << "the line is cleared before the table";
   EXPECT_EQ(large.err.find('\n'), std::string::npos);
   EXPECT_EQ(piped.err, "");
