@@ -3,6 +3,7 @@
 
 #include <array>
 #include <cstdlib>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -89,6 +90,8 @@ struct LateCreator {
   bool generated;  // else the corpus file
   const wchar_t* creator;
 };
+
+void PrintTo(const LateCreator& c, std::ostream* os) { *os << c.name; }
 
 class ProgressWindow : public testing::TestWithParam<LateCreator> {};
 
@@ -549,6 +552,9 @@ struct SysInfoCase {
   enum { Probe, ProbeInFolder, MissingFile, FolderWithoutTool, Nothing } setup;
   const wchar_t* started;  // probe caption after the prefix, or nullptr for the message
 };
+
+void PrintTo(const SysInfoCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(Opener o, std::ostream* os) { *os << (o == Opener::Button ? "button" : "menu"); }
 
 class AboutSysInfo : public testing::TestWithParam<SysInfoCase> {};
 
