@@ -21,7 +21,7 @@ std::wstring FieldOf(const std::wstring& document, int field) {
 TEST(PlacedImages, DistinctNamesInDocumentOrderWithJapaneseNames) {
   // CR LF lines, Shift-JIS folder names, many repeats.
   EXPECT_EQ(FieldOf(e2e::CorpusFile("002-kghashimoto-untitled1.ai"), id::txtImage),
-            L"C:\\Users\\User\\Documents\\にゅーふれ\\kumo.png\r\n"
+            L"C:\\Users\\User\\Documents\\にゅーぷれ\\kumo.png\r\n"
             L"C:\\Users\\User\\Downloads\\1413398.png\r\n"
             L"C:\\Users\\User\\Downloads\\23753872.png\r\n"
             L"C:\\Users\\User\\Downloads\\2420217.png\r\n"
@@ -30,9 +30,9 @@ TEST(PlacedImages, DistinctNamesInDocumentOrderWithJapaneseNames) {
             L"C:\\Users\\User\\Downloads\\1354907.png\r\n"
             L"C:\\Users\\User\\Downloads\\2655896.png\r\n"
             L"C:\\Users\\User\\Downloads\\23636643.png\r\n"
-            L"C:\\Users\\User\\Documents\\にゅーふれ\\qGNLKwmD_400x400.png\r\n"
+            L"C:\\Users\\User\\Documents\\にゅーぷれ\\qGNLKwmD_400x400.png\r\n"
             L"C:\\Users\\User\\Downloads\\23451852.ai\r\n"
-            L"C:\\Users\\User\\Documents\\にゅーふれ\\ゲーム機.png");
+            L"C:\\Users\\User\\Documents\\にゅーぷれ\\ゲーム機.png");
   // CR-only lines: the second name follows a lone CR.
   EXPECT_EQ(FieldOf(e2e::CorpusFile("003-nyokohama-cf2019-untitled2.ai"), id::txtImage),
             L"/Users/hano/Library/Application Support/Adobe/Creative Cloud Libraries/LIBS/"
