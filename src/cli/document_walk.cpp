@@ -1,9 +1,10 @@
 #include "cli/document_walk.h"
 
 #include <algorithm>
-#include <set>
 #include <string_view>
 #include <system_error>
+#include <unordered_set>
+#include <utility>
 
 #include "analysis/run_error.h"
 
@@ -21,7 +22,7 @@ std::int32_t FolderErrorNumber(const std::error_code& ec) {
 
 class Walker {
  public:
-  explicit Walker(bool allFiles) : allFiles_(allFiles) {}
+  Walker(bool allFiles, bool dedupe) : allFiles_(allFiles), dedupe_(dedupe) {}
 
   void Named(const fs::path& path) {
     std::error_code ec;
@@ -41,17 +42,16 @@ class Walker {
   void Folder(const fs::path& dir) {
     std::error_code ec;
     fs::directory_iterator it(dir, ec), end;
-    std::vector<fs::directory_entry> entries;
-    for (; !ec && it != end; it.increment(ec)) entries.push_back(*it);
+    // Names taken once: a path's filename() is built anew at every call.
+    std::vector<std::pair<fs::path, fs::directory_entry>> entries;
+    for (; !ec && it != end; it.increment(ec)) entries.emplace_back(it->path().filename(), *it);
     if (ec) {
       Add({WalkItem::Kind::kUnreadableFolder, dir, FolderErrorNumber(ec)});
       return;
     }
-    std::sort(entries.begin(), entries.end(), [](const auto& a, const auto& b) {
-      return a.path().filename().native() < b.path().filename().native();
-    });
-    for (const fs::directory_entry& e : entries) {
-      const fs::path name = e.path().filename();
+    std::sort(entries.begin(), entries.end(),
+              [](const auto& a, const auto& b) { return a.first.native() < b.first.native(); });
+    for (const auto& [name, e] : entries) {
       if (!name.native().empty() && name.native()[0] == '.') continue;
       std::error_code stEc;
       // A linked folder is not followed: it may lead back up the tree.
@@ -63,13 +63,16 @@ class Walker {
     }
   }
 
+  // One named path lists no file twice (linked folders are not followed); only overlapping
+  // arguments can, and only then is the cost of normalising every path paid.
   void Add(WalkItem item) {
-    if (seen_.insert(item.path.lexically_normal()).second) items_.push_back(std::move(item));
+    if (!dedupe_ || seen_.insert(item.path.lexically_normal().native()).second) items_.push_back(std::move(item));
   }
 
   bool allFiles_;
+  bool dedupe_;
   std::vector<WalkItem> items_;
-  std::set<fs::path> seen_;
+  std::unordered_set<fs::path::string_type> seen_;
 };
 
 }  // namespace
@@ -85,7 +88,7 @@ bool HasDocumentExtension(const fs::path& path) {
 }
 
 std::vector<WalkItem> ListDocuments(const std::vector<fs::path>& paths, bool allFiles) {
-  Walker walker(allFiles);
+  Walker walker(allFiles, paths.size() > 1);
   for (const fs::path& p : paths) walker.Named(p);
   return walker.Take();
 }

@@ -20,7 +20,13 @@ constexpr std::string_view kImageIndent = "    ";
 enum Column { kFile, kKind, kVersion, kMac, kPdf, kImages, kCreator, kColumns };
 constexpr std::array<const char*, kColumns> kHeadings = {"ファイル名", "種類", "バージョン", "Mac", "PDF", "配置画像", "保存形式"};
 
-std::string Decoded(std::string_view cp932) { return ToUtf8(analysis::DecodeAnsi(cp932)); }
+// Code page 932 keeps ASCII as it is; most values are ASCII, and decoding costs a converter each.
+std::string Decoded(std::string_view cp932) {
+  if (std::all_of(cp932.begin(), cp932.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; })) {
+    return std::string(cp932);
+  }
+  return ToUtf8(analysis::DecodeAnsi(cp932));
+}
 
 std::string VersionCell(const DocumentRow& row) {
   if (row.versionName.empty()) return row.creatorVersion;
@@ -64,20 +70,21 @@ std::string FormatTable(const std::vector<DocumentRow>& rows, bool images) {
                      r.macBinary ? kYes : kNo, r.pdf ? kYes : kNo, std::to_string(r.images.size()),
                      PrintableCell(r.creator)});
   }
+  std::vector<std::array<int, kColumns>> used(cells.size());
   std::array<int, kColumns> width{};
-  for (const auto& line : cells) {
-    for (int c = 0; c < kColumns; ++c) width[c] = std::max(width[c], DisplayWidth(line[c]));
+  for (std::size_t i = 0; i < cells.size(); ++i) {
+    for (int c = 0; c < kColumns; ++c) width[c] = std::max(width[c], used[i][c] = DisplayWidth(cells[i][c]));
   }
 
   std::string out;
   for (std::size_t i = 0; i < cells.size(); ++i) {
     std::string line;
     for (int c = 0; c < kColumns; ++c) {
-      const int used = DisplayWidth(cells[i][c]);
-      if (c == kImages && i > 0) Pad(line, width[c], used);  // counts read best right-aligned
+      const int w = used[i][c];
+      if (c == kImages && i > 0) Pad(line, width[c], w);  // counts read best right-aligned
       line += cells[i][c];
       if (c + 1 < kColumns) {
-        if (c != kImages || i == 0) Pad(line, width[c], used);
+        if (c != kImages || i == 0) Pad(line, width[c], w);
         line += kGap;
       }
     }

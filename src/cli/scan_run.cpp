@@ -9,6 +9,7 @@
 
 #include "analysis/ansi_text.h"
 #include "analysis/run_error.h"
+#include "cli/document_cache.h"
 #include "cli/document_walk.h"
 #include "cli/image_collect.h"
 #include "cli/scan_options.h"
@@ -180,6 +181,7 @@ int RunScan(const std::vector<fs::path>& args, Console& console) {
     }
     progress.Show(i, shown);
     try {
+      const ScopedDocumentCache cache(item.path);
       const launch::AnalysisResult result = launch::AnalyseDocument(item.path, WideName(item.path), hooks);
       DocumentRow row = MakeRow(shown, result, IsPdfBased(item.path, result.vblnMac));
       if (collector) {

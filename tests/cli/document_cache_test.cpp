@@ -1,0 +1,51 @@
+// The one-read cache must be invisible to the analysis apart from the opens it saves.
+#include "cli/document_cache.h"
+
+#include <gtest/gtest.h>
+
+#include "analysis/run_error.h"
+#include "cli_fixture.h"
+
+namespace pelmora::cli {
+namespace {
+
+using testing::TempTree;
+
+std::string ReadAll(const analysis::DocumentPath& p) {
+  const auto r = analysis::OpenDocument(p);
+  std::string out;
+  char buf[3];  // odd pieces, as the analysis may ask
+  for (std::size_t n; (n = r->Read(buf, sizeof buf)) != 0;) out.append(buf, n);
+  return out;
+}
+
+TEST(ScopedDocumentCache, ServesTheBytesItReadOnlyForItsDocumentAndOnlyWhileInScope) {
+  TempTree t;
+  const auto a = t.Write("a.eps", "0123456789"), b = t.Write("b.eps", "other");
+  {
+    const ScopedDocumentCache cache(a, 10);
+    ASSERT_TRUE(cache.cached());
+    t.Write("a.eps", "changed on disk");
+    EXPECT_EQ(ReadAll(a), "0123456789");
+    EXPECT_EQ(ReadAll(a), "0123456789") << "every open starts at the beginning";
+    EXPECT_EQ(ReadAll(b), "other");
+    const ScopedDocumentCache second(b, 10);
+    EXPECT_FALSE(second.cached()) << "one document at a time";
+  }
+  EXPECT_EQ(ReadAll(a), "changed on disk");
+}
+
+TEST(ScopedDocumentCache, LeavesLargeAndUnreadableDocumentsToThePlatform) {
+  TempTree t;
+  const auto big = t.Write("big.eps", "01234567890");
+  {
+    const ScopedDocumentCache cache(big, 10);
+    EXPECT_FALSE(cache.cached());
+  }
+  const ScopedDocumentCache missing(t.Path("missing.eps"), 10);
+  EXPECT_FALSE(missing.cached());
+  EXPECT_THROW(analysis::OpenDocument(t.Path("missing.eps")), RunError);
+}
+
+}  // namespace
+}  // namespace pelmora::cli
