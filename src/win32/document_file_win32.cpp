@@ -32,7 +32,11 @@ std::unique_ptr<DocumentReader> OpenPlatformDocument(const DocumentPath& path) {
   HANDLE h = ::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                            nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
   if (h == INVALID_HANDLE_VALUE) win32::ThrowLastError();
-  return std::make_unique<Win32DocumentReader>(h);
+  win32::UniqueFile file(h);
+  // A device name (NUL, CON, COM1) can pass the existence test; reading a console or a serial
+  // port would wait for input forever.
+  if (::GetFileType(h) != FILE_TYPE_DISK) throw RunError(err::kBadFileName);
+  return std::make_unique<Win32DocumentReader>(file.release());
 }
 
 }  // namespace pelmora::analysis
