@@ -20,10 +20,13 @@ std::wstring DropCommandLine(std::wstring_view programPath, std::wstring_view dr
   std::wstring_view name = slash == std::wstring_view::npos ? programPath : programPath.substr(slash + 1);
   if (const std::size_t dot = name.rfind(L'.'); dot != std::wstring_view::npos) name = name.substr(0, dot);
 
-  std::wstring line(ProgramFolder(programPath, slash));
+  // Quoted: installed under "C:\Program Files" the new instance would otherwise take the rest of
+  // its own path for the document.
+  std::wstring line(L"\"");
+  line += ProgramFolder(programPath, slash);
   line += L'\\';
   line += name;
-  line += L".exe \"";
+  line += L".exe\" \"";
   line += droppedPath;
   line += L'"';
   return line;

@@ -13,20 +13,20 @@ struct Case {
 };
 
 const Case kCases[] = {
-    {"OrdinaryFolder", L"C:\\Tools\\pelmora.exe", L"D:\\doc.eps", L"C:\\Tools\\pelmora.exe \"D:\\doc.eps\""},
+    {"OrdinaryFolder", L"C:\\Tools\\pelmora.exe", L"D:\\doc.eps", L"\"C:\\Tools\\pelmora.exe\" \"D:\\doc.eps\""},
     // The root keeps its own separator and the second one is added anyway.
-    {"DriveRootGivesTwoSeparators", L"C:\\pelmora.exe", L"D:\\doc.eps", L"C:\\\\pelmora.exe \"D:\\doc.eps\""},
+    {"DriveRootGivesTwoSeparators", L"C:\\pelmora.exe", L"D:\\doc.eps", L"\"C:\\\\pelmora.exe\" \"D:\\doc.eps\""},
     {"DroppedPathWithBlanksStaysWhole", L"C:\\Tools\\pelmora.exe", L"D:\\My Work\\a b.ai",
-     L"C:\\Tools\\pelmora.exe \"D:\\My Work\\a b.ai\""},
-    {"ProgramPathIsNotQuoted", L"C:\\Program Files\\Pelmora\\pelmora.exe", L"D:\\a.ai",
-     L"C:\\Program Files\\Pelmora\\pelmora.exe \"D:\\a.ai\""},
+     L"\"C:\\Tools\\pelmora.exe\" \"D:\\My Work\\a b.ai\""},
+    {"ProgramPathWithBlanksIsQuoted", L"C:\\Program Files\\Pelmora\\pelmora.exe", L"D:\\a.ai",
+     L"\"C:\\Program Files\\Pelmora\\pelmora.exe\" \"D:\\a.ai\""},
     {"JapaneseNames", L"C:\\ツール\\ペルモラ.exe", L"D:\\表\\配置画像 1.eps",
-     L"C:\\ツール\\ペルモラ.exe \"D:\\表\\配置画像 1.eps\""},
-    {"RenamedProgramKeepsItsName", L"C:\\Tools\\viewer.EXE", L"D:\\a.ai", L"C:\\Tools\\viewer.exe \"D:\\a.ai\""},
-    {"OnlyTheLastExtensionGoes", L"C:\\Tools\\pel.mora.exe", L"D:\\a.ai", L"C:\\Tools\\pel.mora.exe \"D:\\a.ai\""},
+     L"\"C:\\ツール\\ペルモラ.exe\" \"D:\\表\\配置画像 1.eps\""},
+    {"RenamedProgramKeepsItsName", L"C:\\Tools\\viewer.EXE", L"D:\\a.ai", L"\"C:\\Tools\\viewer.exe\" \"D:\\a.ai\""},
+    {"OnlyTheLastExtensionGoes", L"C:\\Tools\\pel.mora.exe", L"D:\\a.ai", L"\"C:\\Tools\\pel.mora.exe\" \"D:\\a.ai\""},
     {"NetworkFolder", L"\\\\server\\share\\pelmora.exe", L"\\\\server\\docs\\a.eps",
-     L"\\\\server\\share\\pelmora.exe \"\\\\server\\docs\\a.eps\""},
-    {"DroppedFolderPassedUnchanged", L"C:\\Tools\\pelmora.exe", L"D:\\Images\\", L"C:\\Tools\\pelmora.exe \"D:\\Images\\\""},
+     L"\"\\\\server\\share\\pelmora.exe\" \"\\\\server\\docs\\a.eps\""},
+    {"DroppedFolderPassedUnchanged", L"C:\\Tools\\pelmora.exe", L"D:\\Images\\", L"\"C:\\Tools\\pelmora.exe\" \"D:\\Images\\\""},
 };
 
 void PrintTo(const Case& c, std::ostream* os) { *os << c.name; }
