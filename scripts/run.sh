@@ -21,12 +21,15 @@ if [ -n "${pelmora_xvfb_pid:-}" ]; then
   # No screen of our own: show it on the virtual display, save a picture, and close it.
   "$pelmora_wine" build/win64/bin/pelmora.exe "$winpath" &
   app=$!
-  for _ in $(seq 100); do
-    xwininfo -root -tree -display "$DISPLAY" 2>/dev/null | grep -q '"Pelmora 3.1"' && break
+  win=
+  for _ in $(seq 200); do
+    win=$(xwininfo -root -tree -display "$DISPLAY" 2>/dev/null | awk '/"Pelmora 3.1"/ {print $1; exit}')
+    [ -n "$win" ] && break
     sleep 0.1
   done
-  sleep 1
-  import -display "$DISPLAY" -window root -crop 640x480+0+0 build/pelmora-window.png
+  [ -n "$win" ] || { echo "run: the window did not appear" >&2; exit 1; }
+  sleep 1  # let Wine finish painting before the picture is taken
+  import -display "$DISPLAY" -window "$win" build/pelmora-window.png
   echo "run: window shown; screenshot in build/pelmora-window.png"
   kill "$app" 2>/dev/null || true
 else
