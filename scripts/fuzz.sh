@@ -1,0 +1,53 @@
+#!/usr/bin/env bash
+# Builds the libFuzzer targets of the analysis (clang, AddressSanitizer, UBSan) and runs each for
+# SECONDS (default 60), seeded from the shared sample documents. New inputs are kept in
+# $PELMORA_BUILD_ROOT/fuzz/corpus/<target>, crashes in .../artifacts. Prints one summary line per
+# target; exits 1 when a target found something.
+# Usage: scripts/fuzz.sh [SECONDS] [target...]   (targets: header_scan link_image mac_binary)
+set -uo pipefail
+cd "$(dirname "$0")/.."
+
+seconds=${1:-60}
+shift || true
+targets=("$@")
+((${#targets[@]})) || targets=(header_scan link_image mac_binary)
+out=${PELMORA_BUILD_ROOT:-build}/fuzz
+seeds=$(realpath -m ../shared/corpus/files)
+cxx=${PELMORA_FUZZ_CXX:-clang++}
+flags=(-std=c++20 -O1 -g -fno-omit-frame-pointer -fsanitize=fuzzer,address,undefined
+       -fno-sanitize-recover=undefined -Isrc -Ifuzz)
+sources=(ansi_text char_count document_file document_file_posix header_scan link_image mac_binary win32_errors)
+# Large seeds only slow the runs down: the targets blow small inputs up where size matters.
+declare -A max_len=([header_scan]=16384 [link_image]=16384 [mac_binary]=512)
+
+if ! command -v "$cxx" >/dev/null; then
+  echo "fuzz: $cxx not found (scripts/setup.sh installs clang)"; exit 1
+fi
+mkdir -p "$out/obj" "$out/artifacts"
+for s in "${sources[@]}"; do
+  "$cxx" "${flags[@]/-fsanitize=fuzzer,/-fsanitize=fuzzer-no-link,}" -c "src/analysis/$s.cpp" -o "$out/obj/$s.o" ||
+    { echo "fuzz: build of $s failed"; exit 1; }
+done
+
+status=0
+summary=()
+for t in "${targets[@]}"; do
+  if ! "$cxx" "${flags[@]}" "fuzz/${t}_fuzz.cpp" "$out"/obj/*.o -o "$out/$t"; then
+    summary+=("fuzz $t: build failed"); status=1; continue
+  fi
+  mkdir -p "$out/corpus/$t"
+  log="$out/$t.log"
+  [ -d "$seeds" ] || seeds=""
+  nice -n 10 "$out/$t" -max_total_time="$seconds" -max_len="${max_len[$t]}" -timeout=25 -print_final_stats=1 \
+    -artifact_prefix="$out/artifacts/$t-" "$out/corpus/$t" $seeds >"$log" 2>&1
+  rc=$?
+  runs=$(grep -o 'stat::number_of_executed_units: *[0-9]*' "$log" | grep -o '[0-9]*$' || echo "?")
+  if ((rc == 0)); then
+    summary+=("fuzz $t: ${seconds}s, ${runs:-?} runs, no finding")
+  else
+    summary+=("fuzz $t: FINDING (exit $rc), see $log and $out/artifacts/"); status=1
+    tail -n 40 "$log"
+  fi
+done
+printf '%s\n' "${summary[@]}"
+exit "$status"
