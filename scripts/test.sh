@@ -32,6 +32,15 @@ else
   summary+=("native: build failed"); status=1
 fi
 
+# --- fuzzing: each libFuzzer target of the analysis for PELMORA_FUZZ_SECONDS (default 60) ---
+step "fuzzing"
+fuzz_log=$(mktemp)
+PELMORA_BUILD_ROOT="$root" scripts/fuzz.sh "${PELMORA_FUZZ_SECONDS:-60}" 2>&1 | tee "$fuzz_log"
+[ "${PIPESTATUS[0]}" -eq 0 ] || status=1
+while IFS= read -r line; do summary+=("$line"); done < <(grep '^fuzz' "$fuzz_log")
+rm -f "$fuzz_log"
+# --- end of fuzzing ---
+
 step "Windows x64 build"
 if cmake --preset win64 -B "$root/win64" >/dev/null && cmake --build "$root/win64" -j "$jobs"; then
   step "Windows x64 tests under wine64"
