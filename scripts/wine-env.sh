@@ -49,6 +49,10 @@ pelmora_wine_start() {
   pelmora_init_prefix
   # Redirected, or the server holds the caller's pipes open and a piped run hangs.
   "$pelmora_wineserver" -p </dev/null >/dev/null 2>&1
+  # The first program in a prefix starts Wine's background services, which inherit its standard
+  # handles and keep them for the server's lifetime: start them here, on /dev/null, so that no
+  # test runner later waits forever for the end of a test's output.
+  "$pelmora_wine" cmd /c exit </dev/null >/dev/null 2>&1
 }
 
 pelmora_wine_stop() {
