@@ -44,7 +44,8 @@ class Cp932Decoder {
 std::wstring DecodeAnsi(std::string_view text) {
   std::wstring out;
   out.reserve(text.size());
-  Cp932Decoder decoder;
+  // Opening a converter costs far more than most texts take to convert: one per thread, kept.
+  thread_local Cp932Decoder decoder;
   for (std::size_t i = 0; i < text.size();) {
     const auto b = static_cast<unsigned char>(text[i]);
     const std::size_t len = CharLength(text, i);
