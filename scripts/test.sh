@@ -61,5 +61,14 @@ fi
 
 echo
 echo "=== summary"
-printf '%s\n' "${summary[@]}"
+# Builds and fuzzers first, the test runners' own closing lines last, then their sum.
+printf '%s\n' "${summary[@]}" | grep -v 'tests passed' || true
+printf '%s\n' "${summary[@]}" | grep 'tests passed' || true
+passed=0; failed=0
+for line in "${summary[@]}"; do
+  if [[ $line =~ ([0-9]+)\ tests\ failed\ out\ of\ ([0-9]+) ]]; then
+    failed=$((failed + BASH_REMATCH[1])); passed=$((passed + BASH_REMATCH[2] - BASH_REMATCH[1]))
+  fi
+done
+echo "total: $passed passed, $failed failed"
 exit "$status"
