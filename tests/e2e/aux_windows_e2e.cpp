@@ -266,9 +266,15 @@ TEST(TypeWindow, EnterAndEscCloseWhateverHasTheFocus) {
       e2e::WaitIdle(w);
       HWND text = e2e::Child(w, tid::Text1).hwnd;
       if (inNotes) {
-        ::PostMessageW(text, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
-        ::PostMessageW(text, WM_LBUTTONUP, 0, MAKELPARAM(5, 5));
-        e2e::WaitIdle(w);
+        // Right after the previous window closed, Wine may still be handing activation back and
+        // forth; a click only moves the focus once the notes window is active, so click again
+        // until it has (bounded by a deadline).
+        const DWORD deadline = ::GetTickCount() + 10000;
+        while (FocusOf(w) != text && ::GetTickCount() < deadline) {
+          ::PostMessageW(text, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
+          ::PostMessageW(text, WM_LBUTTONUP, 0, MAKELPARAM(5, 5));
+          e2e::WaitIdle(w);
+        }
         ASSERT_EQ(FocusOf(w), text);
         ::PostMessageW(text, WM_CHAR, L'a', 1);
         ::PostMessageW(text, WM_KEYDOWN, VK_DELETE, 1);
