@@ -56,4 +56,15 @@ inline std::string Eps(const std::string& creator, const std::string& version, c
   return s + "%%EndComments\r\n%%EOF\r\n";
 }
 
+// The text's lines, without their LF.
+inline std::vector<std::string> Lines(const std::string& text) {
+  std::vector<std::string> lines;
+  for (std::size_t at = 0; at < text.size();) {
+    const std::size_t end = text.find('\n', at);
+    lines.push_back(text.substr(at, end - at));
+    at = end + 1;
+  }
+  return lines;
+}
+
 }  // namespace pelmora::cli::testing

@@ -12,6 +12,8 @@
 namespace pelmora::cli {
 namespace {
 
+using testing::Lines;
+
 using testing::Eps;
 using testing::TempTree;
 namespace fs = std::filesystem;
@@ -27,16 +29,6 @@ class Capture final : public Console {
  private:
   bool terminal_;
 };
-
-std::vector<std::string> Lines(const std::string& text) {
-  std::vector<std::string> lines;
-  for (std::size_t at = 0; at < text.size();) {
-    const std::size_t end = text.find('\n', at);
-    lines.push_back(text.substr(at, end - at));
-    at = end + 1;
-  }
-  return lines;
-}
 
 TEST(RunScan, ExitStatusTellsWhetherEveryDocumentWasAnalysed) {
   TempTree t;

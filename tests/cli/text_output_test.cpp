@@ -5,8 +5,12 @@
 #include "cli/text_utf8.h"
 #include "json_lite.h"
 
+#include "cli_fixture.h"
+
 namespace pelmora::cli {
 namespace {
+
+using testing::Lines;
 
 TEST(Utf8, WideTextRoundTripsIncludingCharactersBeyondTheBmp) {
   const std::wstring wide = L"a\u00e9\u65e5\u672c\U0001F600\uFF76z";
@@ -67,16 +71,6 @@ DocumentRow Row(std::string path, std::string kind, std::string version, std::st
   r.creator = std::move(creator);
   r.images = std::move(images);
   return r;
-}
-
-std::vector<std::string> Lines(const std::string& text) {
-  std::vector<std::string> lines;
-  for (std::size_t at = 0; at < text.size();) {
-    const std::size_t end = text.find('\n', at);
-    lines.push_back(text.substr(at, end - at));
-    at = end + 1;
-  }
-  return lines;
 }
 
 // Display column at which `cell` begins in `line`.
