@@ -99,6 +99,7 @@ Result Expected(const std::string& doc, std::int32_t limit, const std::string& p
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   FuzzedDataProvider in(data, size);
   const auto piece = in.ConsumeIntegralInRange<std::size_t>(1, 1 << 19);
+  const bool lend = in.ConsumeBool();
   const bool fail = in.ConsumeBool();
   const int failing_read = in.ConsumeIntegralInRange<int>(0, 64);
   const bool blow_up = in.ConsumeBool();
@@ -119,6 +120,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   d = {};
   d.bytes = doc;
   d.piece = piece;
+  d.lend = lend;
   d.failing_read = fail ? failing_read : -1;
   const auto previous = pelmora::analysis::SetDocumentOpener(&pelmora::fuzz::OpenMemory);
   Result got{std::nullopt, "stale", "stale", "previous"};

@@ -4,7 +4,9 @@
 #include <algorithm>
 #include <cstring>
 #include <memory>
+#include <optional>
 #include <string>
+#include <string_view>
 
 #include "analysis/document_file.h"
 #include "analysis/run_error.h"
@@ -14,6 +16,7 @@ namespace pelmora::fuzz {
 struct MemoryDocument {
   std::string bytes;
   std::size_t piece = 1;
+  bool lend = false;  // the reader lends the bytes instead, as one holding them in memory does
   int failing_read = -1;  // counted over all opens
   int reads = 0;
   bool failed = false;
@@ -36,6 +39,14 @@ class MemoryReader final : public analysis::DocumentReader {
     std::memcpy(buffer, d.bytes.data() + pos_, n);
     pos_ += n;
     return n;
+  }
+
+  std::optional<std::string_view> Lend() override {
+    MemoryDocument& d = Doc();
+    if (!d.lend) return std::nullopt;
+    const std::string_view rest = std::string_view(d.bytes).substr(pos_);
+    pos_ = d.bytes.size();
+    return rest;
   }
 
  private:

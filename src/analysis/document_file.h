@@ -4,6 +4,8 @@
 #include <cstddef>
 #include <filesystem>
 #include <memory>
+#include <optional>
+#include <string_view>
 
 namespace pelmora::analysis {
 
@@ -14,6 +16,10 @@ class DocumentReader {
   virtual ~DocumentReader() = default;
   // Reads up to `size` bytes; 0 means end of file. Throws RunError when the read fails.
   virtual std::size_t Read(char* buffer, std::size_t size) = 0;
+  // The rest of the document, when the reader holds it in memory already, so that it is scanned
+  // where it lies instead of copied; it counts as read and stays valid while the reader lives.
+  // Readers of files have nothing to lend.
+  virtual std::optional<std::string_view> Lend() { return std::nullopt; }
 };
 
 using DocumentOpener = std::unique_ptr<DocumentReader> (*)(const DocumentPath&);

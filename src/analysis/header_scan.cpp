@@ -11,6 +11,7 @@
 
 #include "analysis/ansi_text.h"
 #include "analysis/char_count.h"
+#include "analysis/read_buffer.h"
 #include "analysis/run_error.h"
 
 namespace pelmora::analysis {
@@ -40,19 +41,35 @@ bool MatchAt(std::string_view text, std::size_t pos, std::string_view marker) {
 }
 
 // Hands out the window as segments of whole characters. A lead byte at the end of a read is held
-// back until the next byte tells whether it begins a two-byte character.
+// back until the next byte tells whether it begins a two-byte character. A document the reader
+// holds in memory is one segment, scanned in place.
 class WindowReader {
  public:
-  WindowReader(DocumentReader& reader, std::int64_t chars) : reader_(reader), limit_(chars), buffer_(new char[kBufferSize + 1]) {}
+  WindowReader(DocumentReader& reader, std::int64_t chars) : reader_(reader), limit_(chars), data_(nullptr) {
+    if (const std::optional<std::string_view> lent = reader_.Lend()) {
+      data_ = lent->data();
+      lent_ = lent->size();
+      eof_ = true;
+    } else {
+      data_ = buffer_ = ThreadBuffer();
+    }
+  }
 
   // The next segment, or an empty view once the window (or the document) has ended.
   std::string_view Next() {
     if (done_) return {};
+    if (buffer_ == nullptr) {
+      const std::size_t used = Count(lent_);
+      done_ = true;  // the whole document was at hand: the window ends in it or with it
+      return {data_, used};
+    }
     if (held_) buffer_[0] = buffer_[held_at_];
     std::size_t size = held_;
     for (;;) {
-      if (!eof_) {
-        const std::size_t got = reader_.Read(buffer_.get() + size, kBufferSize - size + 1);
+      // A full buffer or the document's end before counting: knowing that nothing follows often
+      // spares the count.
+      while (!eof_ && size < kBufferSize + 1) {
+        const std::size_t got = reader_.Read(buffer_ + size, kBufferSize - size + 1);
         if (got == 0) eof_ = true;
         size += got;
       }
@@ -60,24 +77,39 @@ class WindowReader {
       if (chars_ >= limit_ || (eof_ && used == size)) done_ = true;
       held_ = size - used;
       held_at_ = used;
-      if (used > 0 || done_) return {buffer_.get(), used};
+      if (used > 0 || done_) return {buffer_, used};
       // Only a held-back lead byte so far: it is at the front already, read on.
     }
   }
 
+  // True once the segment handed out last is the window's last.
+  bool Ended() const { return done_; }
+
  private:
-  // Counts whole characters in buffer_[0, size) up to the window's limit; returns their bytes.
+  // Counts whole characters in data_[0, size) up to the window's limit; returns their bytes.
   // A lead byte at the end waits for the next read unless the document has ended.
   std::size_t Count(std::size_t size) {
-    const CharStep step = TakeChars(buffer_.get(), size, limit_ - chars_, eof_);
+    // The rest of the document has no more characters than bytes: when those fit, all of it is
+    // in the window and no count is needed, as nothing follows that would use it.
+    if (eof_ && size <= static_cast<std::uint64_t>(limit_ - chars_)) return size;
+    const CharStep step = TakeChars(data_, size, limit_ - chars_, eof_);
     chars_ += step.chars;
     return step.bytes;
+  }
+
+  // One per thread, kept: an aligned block this size is mapped and unmapped at every allocation,
+  // and the page faults of a fresh one cost a small document more than its whole scan.
+  static char* ThreadBuffer() {
+    thread_local const ReadBuffer buffer = MakeReadBuffer(kBufferSize + 1);
+    return buffer.get();
   }
 
   DocumentReader& reader_;
   const std::int64_t limit_;
   std::int64_t chars_ = 0;
-  std::unique_ptr<char[]> buffer_;  // not zeroed: every byte used was read
+  const char* data_;         // the segment's bytes: the buffer or the lent document
+  char* buffer_ = nullptr;   // null while the document is lent
+  std::size_t lent_ = 0;
   std::size_t held_ = 0;
   std::size_t held_at_ = 0;
   bool eof_ = false;
@@ -104,14 +136,15 @@ struct Findings {
 class Scanner {
  public:
   // Takes the next segment of the window; segments arrive in order and hold whole characters.
-  void Feed(std::string_view seg) {
+  // `last`: the window ends with this segment.
+  void Feed(std::string_view seg, bool last) {
     FindMarkers(seg);
     Value& kind = f_.values[kKind];
     for (int id : {kVersion, kCreatorValue}) {
       if (f_.values[id].found && !f_.values[id].ended) TakeValue(f_.values[id], seg, true);
     }
     if (kind.found) {
-      if (!header_done_) TakeHeader(seg);
+      if (!header_done_) TakeHeader(seg, last);
       if (!kind.ended) {
         const std::size_t from = Local(kind.start);
         TakeValue(kind, seg, false);
@@ -211,11 +244,18 @@ class Scanner {
     }
   }
 
-  void TakeHeader(std::string_view seg) {
+  void TakeHeader(std::string_view seg, bool last) {
     const std::size_t from = Local(f_.values[kKind].start);
     if (from >= seg.size()) return;
+    const std::size_t rest = seg.size() - from;
+    // In the window's last segment, bytes that cannot outnumber the characters still wanted are
+    // all taken uncounted; no later segment would need the count.
+    if (last && rest <= static_cast<std::size_t>(kHeaderTextChars - header_chars_)) {
+      f_.header.append(seg.substr(from));
+      return;
+    }
     // Segments hold whole characters, so a lead byte at the end is one.
-    const CharStep step = TakeChars(seg.data() + from, seg.size() - from, kHeaderTextChars - header_chars_, true);
+    const CharStep step = TakeChars(seg.data() + from, rest, kHeaderTextChars - header_chars_, true);
     f_.header.append(seg.substr(from, step.bytes));
     header_chars_ += static_cast<std::int32_t>(step.chars);
     if (header_chars_ == kHeaderTextChars) header_done_ = true;
@@ -267,7 +307,7 @@ std::optional<std::string> ScanHeader(const DocumentPath& vstrPath, std::int32_t
       while (!scanner.Settled()) {
         const std::string_view seg = window.Next();
         if (seg.empty()) break;
-        scanner.Feed(seg);
+        scanner.Feed(seg, window.Ended());
       }
     }
     Findings& f = scanner.findings();

@@ -1,5 +1,7 @@
 #include "cli/document_cache.h"
 
+#include "analysis/read_buffer.h"
+
 #include <algorithm>
 #include <cstring>
 #include <memory>
@@ -11,7 +13,7 @@ namespace {
 // Kept from one document to the next: a fresh zeroed buffer per document would cost more than
 // the read it saves.
 struct Cache {
-  std::unique_ptr<char[]> buffer;
+  analysis::ReadBuffer buffer;
   std::size_t capacity = 0;
   std::size_t size = 0;
   const analysis::DocumentPath* path = nullptr;
@@ -32,6 +34,11 @@ class MemoryReader final : public analysis::DocumentReader {
     pos_ += n;
     return n;
   }
+  std::optional<std::string_view> Lend() override {
+    const std::string_view rest(bytes_ + pos_, size_ - pos_);
+    pos_ = size_;
+    return rest;
+  }
 
  private:
   const char* bytes_;
@@ -41,7 +48,8 @@ class MemoryReader final : public analysis::DocumentReader {
 
 std::unique_ptr<analysis::DocumentReader> OpenCached(const analysis::DocumentPath& path) {
   const Cache& c = TheCache();
-  if (c.path != nullptr && path == *c.path) return std::make_unique<MemoryReader>(c.buffer.get(), c.size);
+  // The analysis hands on the caller's path object itself; comparing paths costs more.
+  if (c.path != nullptr && (&path == c.path || path == *c.path)) return std::make_unique<MemoryReader>(c.buffer.get(), c.size);
   return c.fallback(path);
 }
 
@@ -52,7 +60,7 @@ ScopedDocumentCache::ScopedDocumentCache(const analysis::DocumentPath& path, std
   if (c.path != nullptr) return;  // another document is cached: this one reads as usual
   try {
     if (c.capacity < limit + 1) {
-      c.buffer.reset(new char[limit + 1]);  // not zeroed: only bytes read are handed out
+      c.buffer = analysis::MakeReadBuffer(limit + 1);
       c.capacity = limit + 1;
     }
     const auto reader = analysis::OpenDocument(path_);

@@ -16,7 +16,9 @@ inline constexpr std::size_t kCachedDocumentBytes = 256 * 1024;
 // the cache, so failures reach the analysis exactly as they would.
 class ScopedDocumentCache {
  public:
+  // `path` is referred to, not copied: it must outlive the cache.
   explicit ScopedDocumentCache(const analysis::DocumentPath& path, std::size_t limit = kCachedDocumentBytes);
+  ScopedDocumentCache(analysis::DocumentPath&&, std::size_t = kCachedDocumentBytes) = delete;
   ~ScopedDocumentCache();
   ScopedDocumentCache(const ScopedDocumentCache&) = delete;
   ScopedDocumentCache& operator=(const ScopedDocumentCache&) = delete;
@@ -24,7 +26,7 @@ class ScopedDocumentCache {
   bool cached() const { return previous_ != nullptr; }
 
  private:
-  analysis::DocumentPath path_;
+  const analysis::DocumentPath& path_;
   analysis::DocumentOpener previous_ = nullptr;
 };
 

@@ -6,7 +6,9 @@
 #include <limits>
 #include <memory>
 #include <new>
+#include <optional>
 #include <string>
+#include <string_view>
 
 #include "analysis/document_file.h"
 #include "analysis/run_error.h"
@@ -20,6 +22,7 @@ struct FakeDocument {
   int failing_read = -1;        // 0-based read call that fails
   std::int32_t read_error = err::kDeviceIoError;
   bool read_bad_alloc = false;  // the failing read throws std::bad_alloc instead
+  bool lend = false;            // the reader lends its bytes, as one holding them in memory does
   int opens = 0;
   std::size_t bytes_read = 0;
 };
@@ -42,6 +45,15 @@ class FakeReader final : public analysis::DocumentReader {
     pos_ += n;
     f.bytes_read += n;
     return n;
+  }
+
+  std::optional<std::string_view> Lend() override {
+    FakeDocument& f = Fake();
+    if (!f.lend) return std::nullopt;
+    const std::string_view rest = std::string_view(f.bytes).substr(pos_);
+    pos_ = f.bytes.size();
+    f.bytes_read += rest.size();
+    return rest;
   }
 
  private:

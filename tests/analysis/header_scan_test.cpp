@@ -15,6 +15,7 @@ using pelmora::testing::UseFakeDocument;
 using namespace std::string_literals;
 
 constexpr std::size_t kWhole = std::numeric_limits<std::size_t>::max();
+constexpr std::size_t kLent = 0;  // not read but lent by a reader that holds the bytes
 const std::string kPrevious = "previous header";
 
 struct Scan {
@@ -31,7 +32,8 @@ Scan RunScan(std::int32_t chars) {
 }
 
 Scan ScanBytes(std::string doc, std::int32_t chars = 102400, std::size_t piece = kWhole) {
-  UseFakeDocument fake(std::move(doc), piece);
+  UseFakeDocument fake(std::move(doc), piece == kLent ? kWhole : piece);
+  Fake().lend = piece == kLent;
   return RunScan(chars);
 }
 
@@ -53,11 +55,11 @@ struct ScanCase {
 
 class ScanHeaderCases : public ::testing::TestWithParam<ScanCase> {};
 
-// Every case is read whole and in pieces of 1 and 3 bytes, so that markers, line ends and
+// Every case is read whole, lent, and in pieces of 1 and 3 bytes, so that markers, line ends and
 // two-byte characters straddle the reads at every offset.
 TEST_P(ScanHeaderCases, GivesTheResultsWhateverTheReadSizes) {
   const ScanCase& c = GetParam();
-  for (std::size_t piece : {kWhole, std::size_t{1}, std::size_t{3}}) {
+  for (std::size_t piece : {kWhole, kLent, std::size_t{1}, std::size_t{3}}) {
     SCOPED_TRACE(piece);
     const Scan s = ScanBytes(c.doc, 102400, piece);
     EXPECT_EQ(s.creator, c.creator);
@@ -133,7 +135,7 @@ TEST(ScanHeader, ACreatorBeyondTheWindowNeedsTheLargerWindow) {
 // 15 + 1000 two-byte characters + 500 lone lead bytes each before a blank + 13 = 2028.
 TEST(ScanHeader, WindowCountsCharactersNotBytes) {
   const std::string doc = "%!PS-Adobe-3.0\r" + Repeat("\x82\xA0", 1000) + Repeat("\x82 ", 500) + "%%Creator: X\r";
-  for (std::size_t piece : {kWhole, std::size_t{1}, std::size_t{2}}) {
+  for (std::size_t piece : {kWhole, kLent, std::size_t{1}, std::size_t{2}}) {
     SCOPED_TRACE(piece);
     EXPECT_EQ(ScanBytes(doc, 2028, piece).creator, "X");
     EXPECT_EQ(ScanBytes(doc, 2027, piece).creator, std::nullopt);
@@ -142,18 +144,38 @@ TEST(ScanHeader, WindowCountsCharactersNotBytes) {
 
 TEST(ScanHeader, WindowEndingOnATwoByteCharacterKeepsBothBytes) {
   const std::string doc = "%!PS-Adobe-3.0\r" + Repeat("\x82\xA0", 10);
-  for (std::size_t piece : {kWhole, std::size_t{1}, std::size_t{16}}) {
+  for (std::size_t piece : {kWhole, kLent, std::size_t{1}, std::size_t{16}}) {
     SCOPED_TRACE(piece);
     EXPECT_EQ(ScanBytes(doc, 20, piece).header, "-3.0\r" + Repeat("\x82\xA0", 5));
   }
 }
 
+// Where no more bytes remain than characters are allowed, nothing is counted: the limits must
+// still hold to the byte for single-byte text.
+TEST(ScanHeader, SingleByteTextMeetsTheLimitsExactly) {
+  const std::string tail = "%%Creator: X\r";
+  const std::string doc = "%!PS-Adobe-3.0\r" + std::string(1000, 'x') + tail;
+  const std::string capped = "%!PS-Adobe-3.0\r" + std::string(kHeaderTextChars - 5, 'y');
+  for (std::size_t piece : {kWhole, kLent, std::size_t{333}}) {
+    SCOPED_TRACE(piece);
+    const auto chars = static_cast<std::int32_t>(doc.size());
+    EXPECT_EQ(ScanBytes(doc, chars, piece).creator, "X");
+    EXPECT_EQ(ScanBytes(doc, chars - 1, piece).creator, std::nullopt) << "the creator's line end is outside";
+    EXPECT_EQ(ScanBytes(doc, chars - 1, piece).header, doc.substr(10, doc.size() - 11));
+    EXPECT_EQ(ScanBytes(capped, 2048000, piece).header, capped.substr(10));
+    EXPECT_EQ(ScanBytes(capped + "z", 2048000, piece).header, capped.substr(10));
+  }
+}
+
 TEST(ScanHeader, HeaderTextIsCappedInCharacters) {
   const std::string doc = "%!PS-Adobe-3.0\r" + Repeat("\x82\xA0", 100600) + "%%Creator: X\r";
-  const Scan s = ScanBytes(doc, 2048000);
-  EXPECT_EQ(s.creator, "X");
-  EXPECT_EQ(s.header, doc.substr(10, 5 + 2 * (kHeaderTextChars - 5)));
-  EXPECT_EQ(ScanBytes(doc, 1000).header, doc.substr(10, 5 + 2 * 985));
+  for (std::size_t piece : {kWhole, kLent}) {
+    SCOPED_TRACE(piece);
+    const Scan s = ScanBytes(doc, 2048000, piece);
+    EXPECT_EQ(s.creator, "X");
+    EXPECT_EQ(s.header, doc.substr(10, 5 + 2 * (kHeaderTextChars - 5)));
+    EXPECT_EQ(ScanBytes(doc, 1000, piece).header, doc.substr(10, 5 + 2 * 985));
+  }
 }
 
 TEST(ScanHeader, StopsReadingOnceEverythingIsSettled) {

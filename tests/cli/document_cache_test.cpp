@@ -28,6 +28,12 @@ TEST(ScopedDocumentCache, ServesTheBytesItReadOnlyForItsDocumentAndOnlyWhileInSc
     t.Write("a.eps", "changed on disk");
     EXPECT_EQ(ReadAll(a), "0123456789");
     EXPECT_EQ(ReadAll(a), "0123456789") << "every open starts at the beginning";
+    EXPECT_EQ(ReadAll(analysis::DocumentPath(a.native())), "0123456789") << "an equal path is the same document";
+    const auto reader = analysis::OpenDocument(a);
+    char first[4];
+    ASSERT_EQ(reader->Read(first, sizeof first), 4u);
+    EXPECT_EQ(reader->Lend(), "456789") << "lends what is not read yet";
+    EXPECT_EQ(reader->Read(first, sizeof first), 0u) << "and that counts as read";
     EXPECT_EQ(ReadAll(b), "other");
     const ScopedDocumentCache second(b, 10);
     EXPECT_FALSE(second.cached()) << "one document at a time";
@@ -42,9 +48,11 @@ TEST(ScopedDocumentCache, LeavesLargeAndUnreadableDocumentsToThePlatform) {
     const ScopedDocumentCache cache(big, 10);
     EXPECT_FALSE(cache.cached());
   }
-  const ScopedDocumentCache missing(t.Path("missing.eps"), 10);
+  const auto missingPath = t.Path("missing.eps");
+  const ScopedDocumentCache missing(missingPath, 10);
   EXPECT_FALSE(missing.cached());
-  EXPECT_THROW(analysis::OpenDocument(t.Path("missing.eps")), RunError);
+  EXPECT_THROW(analysis::OpenDocument(missingPath), RunError);
+  EXPECT_EQ(analysis::OpenDocument(big)->Lend(), std::nullopt) << "a file is read, not lent";
 }
 
 }  // namespace
