@@ -1,5 +1,7 @@
 #include "analysis/link_image.h"
 
+#include <algorithm>
+#include <iterator>
 #include <new>
 #include <unordered_set>
 
@@ -24,6 +26,30 @@ std::string CaseKey(std::string_view name) {
   }
   return key;
 }
+
+// The keys of the names kept so far. A document places a handful of images as a rule, and
+// comparing with each is then cheaper than a hash set; a long list is hashed.
+class NameKeys {
+ public:
+  explicit NameKeys(std::string first) { few_.push_back(std::move(first)); }
+
+  // False when an equal key is there already.
+  bool Insert(std::string key) {
+    if (!many_.empty()) return many_.insert(std::move(key)).second;
+    if (std::find(few_.begin(), few_.end(), key) != few_.end()) return false;
+    few_.push_back(std::move(key));
+    if (few_.size() > kFew) {
+      many_.insert(std::make_move_iterator(few_.begin()), std::make_move_iterator(few_.end()));
+      few_.clear();
+    }
+    return true;
+  }
+
+ private:
+  static constexpr std::size_t kFew = 32;
+  std::vector<std::string> few_;
+  std::unordered_set<std::string> many_;
+};
 
 // Position of the first CR or LF at or after `from`, or npos.
 std::size_t LineEnd(std::string_view text, std::size_t from) {
@@ -52,7 +78,7 @@ std::int32_t GetLinkImage(std::vector<std::string>& rastrLinkImage, std::string_
 
     // The first name is taken as it is, even empty; later names must differ from it too.
     rastrLinkImage.emplace_back(TrimBlanks(vstrHeader.substr(start, end - start)));
-    std::unordered_set<std::string> keys{CaseKey(rastrLinkImage.front())};
+    NameKeys keys(CaseKey(rastrLinkImage.front()));
     for (;;) {
       const std::size_t line = NextLine(vstrHeader, end);
       if (!EqualsIgnoreCase(vstrHeader.substr(line, kContinuation.size()), kContinuation)) break;
@@ -62,7 +88,7 @@ std::int32_t GetLinkImage(std::vector<std::string>& rastrLinkImage, std::string_
       if (end == std::string_view::npos || end == start) break;
       const std::string_view name = TrimBlanks(vstrHeader.substr(start, end - start));
       if (name.empty()) continue;
-      if (keys.insert(CaseKey(name)).second) rastrLinkImage.emplace_back(name);
+      if (keys.Insert(CaseKey(name))) rastrLinkImage.emplace_back(name);
     }
     return static_cast<std::int32_t>(rastrLinkImage.size());
   } catch (const std::exception&) {
