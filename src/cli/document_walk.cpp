@@ -40,25 +40,35 @@ class Walker {
 
  private:
   void Folder(const fs::path& dir) {
+    struct Entry {
+      fs::path path;
+      bool folder;
+      bool file;
+    };
     std::error_code ec;
     fs::directory_iterator it(dir, ec), end;
-    // Names taken once: a path's filename() is built anew at every call.
-    std::vector<std::pair<fs::path, fs::directory_entry>> entries;
-    for (; !ec && it != end; it.increment(ec)) entries.emplace_back(it->path().filename(), *it);
+    std::vector<Entry> entries;
+    std::size_t nameAt = 0;  // every entry is the folder's path and a name: the same prefix
+    for (; !ec && it != end; it.increment(ec)) {
+      std::error_code typeEc;
+      // A linked folder is not followed: it may lead back up the tree.
+      const bool folder = it->is_directory(typeEc) && !it->is_symlink(typeEc);
+      if (entries.empty()) nameAt = it->path().native().size() - it->path().filename().native().size();
+      entries.push_back({it->path(), folder, !folder && it->is_regular_file(typeEc)});
+    }
     if (ec) {
       Add({WalkItem::Kind::kUnreadableFolder, dir, FolderErrorNumber(ec)});
       return;
     }
-    std::sort(entries.begin(), entries.end(),
-              [](const auto& a, const auto& b) { return a.first.native() < b.first.native(); });
-    for (const auto& [name, e] : entries) {
-      if (!name.native().empty() && name.native()[0] == '.') continue;
-      std::error_code stEc;
-      // A linked folder is not followed: it may lead back up the tree.
-      if (e.is_directory(stEc) && !e.is_symlink(stEc)) {
-        Folder(e.path());
-      } else if (e.is_regular_file(stEc) && (allFiles_ || HasDocumentExtension(name))) {
-        Add({WalkItem::Kind::kDocument, e.path()});
+    const auto name = [nameAt](const Entry& e) { return NameView(e.path.native()).substr(nameAt); };
+    std::sort(entries.begin(), entries.end(), [&](const Entry& a, const Entry& b) { return name(a) < name(b); });
+    for (Entry& e : entries) {
+      const NameView n = name(e);
+      if (!n.empty() && n[0] == '.') continue;
+      if (e.folder) {
+        Folder(e.path);
+      } else if (e.file && (allFiles_ || HasDocumentExtension(n))) {
+        Add({WalkItem::Kind::kDocument, std::move(e.path)});
       }
     }
   }
@@ -77,9 +87,11 @@ class Walker {
 
 }  // namespace
 
-bool HasDocumentExtension(const fs::path& path) {
-  const fs::path extension = path.extension();
-  const auto& ext = extension.native();
+bool HasDocumentExtension(NameView name) {
+  // As a path's extension: from the last dot, unless that dot starts the name.
+  const std::size_t dot = name.rfind('.');
+  if (dot == NameView::npos || dot == 0) return false;
+  const NameView ext = name.substr(dot);
   return std::any_of(std::begin(kDocumentExtensions), std::end(kDocumentExtensions), [&](std::string_view known) {
     return ext.size() == known.size() && std::equal(ext.begin(), ext.end(), known.begin(), [](auto a, char b) {
              return (a >= 'A' && a <= 'Z' ? a + ('a' - 'A') : a) == static_cast<unsigned char>(b);

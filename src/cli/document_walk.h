@@ -1,6 +1,7 @@
 #pragma once
 #include <cstdint>
 #include <filesystem>
+#include <string_view>
 #include <vector>
 
 namespace pelmora::cli {
@@ -12,8 +13,10 @@ struct WalkItem {
   std::int32_t error = 0;  // run-time error number of an unreadable folder
 };
 
-// Extensions that EPS and Illustrator documents carry, ignoring case.
-bool HasDocumentExtension(const std::filesystem::path& path);
+using NameView = std::basic_string_view<std::filesystem::path::value_type>;
+
+// Extensions that EPS and Illustrator documents carry, ignoring case; `name` is a file name.
+bool HasDocumentExtension(NameView name);
 
 // The named documents as given, and the documents under the named folders, each folder's entries
 // sorted by name so that a delivery lists the same way on every run. Names starting with "." are

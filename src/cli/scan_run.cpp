@@ -103,14 +103,6 @@ std::string MissingMessage(const fs::path& path) {
   return ToUtf8(text) + PathText(path);
 }
 
-std::wstring WideName(const fs::path& path) {
-#ifdef _WIN32
-  return path.native();
-#else
-  return FromUtf8(path.native());
-#endif
-}
-
 }  // namespace
 
 const char* ProgramVersion() { return PELMORA_VERSION; }
@@ -182,7 +174,8 @@ int RunScan(const std::vector<fs::path>& args, Console& console) {
     progress.Show(i, shown);
     try {
       const ScopedDocumentCache cache(item.path);
-      const launch::AnalysisResult result = launch::AnalyseDocument(item.path, WideName(item.path), hooks);
+      // The name is for the window program's progress window and result; nothing here shows it.
+      const launch::AnalysisResult result = launch::AnalyseDocument(item.path, std::wstring(), hooks);
       DocumentRow row = MakeRow(shown, result, IsPdfBased(item.path, result.vblnMac));
       if (collector) {
         std::vector<std::wstring> names;

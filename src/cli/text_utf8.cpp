@@ -126,6 +126,9 @@ std::wstring FromUtf8(std::string_view text) {
 }
 
 std::string ValidUtf8(std::string_view bytes) {
+  if (std::all_of(bytes.begin(), bytes.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; })) {
+    return std::string(bytes);
+  }
   std::string out;
   out.reserve(bytes.size());
   for (std::size_t pos = 0; pos < bytes.size();) Append(out, Next(bytes, pos));
@@ -150,11 +153,19 @@ std::filesystem::path PathFromWide(std::wstring_view text) {
 
 int DisplayWidth(std::string_view utf8) {
   int columns = 0;
-  for (std::size_t pos = 0; pos < utf8.size();) columns += Width(Next(utf8, pos));
+  for (std::size_t pos = 0; pos < utf8.size();) {
+    if (static_cast<unsigned char>(utf8[pos]) < 0x80) {  // most cells are ASCII: one column a byte
+      ++columns;
+      ++pos;
+    } else {
+      columns += Width(Next(utf8, pos));
+    }
+  }
   return columns;
 }
 
 std::string PrintableCell(std::string_view utf8) {
+  if (std::all_of(utf8.begin(), utf8.end(), [](char c) { return c >= 0x20 && c < 0x7F; })) return std::string(utf8);
   std::string out;
   out.reserve(utf8.size());
   for (std::size_t pos = 0; pos < utf8.size();) {
