@@ -97,7 +97,9 @@ TEST(ResultWindow, StartedEmptyShowsEmptyFieldsAndLayout) {
     EXPECT_NEAR(c.rect.top, e2e::Twips(e.t), 1);
     EXPECT_NEAR(c.rect.right - c.rect.left, e2e::Twips(e.w), 1);
     EXPECT_NEAR(c.rect.bottom - c.rect.top, e2e::Twips(e.h), 1);
-    if (c.cls == L"Edit") EXPECT_TRUE(c.style & ES_READONLY);
+    if (c.cls == L"Edit") {
+      EXPECT_TRUE(c.style & ES_READONLY);
+    }
   }
   EXPECT_TRUE(e2e::Child(w, id::txtImage).style & ES_MULTILINE);
   EXPECT_TRUE(e2e::Child(w, id::txtImage).style & WS_VSCROLL);
