@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds the optimised native build and runs the analysis benchmark,
-# the peak-memory check of the one-document driver and the timing of the peer programs.
+# the peak-memory check of the one-document driver, the timing of the peer programs and
+# pelmora-scan over a delivery of 1,000 small documents.
 # Documents are generated once into PELMORA_BENCH_DIR (default: $TMPDIR/pelmora-bench, 211 MB).
 # Usage: scripts/bench.sh [benchmark flags...]
 set -euo pipefail
@@ -10,7 +11,7 @@ scripts/setup.sh
 build=${PELMORA_BUILD_ROOT:-build}/linux-release
 export PELMORA_BENCH_DIR=${PELMORA_BENCH_DIR:-${TMPDIR:-/tmp}/pelmora-bench}
 cmake --preset linux-release -B "$build" >/dev/null
-cmake --build "$build" -j "${PELMORA_JOBS:-2}" --target pelmora_bench pelmora_analyse
+cmake --build "$build" -j "${PELMORA_JOBS:-2}" --target pelmora_bench pelmora_analyse pelmora_cli_bench
 
 echo "=== analysis against the plain read (documents in $PELMORA_BENCH_DIR)"
 "$build/bin/pelmora_bench" --benchmark_min_time=1 "$@"
@@ -22,3 +23,6 @@ done
 
 echo; echo "=== peers"
 bench/peers.sh "$PELMORA_BENCH_DIR" "$build/bin/pelmora_analyse"
+
+echo; echo "=== pelmora-scan over 1,000 small documents against reading them (ratio: scan / read)"
+"$build/bin/pelmora_cli_bench" --benchmark_min_time=2 --benchmark_repetitions=3 --benchmark_report_aggregates_only=true
