@@ -2,18 +2,16 @@
 // timed in the same iterations; "ratio" is the scan time over the read time (the aim is below 2),
 // "ratio_min" the same for the fastest iteration of each, which a busy machine disturbs least.
 #include <benchmark/benchmark.h>
-#include <fcntl.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <fstream>
-#include <stdexcept>
+#include <limits>
 #include <vector>
 
-#include "analysis/read_buffer.h"
 #include "cli/scan_run.h"
+#include "documents.h"
 
 namespace {
 
@@ -21,7 +19,6 @@ namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
 
 constexpr int kDocuments = 1000;
-constexpr std::size_t kReadSize = 256 * 1024;
 
 class NullConsole final : public pelmora::cli::Console {
  public:
@@ -53,14 +50,8 @@ std::vector<fs::path> MakeDelivery(const fs::path& folder) {
 
 // The plain read at its fastest: open, read and close, into one page-aligned buffer.
 std::uint64_t ReadAll(const std::vector<fs::path>& files) {
-  static const pelmora::analysis::ReadBuffer buffer = pelmora::analysis::MakeReadBuffer(kReadSize);
   std::uint64_t total = 0;
-  for (const fs::path& f : files) {
-    const int fd = ::open(f.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) throw std::runtime_error("cannot open " + f.string());
-    for (ssize_t got; (got = ::read(fd, buffer.get(), kReadSize)) > 0;) total += static_cast<std::uint64_t>(got);
-    ::close(fd);
-  }
+  for (const fs::path& f : files) total += pelmora::bench::PlainRead(f, std::numeric_limits<std::uint64_t>::max());
   return total;
 }
 

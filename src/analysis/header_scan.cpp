@@ -45,23 +45,15 @@ bool MatchAt(std::string_view text, std::size_t pos, std::string_view marker) {
 // holds in memory is one segment, scanned in place.
 class WindowReader {
  public:
-  WindowReader(DocumentReader& reader, std::int64_t chars) : reader_(reader), limit_(chars), data_(nullptr) {
-    if (const std::optional<std::string_view> lent = reader_.Lend()) {
-      data_ = lent->data();
-      lent_ = lent->size();
-      eof_ = true;
-    } else {
-      data_ = buffer_ = ThreadBuffer();
-    }
-  }
+  WindowReader(DocumentReader& reader, std::int64_t chars)
+      : reader_(reader), limit_(chars), lent_(reader.Lend()), buffer_(ThreadBuffer()), eof_(lent_.has_value()) {}
 
   // The next segment, or an empty view once the window (or the document) has ended.
   std::string_view Next() {
     if (done_) return {};
-    if (buffer_ == nullptr) {
-      const std::size_t used = Count(lent_);
+    if (lent_) {
       done_ = true;  // the whole document was at hand: the window ends in it or with it
-      return {data_, used};
+      return lent_->substr(0, Count(lent_->data(), lent_->size()));
     }
     if (held_) buffer_[0] = buffer_[held_at_];
     std::size_t size = held_;
@@ -73,7 +65,7 @@ class WindowReader {
         if (got == 0) eof_ = true;
         size += got;
       }
-      const std::size_t used = Count(size);
+      const std::size_t used = Count(buffer_, size);
       if (chars_ >= limit_ || (eof_ && used == size)) done_ = true;
       held_ = size - used;
       held_at_ = used;
@@ -86,13 +78,13 @@ class WindowReader {
   bool Ended() const { return done_; }
 
  private:
-  // Counts whole characters in data_[0, size) up to the window's limit; returns their bytes.
+  // Counts whole characters in data[0, size) up to the window's limit; returns their bytes.
   // A lead byte at the end waits for the next read unless the document has ended.
-  std::size_t Count(std::size_t size) {
+  std::size_t Count(const char* data, std::size_t size) {
     // The rest of the document has no more characters than bytes: when those fit, all of it is
     // in the window and no count is needed, as nothing follows that would use it.
     if (eof_ && size <= static_cast<std::uint64_t>(limit_ - chars_)) return size;
-    const CharStep step = TakeChars(data_, size, limit_ - chars_, eof_);
+    const CharStep step = TakeChars(data, size, limit_ - chars_, eof_);
     chars_ += step.chars;
     return step.bytes;
   }
@@ -107,12 +99,11 @@ class WindowReader {
   DocumentReader& reader_;
   const std::int64_t limit_;
   std::int64_t chars_ = 0;
-  const char* data_;         // the segment's bytes: the buffer or the lent document
-  char* buffer_ = nullptr;   // null while the document is lent
-  std::size_t lent_ = 0;
+  const std::optional<std::string_view> lent_;  // the whole rest of the document, when lent
+  char* const buffer_;
   std::size_t held_ = 0;
   std::size_t held_at_ = 0;
-  bool eof_ = false;
+  bool eof_;
   bool done_ = false;
 };
 

@@ -1,10 +1,10 @@
 #include "cli/document_cache.h"
 
-#include "analysis/read_buffer.h"
-
 #include <algorithm>
 #include <cstring>
 #include <memory>
+
+#include "analysis/read_buffer.h"
 
 namespace pelmora::cli {
 

@@ -22,9 +22,7 @@ constexpr std::array<const char*, kColumns> kHeadings = {"ファイル名", "種
 
 // Code page 932 keeps ASCII as it is; most values are ASCII, and decoding costs a converter each.
 std::string Decoded(std::string_view cp932) {
-  if (std::all_of(cp932.begin(), cp932.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; })) {
-    return std::string(cp932);
-  }
+  if (IsAscii(cp932)) return std::string(cp932);
   return ToUtf8(analysis::DecodeAnsi(cp932));
 }
 

@@ -125,10 +125,12 @@ std::wstring FromUtf8(std::string_view text) {
   return out;
 }
 
+bool IsAscii(std::string_view bytes) {
+  return std::all_of(bytes.begin(), bytes.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+}
+
 std::string ValidUtf8(std::string_view bytes) {
-  if (std::all_of(bytes.begin(), bytes.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; })) {
-    return std::string(bytes);
-  }
+  if (IsAscii(bytes)) return std::string(bytes);
   std::string out;
   out.reserve(bytes.size());
   for (std::size_t pos = 0; pos < bytes.size();) Append(out, Next(bytes, pos));

@@ -9,6 +9,9 @@ namespace pelmora::cli {
 // UTF-16 (Windows) or UTF-32 (elsewhere) to UTF-8; an unpaired surrogate becomes U+FFFD.
 std::string ToUtf8(std::wstring_view text);
 
+// True when every byte is below 0x80: such text reads the same in UTF-8 and code page 932.
+bool IsAscii(std::string_view bytes);
+
 // Invalid sequences become U+FFFD, one per byte that starts none.
 std::wstring FromUtf8(std::string_view text);
 std::string ValidUtf8(std::string_view bytes);
