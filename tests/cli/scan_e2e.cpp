@@ -5,6 +5,7 @@
 #include <fstream>
 #include <map>
 
+#include "../e2e/corpus_expectations.h"
 #include "analysis/ansi_text.h"
 #include "cli/text_utf8.h"
 #include "cli_fixture.h"
@@ -19,18 +20,9 @@ namespace fs = std::filesystem;
 using testing::Eps;
 using testing::TargetPath;
 using testing::TempTree;
+using ::e2e::Sample;
+using ::e2e::kSamples;
 
-struct Sample {
-  const char* file;
-  const char* kind;
-  const wchar_t* creator;
-  const wchar_t* version;
-};
-
-// The result window's expectations, shared with its own end-to-end suite.
-const Sample kSamples[] = {
-#include "../e2e/corpus_expectations.inc"
-};
 
 const fs::path& Exe() {
   static const fs::path exe = TargetPath(PELMORA_SCAN_EXE);

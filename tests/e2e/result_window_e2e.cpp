@@ -1,6 +1,7 @@
 // The result window as a user sees it: started on documents, empty, or on a missing file.
 #include <gtest/gtest.h>
 
+#include "corpus_expectations.h"
 #include "harness.h"
 #include "ui/main/select_ids.h"
 
@@ -8,21 +9,10 @@ namespace {
 
 namespace id = pelmora::ui::select_ids;
 using e2e::App;
+using e2e::Sample;
+using e2e::kSamples;
 
 constexpr wchar_t kCaption[] = L"Pelmora 3.1";
-
-struct Sample {
-  const char* file;
-  const char* kind;
-  const wchar_t* creator;
-  const wchar_t* version;
-};
-
-// Read off each file: the first "%!PS-Adobe" line (EPSF or not), "%%Creator:" and
-// "%%AI8_CreatorVersion:" values.
-const Sample kSamples[] = {
-#include "corpus_expectations.inc"
-};
 
 std::wstring KindText(const char* kind) {
   if (std::string(kind) == "EPS") return L"EPSファイル (EPS)";
