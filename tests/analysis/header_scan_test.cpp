@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 
+#include "../documents/samples.h"
 #include "fake_document.h"
 
 namespace pelmora::analysis {
@@ -223,46 +224,74 @@ TEST(ScanHeader, AFailureLeavesNoValueAndTheCallersHeader) {
   }
 }
 
-// Expectations read from the sample documents with a hex viewer.
-struct CorpusCase {
+// The project's documents (always) and the third-party samples (read with a hex viewer; skipped
+// where they are not beside the clone).
+struct SampleCase {
+  bool corpus;
   const char* file;
   std::int32_t chars;
   std::optional<std::string> creator;
   std::string version;
   std::string kind;
   std::string header_start;
-  friend void PrintTo(const CorpusCase& c, std::ostream* os) { *os << c.file << " " << c.chars; }
+  friend void PrintTo(const SampleCase& c, std::ostream* os) { *os << c.file << " " << c.chars; }
 };
 
-class ScanHeaderCorpus : public ::testing::TestWithParam<CorpusCase> {};
+class ScanHeaderSamples : public ::testing::TestWithParam<SampleCase> {};
 
-TEST_P(ScanHeaderCorpus, FindsWhatTheDocumentHolds) {
-  const CorpusCase& c = GetParam();
+TEST_P(ScanHeaderSamples, FindsWhatTheDocumentHolds) {
+  const SampleCase& c = GetParam();
+  if (c.corpus && !e2e::CorpusPresent()) GTEST_SKIP() << e2e::kNoCorpus;
   Scan s;
-  s.creator = ScanHeader(DocumentPath(PELMORA_CORPUS) / c.file, c.chars, s.version, s.kind, s.header);
+  s.creator = ScanHeader(e2e::SamplePath(c.corpus ? PELMORA_CORPUS : PELMORA_DOCUMENTS, c.file), c.chars, s.version,
+                         s.kind, s.header);
   EXPECT_EQ(s.creator, c.creator);
   EXPECT_EQ(s.version, c.version);
   EXPECT_EQ(s.kind, c.kind);
   EXPECT_EQ(s.header.substr(0, c.header_start.size()), c.header_start);
 }
 
+constexpr bool kOwn = false, kCorpus = true;
+
 INSTANTIATE_TEST_SUITE_P(
-    Samples, ScanHeaderCorpus,
+    Samples, ScanHeaderSamples,
     ::testing::Values(
-        CorpusCase{"010-php-logo.eps", 102400, "Adobe Illustrator(TM) 6.0", "8.0.1", "EPS",
+        SampleCase{kOwn, "04-ill6-crlf.eps", 102400, "Adobe Illustrator(TM) 6.0", "8.0.1", "EPS",
                    "-3.0 EPSF-3.0\r\n%%Creator: Adobe Illustrator(TM) 6.0\r\n"},
-        CorpusCase{"011-ghostpdl-tiger.eps", 102400, "Adobe Illustrator(TM) 1.2d4", "", "EPS",
+        SampleCase{kOwn, "05-ps2-lf.eps", 102400, "Adobe Illustrator(TM) 1.2d4", "", "EPS",
                    "-2.0 EPSF-1.2\n%%Creator: Adobe Illustrator(TM) 1.2d4\n"},
-        CorpusCase{"012-ghostpdl-golfer.eps", 102400, "Adobe Illustrator(TM) 1.0b2-", "", "EPS", "-2.0 EPSF-1.2\n"},
-        CorpusCase{"016-pillow-binary-preview-map.eps", 102400,
+        SampleCase{kOwn, "06-creator-after-title-lf.eps", 102400, "Adobe Illustrator(TM) 1.0b2-", "", "EPS",
+                   "-2.0 EPSF-1.2\n%%Title: golfer\n"},
+        // DOS EPS binary header before the PostScript section, a TIFF preview after it.
+        SampleCase{kOwn, "07-dos-eps-preview.eps", 102400,
                    "Adobe Photoshop Version 12.0x20100407 [20100407.r.1103 2010/04/07:14:00:00 cutoff; r branch]", "",
                    "EPS", "-3.0 EPSF-3.0\r\n"},
-        CorpusCase{"022-karma-logo.eps", 102400, "Adobe Illustrator(R) 16.0", "16.0.4", "EPS", "-3.1 EPSF-3.0"},
-        // "%!PS-Adobe" lies beyond byte 733,000 of a CR document: past the first window.
-        CorpusCase{"001-golangtokyo-qr.ai", 102400, std::nullopt, "", "", "previous"},
-        CorpusCase{"001-golangtokyo-qr.ai", 2048000, "Adobe Illustrator(R) 17.0", "22.1.0", "AI",
+        SampleCase{kOwn, "14-\xE6\x97\xA5\xE6\x9C\xAC\xE8\xAA\x9E\xE3\x81\xAE\xE5\x90\x8D\xE5\x89\x8D.eps", 102400,
+                   "Adobe Illustrator(R) 16.0", "16.0.4", "EPS", "-3.1 EPSF-3.0\r\n"},
+        // "%!PS-Adobe" lies beyond byte 740,000 of a PDF-based CR document: past the first window.
+        SampleCase{kOwn, "01-pdf-based-late-creator.ai", 102400, std::nullopt, "", "", "previous"},
+        SampleCase{kOwn, "01-pdf-based-late-creator.ai", 2048000, "Adobe Illustrator(R) 17.0", "22.1.0", "AI",
                    "-3.0 \r%%Creator: Adobe Illustrator(R) 17.0\r"},
-        CorpusCase{"002-kghashimoto-untitled1.ai", 2048000, "Adobe Illustrator(R) 24.0", "25.2.1", "AI",
+        SampleCase{kOwn, "02-japanese-links-crlf.ai", 2048000, "Adobe Illustrator(R) 24.0", "25.2.1", "AI",
+                   "-3.0 \r\n%%Creator: Adobe Illustrator(R) 24.0\r\n"},
+        // The creator only after 2,048,000 characters: the second window sees the kind, not the creator.
+        SampleCase{kOwn, "12-third-window.eps", 2048000, std::nullopt, "", "EPS", "-3.0 EPSF-3.0\r\n%%BoundingBox"},
+        SampleCase{kOwn, "12-third-window.eps", 40960000, "Far Away Maker 1.0", "", "EPS", "-3.0 EPSF-3.0\r\n"},
+        SampleCase{kOwn, "11-no-creator.eps", 40960000, std::nullopt, "", "EPS", "-3.0 EPSF-3.0\n"},
+        SampleCase{kCorpus, "010-php-logo.eps", 102400, "Adobe Illustrator(TM) 6.0", "8.0.1", "EPS",
+                   "-3.0 EPSF-3.0\r\n%%Creator: Adobe Illustrator(TM) 6.0\r\n"},
+        SampleCase{kCorpus, "011-ghostpdl-tiger.eps", 102400, "Adobe Illustrator(TM) 1.2d4", "", "EPS",
+                   "-2.0 EPSF-1.2\n%%Creator: Adobe Illustrator(TM) 1.2d4\n"},
+        SampleCase{kCorpus, "012-ghostpdl-golfer.eps", 102400, "Adobe Illustrator(TM) 1.0b2-", "", "EPS",
+                   "-2.0 EPSF-1.2\n"},
+        SampleCase{kCorpus, "016-pillow-binary-preview-map.eps", 102400,
+                   "Adobe Photoshop Version 12.0x20100407 [20100407.r.1103 2010/04/07:14:00:00 cutoff; r branch]", "",
+                   "EPS", "-3.0 EPSF-3.0\r\n"},
+        SampleCase{kCorpus, "022-karma-logo.eps", 102400, "Adobe Illustrator(R) 16.0", "16.0.4", "EPS", "-3.1 EPSF-3.0"},
+        SampleCase{kCorpus, "001-golangtokyo-qr.ai", 102400, std::nullopt, "", "", "previous"},
+        SampleCase{kCorpus, "001-golangtokyo-qr.ai", 2048000, "Adobe Illustrator(R) 17.0", "22.1.0", "AI",
+                   "-3.0 \r%%Creator: Adobe Illustrator(R) 17.0\r"},
+        SampleCase{kCorpus, "002-kghashimoto-untitled1.ai", 2048000, "Adobe Illustrator(R) 24.0", "25.2.1", "AI",
                    "-3.0 \r\n%%Creator: Adobe Illustrator(R) 24.0\r\n"}));
 
 }  // namespace

@@ -2,9 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <string>
 #include <vector>
 
+#include "../documents/samples.h"
 #include "analysis/header_scan.h"
 
 namespace pelmora::analysis {
@@ -91,39 +93,64 @@ TEST(FindInArray, GivesTheFirstEntryEqualIgnoringLetterCase) {
   EXPECT_EQ(FindInArray({}, ""), -1);
 }
 
-// Lists read from the sample documents' headers.
-struct CorpusLinkCase {
+// Lists read from the documents' headers, as the start-up's second scan leaves them.
+struct DocumentLinks {
   const char* file;
   Names names;
 };
 
-TEST(GetLinkImage, ListsTheSampleDocumentsPlacedImages) {
-  const std::string kDocs = "C:\\Users\\User\\Documents\\\x82\xC9\x82\xE3\x81[\x82\xD5\x82\xEA\\";
-  const std::string kDown = "C:\\Users\\User\\Downloads\\";
-  const CorpusLinkCase cases[] = {
-      // CR LF; 21 continuation lines, many repeats.
-      {"002-kghashimoto-untitled1.ai",
-       {kDocs + "kumo.png", kDown + "1413398.png", kDown + "23753872.png", kDown + "2420217.png",
-        kDown + "sozai_image_124483.png", kDown + "1668799.png", kDown + "1354907.png", kDown + "2655896.png",
-        kDown + "23636643.png", kDocs + "qGNLKwmD_400x400.png", kDown + "23451852.ai",
-        kDocs + "\x83Q\x81[\x83\x80\x8B@.png"}},
-      // CR only: the second name follows a lone CR.
-      {"003-nyokohama-cf2019-untitled2.ai",
-       {"/Users/hano/Library/Application Support/Adobe/Creative Cloud Libraries/LIBS/"
-        "C19039B45B43F6D30A495E53_7127234d5b164dfe0a495d22/creative_cloud/dcx/abfd988e-2bce-4494-868a-6c33d7ac471f/"
-        "components/bf1241ab-fa13-4bbd-8e43-bbc83cd6d727.",
-        "/Users/hano/Downloads/CF\x83n\x83\x93\x83t\x83\x8C\x83\x62\x83g.jpg"}},
-      // CR only, the same name sixteen times.
-      {"001-golangtokyo-qr.ai", {"/Users/tenntenn/Creative Cloud Files/gopher/golantokyo.psd"}},
-      {"010-php-logo.eps", {}},
-  };
-  for (const CorpusLinkCase& c : cases) {
+void ExpectLists(const char* root, std::initializer_list<DocumentLinks> cases) {
+  for (const DocumentLinks& c : cases) {
     std::string version, kind, header;
-    ScanHeader(DocumentPath(PELMORA_CORPUS) / c.file, 2048000, version, kind, header);
+    ScanHeader(e2e::SamplePath(root, c.file), 2048000, version, kind, header);
     std::vector<std::string> list;
     EXPECT_EQ(GetLinkImage(list, header), static_cast<std::int32_t>(c.names.size())) << c.file;
     EXPECT_EQ(list, c.names) << c.file;
   }
+}
+
+const std::string kDocs = "C:\\Users\\User\\Documents\\\x82\xC9\x82\xE3\x81[\x82\xD5\x82\xEA\\";
+const std::string kDown = "C:\\Users\\User\\Downloads\\";
+const std::string kCut =
+    "/Users/hano/Library/Application Support/Adobe/Creative Cloud Libraries/LIBS/"
+    "C19039B45B43F6D30A495E53_7127234d5b164dfe0a495d22/creative_cloud/dcx/abfd988e-2bce-4494-868a-6c33d7ac471f/"
+    "components/bf1241ab-fa13-4bbd-8e43-bbc83cd6d727.";
+const std::string kPamphlet = "/Users/hano/Downloads/CF\x83n\x83\x93\x83t\x83\x8C\x83\x62\x83g.jpg";
+
+TEST(GetLinkImage, ListsTheProjectDocumentsPlacedImages) {
+  Names many;
+  for (int i = 0; i < 300; ++i) {
+    char n[8];
+    std::snprintf(n, sizeof n, "%03d", i);
+    many.push_back("D:\\\x93\xFC\x8D" "e\\\x89\xE6\x91\x9C\\photo" + std::string(n) + ".psd");
+  }
+  ExpectLists(PELMORA_DOCUMENTS,
+              {// CR LF, repeats; trail bytes 0x5C (ソ, 表) inside the Shift-JIS names.
+               {"02-japanese-links-crlf.ai",
+                {kDocs + "kumo.png", kDown + "1413398.png", kDocs + "\x83\\\x83t\x83g\x95\\\x8E\xA6.png",
+                 kDown + "2420217.png", kDown + "sozai_image_124483.png", kDocs + "\x83Q\x81[\x83\x80\x8B@.png"}},
+               // CR only: a name cut short by the writer, then one after a lone CR.
+               {"03-cut-name-cr.ai", {kCut, kPamphlet}},
+               // PDF first, CR only, the same name sixteen times.
+               {"01-pdf-based-late-creator.ai", {"/Users/designer/Creative Cloud Files/gopher/gopher.psd"}},
+               {"13-many-links.ai", many},
+               {"04-ill6-crlf.eps", {}}});
+}
+
+TEST(GetLinkImage, ListsTheSampleCorpusPlacedImages) {
+  if (!e2e::CorpusPresent()) GTEST_SKIP() << e2e::kNoCorpus;
+  ExpectLists(PELMORA_CORPUS,
+              {// CR LF; 21 continuation lines, many repeats.
+               {"002-kghashimoto-untitled1.ai",
+                {kDocs + "kumo.png", kDown + "1413398.png", kDown + "23753872.png", kDown + "2420217.png",
+                 kDown + "sozai_image_124483.png", kDown + "1668799.png", kDown + "1354907.png",
+                 kDown + "2655896.png", kDown + "23636643.png", kDocs + "qGNLKwmD_400x400.png",
+                 kDown + "23451852.ai", kDocs + "\x83Q\x81[\x83\x80\x8B@.png"}},
+               // CR only: the second name follows a lone CR.
+               {"003-nyokohama-cf2019-untitled2.ai", {kCut, kPamphlet}},
+               // CR only, the same name sixteen times.
+               {"001-golangtokyo-qr.ai", {"/Users/tenntenn/Creative Cloud Files/gopher/golantokyo.psd"}},
+               {"010-php-logo.eps", {}}});
 }
 
 }  // namespace

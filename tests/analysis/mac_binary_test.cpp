@@ -75,7 +75,7 @@ TEST(IsMacBinary, PassesOpenAndReadFailuresOnWithTheirNumber) {
     }
   }
   try {
-    IsMacBinary(DocumentPath(PELMORA_CORPUS) / "no such document.eps");
+    IsMacBinary(DocumentPath(PELMORA_DOCUMENTS) / "no such document.eps");
     ADD_FAILURE() << "no failure";
   } catch (const RunError& e) {
     EXPECT_EQ(e.number(), err::kFileNotFound);

@@ -19,29 +19,23 @@ std::wstring FieldOf(const std::wstring& document, int field) {
 }
 
 TEST(PlacedImages, DistinctNamesInDocumentOrderWithJapaneseNames) {
-  // CR LF lines, Shift-JIS folder names, many repeats.
-  EXPECT_EQ(FieldOf(e2e::CorpusFile("002-kghashimoto-untitled1.ai"), id::txtImage),
+  // CR LF lines, Shift-JIS folder names (trail bytes 0x5C among them), repeats.
+  EXPECT_EQ(FieldOf(e2e::DocumentFile("02-japanese-links-crlf.ai"), id::txtImage),
             L"C:\\Users\\User\\Documents\\にゅーぷれ\\kumo.png\r\n"
             L"C:\\Users\\User\\Downloads\\1413398.png\r\n"
-            L"C:\\Users\\User\\Downloads\\23753872.png\r\n"
+            L"C:\\Users\\User\\Documents\\にゅーぷれ\\ソフト表示.png\r\n"
             L"C:\\Users\\User\\Downloads\\2420217.png\r\n"
             L"C:\\Users\\User\\Downloads\\sozai_image_124483.png\r\n"
-            L"C:\\Users\\User\\Downloads\\1668799.png\r\n"
-            L"C:\\Users\\User\\Downloads\\1354907.png\r\n"
-            L"C:\\Users\\User\\Downloads\\2655896.png\r\n"
-            L"C:\\Users\\User\\Downloads\\23636643.png\r\n"
-            L"C:\\Users\\User\\Documents\\にゅーぷれ\\qGNLKwmD_400x400.png\r\n"
-            L"C:\\Users\\User\\Downloads\\23451852.ai\r\n"
             L"C:\\Users\\User\\Documents\\にゅーぷれ\\ゲーム機.png");
   // CR-only lines: the second name follows a lone CR.
-  EXPECT_EQ(FieldOf(e2e::CorpusFile("003-nyokohama-cf2019-untitled2.ai"), id::txtImage),
+  EXPECT_EQ(FieldOf(e2e::DocumentFile("03-cut-name-cr.ai"), id::txtImage),
             L"/Users/hano/Library/Application Support/Adobe/Creative Cloud Libraries/LIBS/"
             L"C19039B45B43F6D30A495E53_7127234d5b164dfe0a495d22/creative_cloud/dcx/"
             L"abfd988e-2bce-4494-868a-6c33d7ac471f/components/bf1241ab-fa13-4bbd-8e43-bbc83cd6d727.\r\n"
             L"/Users/hano/Downloads/CFハンフレット.jpg");
-  // Sixteen lines naming one file.
-  EXPECT_EQ(FieldOf(e2e::CorpusFile("001-golangtokyo-qr.ai"), id::txtImage),
-            L"/Users/tenntenn/Creative Cloud Files/gopher/golantokyo.psd");
+  // Sixteen lines naming one file, behind a PDF part.
+  EXPECT_EQ(FieldOf(e2e::DocumentFile("01-pdf-based-late-creator.ai"), id::txtImage),
+            L"/Users/designer/Creative Cloud Files/gopher/gopher.psd");
 }
 
 TEST(MacBinary, HeaderBeforeTheDocumentIsReported) {

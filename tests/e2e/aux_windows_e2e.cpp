@@ -87,7 +87,7 @@ class SlowRead {
 
 struct LateCreator {
   const char* name;
-  bool generated;  // else the corpus file
+  bool generated;  // else the PDF-based document
   const wchar_t* creator;
 };
 
@@ -102,7 +102,7 @@ TEST_P(ProgressWindow, ShowsThePathPaintedDuringTheLongerScanAndIsGoneBeforeTheM
     path = e2e::NewTempDir() + L"\\作成ソフトが最初の範囲の後ろにある、とても長い名前の文書 (creator late).eps";
     e2e::WriteFileBytes(path, "%!PS-Adobe-3.0 EPSF-3.0\r" + std::string(120000, 'x') + "%%Creator: Far Maker\r");
   } else {
-    path = e2e::CorpusFile("001-golangtokyo-qr.ai");
+    path = e2e::DocumentFile("01-pdf-based-late-creator.ai");
   }
   App app(L"\"" + path + L"\"", BesideTheProgram(L"pelmora_slowread.exe"));
   SlowRead gate(app.pid());
@@ -146,7 +146,7 @@ TEST_P(ProgressWindow, ShowsThePathPaintedDuringTheLongerScanAndIsGoneBeforeTheM
 
 INSTANTIATE_TEST_SUITE_P(LateCreators, ProgressWindow,
                          testing::Values(LateCreator{"generated", true, L"Far Maker"},
-                                         LateCreator{"corpus", false, L"Adobe Illustrator(R) 17.0"}),
+                                         LateCreator{"pdf_based", false, L"Adobe Illustrator(R) 17.0"}),
                          [](const auto& info) { return std::string(info.param.name); });
 
 TEST(ProgressWindowNotShown, WhenTheFirstScanFindsTheCreator) {

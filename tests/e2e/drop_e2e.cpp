@@ -59,9 +59,9 @@ struct Spawned {
 };
 
 TEST(Drop, ThreeDocumentsOpenThreeInstancesAndCloseTheWindow) {
-  const char* files[] = {"006-exiftool-postscript.eps", "010-php-logo.eps", "001-golangtokyo-qr.ai"};
+  const char* files[] = {"05-ps2-lf.eps", "04-ill6-crlf.eps", "01-pdf-based-late-creator.ai"};
   std::vector<std::wstring> paths;
-  for (const char* f : files) paths.push_back(e2e::CorpusFile(f));
+  for (const char* f : files) paths.push_back(e2e::DocumentFile(f));
   std::vector<std::string> before;
   for (const auto& p : paths) before.push_back(e2e::ReadFileBytes(p));
 
@@ -93,10 +93,10 @@ TEST(Drop, NameOutsideTheAnsiCodePageWithBlanksArrivesIntact) {
   // U+2713 has no code page 932 form: an ANSI call would turn it into '?'.
   const std::wstring name = L"配置 テスト \u2713.eps";
   const std::wstring path = dir + L"\\" + name;
-  const std::string bytes = e2e::ReadFileBytes(e2e::CorpusFile("010-php-logo.eps"));
+  const std::string bytes = e2e::ReadFileBytes(e2e::DocumentFile("04-ill6-crlf.eps"));
   e2e::WriteFileBytes(path, bytes);
 
-  App app(L"\"" + e2e::CorpusFile("006-exiftool-postscript.eps") + L"\"");
+  App app(L"\"" + e2e::DocumentFile("05-ps2-lf.eps") + L"\"");
   HWND w = e2e::WaitWindow(app.pid(), kCaption);
   ASSERT_TRUE(w);
   const std::set<DWORD> known = ResultWindowPids();
@@ -114,12 +114,12 @@ TEST(Drop, NameOutsideTheAnsiCodePageWithBlanksArrivesIntact) {
 }
 
 TEST(Drop, TextIsRefusedAndItsDropChangesNothing) {
-  App app(L"\"" + e2e::CorpusFile("010-php-logo.eps") + L"\"");
+  App app(L"\"" + e2e::DocumentFile("04-ill6-crlf.eps") + L"\"");
   HWND w = e2e::WaitWindow(app.pid(), kCaption);
   ASSERT_TRUE(w);
   const std::set<DWORD> known = ResultWindowPids();
 
-  const e2e::DragResult drag = e2e::DragText(e2e::CorpusFile("006-exiftool-postscript.eps"), w);
+  const e2e::DragResult drag = e2e::DragText(e2e::DocumentFile("05-ps2-lf.eps"), w);
 
   EXPECT_TRUE(drag.reachedTarget);
   EXPECT_EQ(drag.effectOverTarget, static_cast<DWORD>(DROPEFFECT_NONE));
@@ -127,7 +127,7 @@ TEST(Drop, TextIsRefusedAndItsDropChangesNothing) {
   e2e::WaitIdle(w);
   EXPECT_TRUE(::IsWindowVisible(w));
   EXPECT_TRUE(app.Running());
-  EXPECT_EQ(e2e::Text(e2e::Child(w, id::txtFile).hwnd), L"010-php-logo.eps");
+  EXPECT_EQ(e2e::Text(e2e::Child(w, id::txtFile).hwnd), L"04-ill6-crlf.eps");
   EXPECT_TRUE(OtherResultWindows(known).empty());
   EXPECT_TRUE(e2e::Dialogs(app.pid()).empty());
 }
@@ -146,7 +146,7 @@ TEST(Drop, FailedStartShowsOneErrorAndTheWindowStays) {
     const std::set<DWORD> known = ResultWindowPids();
 
     auto pending = std::async(std::launch::async, [&] {
-      return e2e::DragFiles({e2e::CorpusFile("010-php-logo.eps"), e2e::CorpusFile("006-exiftool-postscript.eps")}, w);
+      return e2e::DragFiles({e2e::DocumentFile("04-ill6-crlf.eps"), e2e::DocumentFile("05-ps2-lf.eps")}, w);
     });
     const e2e::MessageBoxInfo box = e2e::WaitMessageBox(app.pid());
     ASSERT_TRUE(box.hwnd);

@@ -201,12 +201,12 @@ TEST(Faults, DocumentWithoutReadPermissionEndsInOneMessage) {
   EXPECT_TRUE(o.exited);
 }
 
-// The real program over sample documents: not one byte and not the write time changes.
+// The real program over test documents: not one byte and not the write time changes.
 TEST(FaultsNothingWritten, SampleDocumentsKeepTheirBytesAndWriteTime) {
-  for (const char* name : {"001-golangtokyo-qr.ai", "002-kghashimoto-untitled1.ai", "010-php-logo.eps",
-                           "011-ghostpdl-tiger.eps", "016-pillow-binary-preview-map.eps"}) {
+  for (const char* name : {"01-pdf-based-late-creator.ai", "02-japanese-links-crlf.ai", "04-ill6-crlf.eps",
+                           "07-dos-eps-preview.eps", "08-macbinary.eps"}) {
     SCOPED_TRACE(name);
-    const std::wstring path = e2e::CorpusFile(name);
+    const std::wstring path = e2e::DocumentFile(name);
     const Snapshot before = Take(path);
     ASSERT_FALSE(before.bytes.empty());
     const Outcome o = RunOn(Quoted(path));

@@ -52,6 +52,9 @@ std::wstring WinPath(std::string_view unixPath) {
 }
 
 std::wstring CorpusFile(std::string_view name) { return WinPath(std::string(PELMORA_CORPUS) + "/" + std::string(name)); }
+std::wstring DocumentFile(std::string_view name) {
+  return WinPath(std::string(PELMORA_DOCUMENTS) + "/" + std::string(name));
+}
 
 std::wstring PelmoraExe() {
   wchar_t buf[MAX_PATH];

@@ -14,7 +14,9 @@ std::wstring Widen(std::string_view utf8);
 std::string Narrow(std::wstring_view wide);
 // A Linux path as the Windows programs under Wine see it (drive Z: is the root).
 std::wstring WinPath(std::string_view unixPath);
+// The third-party sample corpus (see documents/samples.h) and the project's own test documents.
 std::wstring CorpusFile(std::string_view name);
+std::wstring DocumentFile(std::string_view name);
 std::wstring PelmoraExe();
 // A new empty folder for one test, removed by the caller if it wishes.
 std::wstring NewTempDir();

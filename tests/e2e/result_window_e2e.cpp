@@ -1,7 +1,7 @@
 // The result window as a user sees it: started on documents, empty, or on a missing file.
 #include <gtest/gtest.h>
 
-#include "corpus_expectations.h"
+#include "../documents/samples.h"
 #include "harness.h"
 #include "ui/main/select_ids.h"
 
@@ -20,25 +20,39 @@ std::wstring KindText(const char* kind) {
   return L"（不明）";
 }
 
-class CorpusWindow : public testing::TestWithParam<Sample> {};
+std::string TestName(const char* file) {
+  std::string name = file;
+  for (char& c : name) if (!isalnum(static_cast<unsigned char>(c))) c = '_';
+  return name;
+}
 
-TEST_P(CorpusWindow, ShowsKindCreatorAndVersion) {
-  const Sample& s = GetParam();
-  App app(L"\"" + e2e::CorpusFile(s.file) + L"\"");
+void ExpectShown(const std::wstring& path, const Sample& s) {
+  App app(L"\"" + path + L"\"");
   HWND w = e2e::WaitWindow(app.pid(), kCaption);
   ASSERT_TRUE(w) << "no result window";
   EXPECT_EQ(e2e::Text(e2e::Child(w, id::txtFile).hwnd), e2e::Widen(s.file));
   EXPECT_EQ(e2e::Text(e2e::Child(w, id::txtEpsorAI).hwnd), KindText(s.kind));
   EXPECT_EQ(e2e::Text(e2e::Child(w, id::txtVersionString).hwnd), s.creator);
   EXPECT_EQ(e2e::Text(e2e::Child(w, id::txtCreatorVersion).hwnd), s.version);
-  EXPECT_EQ(e2e::Text(e2e::Child(w, id::txtMac).hwnd), L"なし");
+  EXPECT_EQ(e2e::Text(e2e::Child(w, id::txtMac).hwnd), s.mac ? L"あり" : L"なし");
 }
 
-INSTANTIATE_TEST_SUITE_P(Corpus, CorpusWindow, testing::ValuesIn(kSamples), [](const auto& info) {
-  std::string name = info.param.file;
-  for (char& c : name) if (!isalnum(static_cast<unsigned char>(c))) c = '_';
-  return name;
-});
+class DocumentWindow : public testing::TestWithParam<Sample> {};
+
+TEST_P(DocumentWindow, ShowsKindCreatorAndVersion) { ExpectShown(e2e::DocumentFile(GetParam().file), GetParam()); }
+
+INSTANTIATE_TEST_SUITE_P(Own, DocumentWindow, testing::ValuesIn(e2e::kDocuments),
+                         [](const auto& info) { return TestName(info.param.file); });
+
+class CorpusWindow : public testing::TestWithParam<Sample> {};
+
+TEST_P(CorpusWindow, ShowsKindCreatorAndVersion) {
+  if (!e2e::CorpusPresent()) GTEST_SKIP() << e2e::kNoCorpus;
+  ExpectShown(e2e::CorpusFile(GetParam().file), GetParam());
+}
+
+INSTANTIATE_TEST_SUITE_P(Corpus, CorpusWindow, testing::ValuesIn(kSamples),
+                         [](const auto& info) { return TestName(info.param.file); });
 
 TEST(ResultWindow, StartedEmptyShowsEmptyFieldsAndLayout) {
   App app(L"");
@@ -152,7 +166,7 @@ TEST_P(MissingDocument, ShowsTheMessageAndEnds) {
 INSTANTIATE_TEST_SUITE_P(FileFolderHidden, MissingDocument, testing::Values(0, 1, 2));
 
 TEST(ResultWindow, Screenshot) {
-  App app(L"\"" + e2e::CorpusFile("007-django-logo-positive.eps") + L"\"");
+  App app(L"\"" + e2e::DocumentFile("04-ill6-crlf.eps") + L"\"");
   HWND w = e2e::WaitWindow(app.pid(), kCaption);
   ASSERT_TRUE(w);
   const std::string path = e2e::Screenshot(w, "result-window");
