@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds the libFuzzer targets of the analysis (clang, AddressSanitizer, UBSan) and runs each for
-# SECONDS (default 60), seeded from the shared sample documents. New inputs are kept in
+# SECONDS (default 60), seeded from the bundled samples, the project's test documents and, where it
+# lies beside the clone, the third-party sample corpus. New inputs are kept in
 # $PELMORA_BUILD_ROOT/fuzz/corpus/<target>, crashes in .../artifacts. Prints one summary line per
 # target; exits 1 when a target found something.
 # Usage: scripts/fuzz.sh [SECONDS] [target...]   (targets: header_scan link_image mac_binary)
@@ -12,7 +13,9 @@ shift || true
 targets=("$@")
 ((${#targets[@]})) || targets=(header_scan link_image mac_binary)
 out=${PELMORA_BUILD_ROOT:-build}/fuzz
-seeds=$(realpath -m ../shared/corpus/files)
+seeds=("$out/seeds" samples)
+corpus=$(realpath -m ../shared/corpus/files)
+[ -d "$corpus" ] && seeds+=("$corpus")
 cxx=${PELMORA_FUZZ_CXX:-clang++}
 flags=(-std=c++20 -O1 -g -fno-omit-frame-pointer -fsanitize=fuzzer,address,undefined
        -fno-sanitize-recover=undefined -Isrc -Ifuzz)
@@ -24,10 +27,12 @@ if ! command -v "$cxx" >/dev/null; then
   echo "fuzz: $cxx not found (scripts/setup.sh installs clang)"; exit 1
 fi
 mkdir -p "$out/obj" "$out/artifacts"
-for s in "${sources[@]}"; do
-  "$cxx" "${flags[@]/-fsanitize=fuzzer,/-fsanitize=fuzzer-no-link,}" -c "src/analysis/$s.cpp" -o "$out/obj/$s.o" ||
-    { echo "fuzz: build of $s failed"; exit 1; }
-done
+python3 tests/documents/make_documents.py "$out/seeds" || { echo "fuzz: could not write the seed documents"; exit 1; }
+# The objects in parallel: on two cores the build is most of a short run.
+export cxx out
+printf '%s\n' "${sources[@]}" | xargs -P "$(nproc)" -I{} sh -c \
+  '"$cxx" "$@" -c "src/analysis/{}.cpp" -o "$out/obj/{}.o" || { echo "fuzz: build of {} failed"; exit 255; }' \
+  sh "${flags[@]/-fsanitize=fuzzer,/-fsanitize=fuzzer-no-link,}" || exit 1
 
 status=0
 summary=()
@@ -37,9 +42,8 @@ for t in "${targets[@]}"; do
   fi
   mkdir -p "$out/corpus/$t"
   log="$out/$t.log"
-  [ -d "$seeds" ] || seeds=""
   nice -n 10 "$out/$t" -max_total_time="$seconds" -max_len="${max_len[$t]}" -timeout=25 -print_final_stats=1 \
-    -artifact_prefix="$out/artifacts/$t-" "$out/corpus/$t" $seeds >"$log" 2>&1
+    -artifact_prefix="$out/artifacts/$t-" "$out/corpus/$t" "${seeds[@]}" >"$log" 2>&1
   rc=$?
   runs=$(grep -o 'stat::number_of_executed_units: *[0-9]*' "$log" | grep -o '[0-9]*$' || echo "?")
   if ((rc == 0)); then
