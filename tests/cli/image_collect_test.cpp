@@ -42,6 +42,11 @@ TEST(ImageCandidates, AsWrittenThenBesideTheDocumentThenInLinks) {
 class Collecting : public ::testing::Test {
  protected:
   std::wstring Name(const fs::path& p) { return FromUtf8(PathText(p)); }
+  Delivery Whole() {
+    Delivery d;
+    d.Add(t.root());
+    return d;
+  }
 
   TempTree t;
 };
@@ -55,7 +60,7 @@ TEST_F(Collecting, FindsStalePathsCopiesOnceAndNeverOverwrites) {
   t.Write("out/map.tif", "map");  // the same bytes are already there
   const fs::path out = t.Path("out");
 
-  ImageCollector c(out);
+  ImageCollector c(out, Whole());
   c.Collect(t.Path("job/logo.eps"), {L"C:\\img\\photo.psd", L"Macintosh HD:Links:map.tif", L"gone.psd",
                                      L"C:\\img\\shared.psd", Name(abs), L"", L"(atend)"});
   c.Collect(t.Path("job/logo2.eps"), {L"photo.psd"});  // a file placed twice counts once
@@ -87,7 +92,7 @@ TEST_F(Collecting, FindsStalePathsCopiesOnceAndNeverOverwrites) {
 
 TEST_F(Collecting, IntoTheDocumentsOwnFolderFindsEverythingAlreadyThere) {
   t.Write("job/photo.psd", "photo");
-  ImageCollector c(t.Path("job"));
+  ImageCollector c(t.Path("job"), Whole());
   c.Collect(t.Path("job/logo.eps"), {L"D:\\old\\photo.psd"});
   EXPECT_EQ(c.summary().found, 1);
   EXPECT_EQ(c.summary().present, 1);
