@@ -209,7 +209,9 @@ TEST_F(Collecting, CopiesAreNewCompleteFilesOrNone) {
   EXPECT_EQ(CopyNewFile(t.Path("in/b.psd"), dir / "a.psd").outcome, CopyResult::Outcome::kExists);
   EXPECT_EQ(TempTree::Read(dir / "a.psd"), "image") << "never replaced";
 
-  // Larger than the free space: refused before a byte is written.
+#ifndef _WIN32
+  // Larger than the free space: refused before a byte is written. (Wine makes no sparse file
+  // this large.)
   const fs::path huge = t.Path("in/huge.psd");
   std::ofstream(huge).close();
   fs::resize_file(huge, fs::space(dir).available + (1ull << 30));  // sparse: takes no room here
@@ -219,7 +221,6 @@ TEST_F(Collecting, CopiesAreNewCompleteFilesOrNone) {
   EXPECT_FALSE(fs::exists(dir / "huge.psd"));
   EXPECT_EQ(leftovers(), 0);
 
-#ifndef _WIN32
   // The source's mode bits and owner stay behind: a setuid, world-writable image gives a plain file.
   const fs::path suid = t.Write("in/suid.psd", "x");
   fs::permissions(suid, fs::perms::all | fs::perms::set_uid | fs::perms::set_gid);
