@@ -22,7 +22,7 @@ bool Under(const fs::path& p, const fs::path& root) {
   return !rel.empty() && *rel.begin() != ".." && rel != ".";
 }
 
-std::string Entries(const char* title, const std::vector<CollectEntry>& list, bool withTarget) {
+std::string Entries(const char* title, const EntryList& list, bool withTarget) {
   if (list.empty()) return {};
   std::string out = std::string(title) + "\n";
   for (const CollectEntry& e : list) {
@@ -31,10 +31,11 @@ std::string Entries(const char* title, const std::vector<CollectEntry>& list, bo
     if (!e.reason.empty()) out += " (" + PrintableCell(e.reason) + ")";
     out += '\n';
   }
+  if (list.unlisted > 0) out += "  ほか " + std::to_string(list.unlisted) + " 件\n";
   return out;
 }
 
-std::string JsonEntries(const std::vector<CollectEntry>& list) {
+std::string JsonEntries(const EntryList& list) {
   std::string out = "[";
   for (std::size_t i = 0; i < list.size(); ++i) {
     const CollectEntry& e = list[i];
@@ -124,7 +125,7 @@ void ImageCollector::Collect(const fs::path& document, const std::vector<std::ws
     if (name.empty() || name == L"(atend)") continue;
     CollectEntry entry{PathText(document), ToUtf8(name)};
     if (InvalidImageName(name)) {
-      summary_.invalid.push_back(std::move(entry));
+      summary_.invalid.Note(std::move(entry));
       continue;
     }
     fs::path found, source;  // as named, and with its links followed
@@ -150,7 +151,7 @@ void ImageCollector::Collect(const fs::path& document, const std::vector<std::ws
       }
     }
     if (source.empty()) {
-      (leadsOutside ? summary_.outside : summary_.missing).push_back(std::move(entry));
+      (leadsOutside ? summary_.outside : summary_.missing).Note(std::move(entry));
       continue;
     }
     if (!handled_.insert(source).second) continue;
@@ -170,7 +171,7 @@ void ImageCollector::Collect(const fs::path& document, const std::vector<std::ws
       if (!exists) {
         entry.target = PathText(target);
         entry.reason = copy.reason;
-        summary_.failed.push_back(std::move(entry));
+        summary_.failed.Note(std::move(entry));
         continue;
       }
     }
@@ -178,7 +179,7 @@ void ImageCollector::Collect(const fs::path& document, const std::vector<std::ws
       ++summary_.present;
     } else {
       entry.target = PathText(target);
-      summary_.conflicts.push_back(std::move(entry));
+      summary_.conflicts.Note(std::move(entry));
     }
   }
 }
@@ -186,9 +187,9 @@ void ImageCollector::Collect(const fs::path& document, const std::vector<std::ws
 std::string FormatCollectSummary(const CollectSummary& s) {
   std::string out = "配置画像: 見つかった " + std::to_string(s.found) + " / コピーした " + std::to_string(s.copied) +
                     " / 同じファイルが既にある " + std::to_string(s.present) + " / 同名の別ファイルがある " +
-                    std::to_string(s.conflicts.size()) + " / コピーできない " + std::to_string(s.failed.size()) +
-                    " / 見つからない " + std::to_string(s.missing.size()) + " / フォルダー外 " +
-                    std::to_string(s.outside.size()) + " / 無効な名前 " + std::to_string(s.invalid.size()) + "\n";
+                    std::to_string(s.conflicts.total()) + " / コピーできない " + std::to_string(s.failed.total()) +
+                    " / 見つからない " + std::to_string(s.missing.total()) + " / フォルダー外 " +
+                    std::to_string(s.outside.total()) + " / 無効な名前 " + std::to_string(s.invalid.total()) + "\n";
   out += Entries("同名の別ファイルがあるためコピーしなかった画像:", s.conflicts, true);
   out += Entries("コピーできなかった画像:", s.failed, true);
   out += Entries("見つからない画像:", s.missing, false);
@@ -201,7 +202,9 @@ std::string FormatCollectJson(const CollectSummary& s) {
   return "{\"collect\":{\"found\":" + std::to_string(s.found) + ",\"copied\":" + std::to_string(s.copied) +
          ",\"present\":" + std::to_string(s.present) + ",\"conflicts\":" + JsonEntries(s.conflicts) +
          ",\"failed\":" + JsonEntries(s.failed) + ",\"missing\":" + JsonEntries(s.missing) + ",\"outside\":" + JsonEntries(s.outside) +
-         ",\"invalid\":" + JsonEntries(s.invalid) + "}}\n";
+         ",\"invalid\":" + JsonEntries(s.invalid) + ",\"unlisted\":" +
+         std::to_string(s.conflicts.unlisted + s.failed.unlisted + s.missing.unlisted + s.outside.unlisted + s.invalid.unlisted) +
+         "}}\n";
 }
 
 }  // namespace pelmora::cli

@@ -45,15 +45,31 @@ class Delivery {
   std::vector<std::filesystem::path> resolved_;  // with links followed
 };
 
+// The images of one kind that were not collected. Only the first kListedEntries are kept with
+// their names, so that a delivery whose documents name thousands of images each cannot fill
+// memory; `unlisted` counts the rest.
+inline constexpr std::size_t kListedEntries = 1000;
+struct EntryList : std::vector<CollectEntry> {
+  std::size_t unlisted = 0;
+  std::size_t total() const { return size() + unlisted; }
+  void Note(CollectEntry entry) {
+    if (size() < kListedEntries) {
+      push_back(std::move(entry));
+    } else {
+      ++unlisted;
+    }
+  }
+};
+
 struct CollectSummary {
   int found = 0;    // distinct files located
   int copied = 0;   // copied now
   int present = 0;  // the same content was already in the folder: nothing to do
-  std::vector<CollectEntry> conflicts;  // a different file of the same name is in the folder
-  std::vector<CollectEntry> failed;     // the copy itself failed
-  std::vector<CollectEntry> missing;    // found nowhere
-  std::vector<CollectEntry> outside;    // named only outside the delivery: not read
-  std::vector<CollectEntry> invalid;    // the name can be no file's: not read
+  EntryList conflicts;  // a different file of the same name is in the folder
+  EntryList failed;     // the copy itself failed
+  EntryList missing;    // found nowhere
+  EntryList outside;    // named only outside the delivery: not read
+  EntryList invalid;    // the name can be no file's: not read
   bool Complete() const {
     return conflicts.empty() && failed.empty() && missing.empty() && outside.empty() && invalid.empty();
   }

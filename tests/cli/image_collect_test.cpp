@@ -190,6 +190,16 @@ TEST_F(Collecting, TakesImagesOnlyFromInsideTheDelivery) {
   EXPECT_EQ(anywhere.summary().copied, 1);
   EXPECT_EQ(anywhere.summary().invalid.size(), 1u);
   EXPECT_EQ(TempTree::Read(t.Path("mine/credentials.txt")), "secret");
+
+  // Thousands of names keep memory bounded: the first are listed, the rest counted.
+  std::vector<std::wstring> many;
+  for (std::size_t i = 0; i < kListedEntries + 500; ++i) many.push_back(L"/x/" + std::to_wstring(i));
+  ImageCollector flood(t.Path("mine"), delivery);
+  flood.Collect(t.Path("delivery/job/card.eps"), many);
+  EXPECT_EQ(flood.summary().outside.size(), kListedEntries);
+  EXPECT_EQ(flood.summary().outside.total(), kListedEntries + 500);
+  EXPECT_NE(FormatCollectSummary(flood.summary()).find("フォルダー外 1500 /"), std::string::npos);
+  EXPECT_NE(FormatCollectSummary(flood.summary()).find("  ほか 500 件\n"), std::string::npos);
 }
 
 // A copy is a new file of the folder's own, complete under its name or not there at all.
