@@ -22,4 +22,7 @@ CopyResult CopyNewFile(const std::filesystem::path& from, const std::filesystem:
 // Why a copy failed, in the words of the window program's messages where one fits.
 std::string CopyFailure(int code);
 
+// The platform's own text for an error number (errno, or a Windows error code), as UTF-8.
+std::string SystemErrorText(int code);
+
 }  // namespace pelmora::cli

@@ -83,9 +83,11 @@ std::string CopyFailure(int code) {
     case EPERM:
     case EROFS: return ToUtf8(launch::ErrorDescription(err::kPermissionDenied));
     case EFBIG: return "ファイルが大きすぎます";
-    default: return ValidUtf8(std::generic_category().message(code));
+    default: return SystemErrorText(code);
   }
 }
+
+std::string SystemErrorText(int code) { return ValidUtf8(std::generic_category().message(code)); }
 
 CopyResult CopyNewFile(const fs::path& from, const fs::path& to) {
   // Not following a final link: the caller resolved the source's links and checked where they lead.

@@ -2,7 +2,6 @@
 
 #include <cstdio>
 #include <random>
-#include <system_error>
 
 #include "analysis/run_error.h"
 #include "cli/file_copy.h"
@@ -64,8 +63,21 @@ std::string CopyFailure(int code) {
     case ERROR_ACCESS_DENIED:
     case ERROR_WRITE_PROTECT: return ToUtf8(launch::ErrorDescription(err::kPermissionDenied));
     case ERROR_FILE_TOO_LARGE: return "ファイルが大きすぎます";
-    default: return ValidUtf8(std::system_category().message(code));
+    default: return SystemErrorText(code);
   }
+}
+
+// The wide text: the narrow one comes in the ANSI code page, and ends in a line break.
+std::string SystemErrorText(int code) {
+  wchar_t* text = nullptr;
+  const DWORD n = ::FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                                   nullptr, static_cast<DWORD>(code), 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+  std::wstring message = n > 0 && text != nullptr ? std::wstring(text, n) : L"エラー " + std::to_wstring(code);
+  if (text != nullptr) ::LocalFree(text);
+  while (!message.empty() && (message.back() == L'\n' || message.back() == L'\r' || message.back() == L' ' || message.back() == L'.' || message.back() == L'。')) {
+    message.pop_back();
+  }
+  return ToUtf8(message);
 }
 
 CopyResult CopyNewFile(const fs::path& from, const fs::path& to) {

@@ -17,8 +17,19 @@ namespace {
 
 constexpr const char* kLinksFolder = "Links";
 
+#ifdef _WIN32
+// Windows names compare without regard to case: "z:\\job" and "Z:\\Job" are one folder.
+fs::path Folded(const fs::path& p) {
+  std::wstring s = p.native();
+  for (wchar_t& c : s) c = (c >= L'A' && c <= L'Z') ? c + (L'a' - L'A') : c;
+  return fs::path(s);
+}
+#else
+const fs::path& Folded(const fs::path& p) { return p; }
+#endif
+
 bool Under(const fs::path& p, const fs::path& root) {
-  const fs::path rel = p.lexically_relative(root);
+  const fs::path rel = Folded(p).lexically_relative(Folded(root));
   return !rel.empty() && *rel.begin() != ".." && rel != ".";
 }
 

@@ -2,9 +2,9 @@
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
-#include <system_error>
 #include <unistd.h>
 
+#include "cli/file_copy.h"
 #include "cli/scan_run.h"
 #include "cli/text_utf8.h"
 
@@ -21,7 +21,7 @@ class StdConsole final : public pelmora::cli::Console {
       if (n <= 0) {
         const int error = n < 0 ? errno : EIO;
         // With SIGPIPE ignored by whoever started us, a gone reader shows as EPIPE.
-        throw pelmora::cli::OutputError{pelmora::cli::ValidUtf8(std::generic_category().message(error)), error == EPIPE};
+        throw pelmora::cli::OutputError{pelmora::cli::SystemErrorText(error), error == EPIPE};
       }
       at += static_cast<std::size_t>(n);
     }

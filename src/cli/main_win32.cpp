@@ -2,8 +2,7 @@
 // written in UTF-16, which shows Japanese whatever its code page; a file or pipe gets UTF-8.
 #include <windows.h>
 
-#include <system_error>
-
+#include "cli/file_copy.h"
 #include "cli/scan_run.h"
 #include "cli/text_utf8.h"
 
@@ -15,7 +14,7 @@ class Win32Console final : public pelmora::cli::Console {
     if (const DWORD error = Write(::GetStdHandle(STD_OUTPUT_HANDLE), utf8); error != 0) {
       // A reader that has gone away ends the run as quietly as it would on POSIX systems.
       const bool gone = error == ERROR_NO_DATA || error == ERROR_BROKEN_PIPE;
-      throw pelmora::cli::OutputError{pelmora::cli::ValidUtf8(std::system_category().message(static_cast<int>(error))), gone};
+      throw pelmora::cli::OutputError{pelmora::cli::SystemErrorText(static_cast<int>(error)), gone};
     }
   }
   void Err(std::string_view utf8) override { Write(::GetStdHandle(STD_ERROR_HANDLE), utf8); }

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cwctype>
 
 #include "analysis/run_error.h"
 #include "cli/file_copy.h"
@@ -145,6 +146,9 @@ TEST_F(Collecting, TakesImagesOnlyFromInsideTheDelivery) {
       {L"gone.psd", kMissing},
   };
 #ifdef _WIN32
+  std::wstring otherCase = Name(t.Path("DELIVERY/job/inside.psd"));
+  otherCase[0] = static_cast<wchar_t>(std::towlower(otherCase[0]));
+  cases.push_back({otherCase, kCopied});  // the same file, its drive and folder in other case
   for (const wchar_t* name : {L"..\\..\\other\\secret.txt", L"C:\\windows\\win.ini", L"\\\\?\\Z:\\etc\\passwd",
                               L"\\\\attacker.invalid\\share\\logo.tif", L"\\\\.\\Z:\\etc\\passwd", L"\\windows\\win.ini"}) {
     cases.push_back({name, kOutside});
