@@ -121,6 +121,9 @@ void Delivery::Add(const fs::path& folder) {
 }
 
 bool Delivery::MayContain(const fs::path& candidate) const {
+  // "D:name" is relative to drive D's own current folder, which making it absolute may look up:
+  // never inside.
+  if (candidate.has_root_name() && !candidate.has_root_directory()) return false;
   std::error_code ec;
   const fs::path p = fs::absolute(candidate, ec).lexically_normal();
   return !ec && std::any_of(lexical_.begin(), lexical_.end(), [&](const fs::path& root) { return Under(p, root); });

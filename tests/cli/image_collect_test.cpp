@@ -150,7 +150,7 @@ TEST_F(Collecting, TakesImagesOnlyFromInsideTheDelivery) {
   otherCase[0] = static_cast<wchar_t>(std::towlower(otherCase[0]));
   cases.push_back({otherCase, kCopied});  // the same file, its drive and folder in other case
   for (const wchar_t* name : {L"..\\..\\other\\secret.txt", L"C:\\windows\\win.ini", L"\\\\?\\Z:\\etc\\passwd",
-                              L"\\\\attacker.invalid\\share\\logo.tif", L"\\\\.\\Z:\\etc\\passwd", L"\\windows\\win.ini"}) {
+                              L"\\\\attacker.invalid\\share\\logo.tif", L"\\\\.\\Z:\\etc\\passwd", L"\\windows\\win.ini", L"N:logo.tif"}) {
     cases.push_back({name, kOutside});
   }
 #else
