@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds the optimised native build and runs the analysis benchmark,
 # the peak-memory check of the one-document driver, the timing of the peer programs and
-# pelmora-scan over a delivery of 1,000 small documents.
-# Documents are generated once into PELMORA_BENCH_DIR (default: $TMPDIR/pelmora-bench, 211 MB).
+# pelmora-scan over a delivery of 1,000 small documents, and its peak memory on 80 MB creator
+# lines and over 100,000 documents.
+# Documents are generated once into PELMORA_BENCH_DIR (default: $TMPDIR/pelmora-bench, about 700 MB).
 # Usage: scripts/bench.sh [benchmark flags...]
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -11,7 +12,8 @@ scripts/setup.sh
 build=${PELMORA_BUILD_ROOT:-build}/linux-release
 export PELMORA_BENCH_DIR=${PELMORA_BENCH_DIR:-${TMPDIR:-/tmp}/pelmora-bench}
 cmake --preset linux-release -B "$build" >/dev/null
-cmake --build "$build" -j "${PELMORA_JOBS:-2}" --target pelmora_bench pelmora_analyse pelmora_cli_bench
+cmake --build "$build" -j "${PELMORA_JOBS:-2}" --target pelmora_bench pelmora_analyse pelmora_cli_bench \
+  pelmora-scan pelmora_scan_memory
 
 echo "=== analysis against the plain read (documents in $PELMORA_BENCH_DIR)"
 "$build/bin/pelmora_bench" --benchmark_min_time=1 "$@"
@@ -26,3 +28,6 @@ bench/peers.sh "$PELMORA_BENCH_DIR" "$build/bin/pelmora_analyse"
 
 echo; echo "=== pelmora-scan over 1,000 small documents against reading them (ratio: scan / read)"
 "$build/bin/pelmora_cli_bench" --benchmark_min_time=2 --benchmark_repetitions=3 --benchmark_report_aggregates_only=true
+
+echo; echo "=== peak memory of pelmora-scan: 80 MB creator lines, 100,000 documents (one process each)"
+"$build/bin/pelmora_scan_memory" "$build/bin/pelmora-scan"

@@ -115,6 +115,7 @@ struct Value {
   std::uint64_t end = 0;    // byte offset of its line end
   std::string bytes;
   bool spilled = false;  // longer than kValueKeep: read again after the pass
+  bool more = false;     // text beyond the kept bytes of a spilled value, which the limit left out
   bool Present() const { return ended && end > start; }
 };
 
@@ -261,8 +262,9 @@ class Scanner {
   bool header_done_ = false;
 };
 
-// Reads again the values too long to keep during the pass; their ends are known by now.
-void ReadSpilled(const DocumentPath& path, std::array<Value, 3>& values) {
+// Reads again the values too long to keep during the pass; their ends are known by now. Leading
+// blanks are skipped as the trim would drop them, and at most `limit` bytes are kept.
+void ReadSpilled(const DocumentPath& path, std::array<Value, 3>& values, std::size_t limit) {
   std::uint64_t last = 0;
   for (const Value& v : values) {
     if (v.spilled && v.Present()) last = std::max(last, v.end);
@@ -276,7 +278,12 @@ void ReadSpilled(const DocumentPath& path, std::array<Value, 3>& values) {
     for (Value& v : values) {
       if (!v.spilled || !v.Present()) continue;
       const std::uint64_t from = std::max(v.start, base), to = std::min(v.end, base + got);
-      if (from < to) v.bytes.append(buffer.data() + (from - base), static_cast<std::size_t>(to - from));
+      if (from >= to) continue;
+      std::string_view part(buffer.data() + (from - base), static_cast<std::size_t>(to - from));
+      if (v.bytes.empty()) part.remove_prefix(std::min(part.size(), part.find_first_not_of(' ')));
+      const std::size_t room = limit - v.bytes.size();
+      v.bytes.append(part.substr(0, room));
+      if (part.size() > room && part.find_first_not_of(' ', room) != std::string_view::npos) v.more = true;
     }
     base += got;
   }
@@ -286,7 +293,7 @@ void ReadSpilled(const DocumentPath& path, std::array<Value, 3>& values) {
 
 std::optional<std::string> ScanHeader(const DocumentPath& vstrPath, std::int32_t vlngChars,
                                       std::string& strCreatorVersion, std::string& strFiletype,
-                                      std::string& strHeader) {
+                                      std::string& strHeader, std::size_t valueBytes) {
   strCreatorVersion.clear();
   strFiletype.clear();
   if (vlngChars <= 0) return std::nullopt;
@@ -303,12 +310,18 @@ std::optional<std::string> ScanHeader(const DocumentPath& vstrPath, std::int32_t
     }
     Findings& f = scanner.findings();
     if (!f.values[kKind].found) return std::nullopt;
-    ReadSpilled(vstrPath, f.values);
+    ReadSpilled(vstrPath, f.values, valueBytes);
+    // A value cut short keeps its trailing blanks: they are not its end.
+    const auto finished = [valueBytes](const Value& v) {
+      std::string text(v.more ? std::string_view(v.bytes) : TrimBlanks(v.bytes));
+      if (text.size() > valueBytes) text.resize(valueBytes);
+      return text;
+    };
 
     std::string version;
-    if (f.values[kVersion].Present()) version = TrimBlanks(f.values[kVersion].bytes);
+    if (f.values[kVersion].Present()) version = finished(f.values[kVersion]);
     std::optional<std::string> creator;
-    if (f.values[kCreatorValue].Present()) creator.emplace(TrimBlanks(f.values[kCreatorValue].bytes));
+    if (f.values[kCreatorValue].Present()) creator.emplace(finished(f.values[kCreatorValue]));
 
     // Every result is known: hand them over in steps that cannot fail.
     strCreatorVersion = std::move(version);

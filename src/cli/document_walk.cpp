@@ -16,6 +16,29 @@ namespace {
 
 constexpr std::string_view kDocumentExtensions[] = {".ai", ".ait", ".eps", ".epsf", ".epsi", ".epi", ".ps"};
 
+// What a path that is neither a regular file nor a folder is; kNone when nothing has its name.
+WalkItem::Other WhatItIs(const fs::path& path, const fs::file_status& st, const std::error_code& ec) {
+  using Other = WalkItem::Other;
+  switch (st.type()) {
+    case fs::file_type::fifo: return Other::kPipe;
+    case fs::file_type::socket: return Other::kSocket;
+    case fs::file_type::block:
+    case fs::file_type::character: return Other::kDevice;
+    case fs::file_type::not_found:
+    case fs::file_type::none: break;
+    default: return Other::kUnknown;
+  }
+  if (ec == std::errc::filename_too_long) return Other::kTooLong;
+#ifdef _WIN32
+  // Beyond MAX_PATH a plain name fails as "not found" though the file may well be there.
+  constexpr std::size_t kMaxPath = 260;
+  if (path.native().size() >= kMaxPath && path.native().rfind(LR"(\\?\)", 0) != 0) return Other::kTooLong;
+#endif
+  std::error_code linkEc;
+  if (fs::is_symlink(fs::symlink_status(path, linkEc))) return Other::kDanglingLink;
+  return Other::kNone;
+}
+
 std::int32_t FolderErrorNumber(const std::error_code& ec) {
   return ec == std::errc::permission_denied ? err::kPermissionDenied : err::kPathFileAccessError;
 }
@@ -31,6 +54,8 @@ class Walker {
       Folder(path);
     } else if (fs::is_regular_file(st)) {
       Add({WalkItem::Kind::kDocument, path});
+    } else if (const WalkItem::Other other = WhatItIs(path, st, ec); other != WalkItem::Other::kNone) {
+      Add({WalkItem::Kind::kNotAFile, path, 0, other});
     } else {
       Add({WalkItem::Kind::kMissing, path});
     }
@@ -67,8 +92,17 @@ class Walker {
       if (!n.empty() && n[0] == '.') continue;
       if (e.folder) {
         Folder(e.path);
-      } else if (e.file && (allFiles_ || HasDocumentExtension(n))) {
-        Add({WalkItem::Kind::kDocument, std::move(e.path)});
+      } else if (allFiles_ || HasDocumentExtension(n)) {
+        if (e.file) {
+          Add({WalkItem::Kind::kDocument, std::move(e.path)});
+        } else {
+          // Left out silently, a pipe or a link to nothing would hide a document that should be there.
+          std::error_code ec;
+          const fs::file_status st = fs::status(e.path, ec);
+          if (fs::is_directory(st)) continue;  // a linked folder, not followed
+          const WalkItem::Other other = WhatItIs(e.path, st, ec);
+          Add({WalkItem::Kind::kNotAFile, std::move(e.path), 0, other == WalkItem::Other::kNone ? WalkItem::Other::kUnknown : other});
+        }
       }
     }
   }

@@ -5,6 +5,7 @@
 #include <fstream>
 #include <system_error>
 
+#include "cli/file_copy.h"
 #include "cli/scan_report.h"
 #include "cli/text_utf8.h"
 
@@ -16,26 +17,23 @@ namespace {
 
 constexpr const char* kLinksFolder = "Links";
 
-bool IsFile(const fs::path& p) {
-  std::error_code ec;
-  return fs::is_regular_file(p, ec);
+#ifdef _WIN32
+// Windows names compare without regard to case: "z:\\job" and "Z:\\Job" are one folder.
+fs::path Folded(const fs::path& p) {
+  std::wstring s = p.native();
+  for (wchar_t& c : s) c = (c >= L'A' && c <= L'Z') ? c + (L'a' - L'A') : c;
+  return fs::path(s);
+}
+#else
+const fs::path& Folded(const fs::path& p) { return p; }
+#endif
+
+bool Under(const fs::path& p, const fs::path& root) {
+  const fs::path rel = Folded(p).lexically_relative(Folded(root));
+  return !rel.empty() && *rel.begin() != ".." && rel != ".";
 }
 
-fs::path Identity(const fs::path& p) {
-  std::error_code ec;
-  fs::path canonical = fs::weakly_canonical(p, ec);
-  return ec ? fs::absolute(p, ec).lexically_normal() : canonical;
-}
-
-// Copies without ever replacing a file, even one that appears after the check.
-bool CopyNew(const fs::path& from, const fs::path& to, std::string& reason) {
-  std::error_code ec;
-  if (fs::copy_file(from, to, fs::copy_options::none, ec)) return true;
-  reason = ValidUtf8(ec.message());
-  return false;
-}
-
-std::string Entries(const char* title, const std::vector<CollectEntry>& list, bool withTarget) {
+std::string Entries(const char* title, const EntryList& list, bool withTarget) {
   if (list.empty()) return {};
   std::string out = std::string(title) + "\n";
   for (const CollectEntry& e : list) {
@@ -44,10 +42,11 @@ std::string Entries(const char* title, const std::vector<CollectEntry>& list, bo
     if (!e.reason.empty()) out += " (" + PrintableCell(e.reason) + ")";
     out += '\n';
   }
+  if (list.unlisted > 0) out += "  ほか " + std::to_string(list.unlisted) + " 件\n";
   return out;
 }
 
-std::string JsonEntries(const std::vector<CollectEntry>& list) {
+std::string JsonEntries(const EntryList& list) {
   std::string out = "[";
   for (std::size_t i = 0; i < list.size(); ++i) {
     const CollectEntry& e = list[i];
@@ -100,41 +99,101 @@ bool SameContent(const fs::path& a, const fs::path& b) {
   }
 }
 
+bool InvalidImageName(std::wstring_view name) {
+  // Windows' prefix for names past its path length limit.
+  const bool longPrefix = name.size() >= 4 && (name[0] == L'\\' || name[0] == L'/') && name[1] == name[0] &&
+                          name[2] == L'?' && (name[3] == L'\\' || name[3] == L'/');
+  for (std::size_t i = 0; i < name.size(); ++i) {
+    const wchar_t c = name[i];
+    if (c < 0x20 || (c >= 0x7F && c < 0xA0) || c == L'*' || (c == L'?' && !(longPrefix && i == 2))) return true;
+  }
+  return false;
+}
+
+void Delivery::Add(const fs::path& folder) {
+  std::error_code ec;
+  fs::path lexical = fs::absolute(folder, ec).lexically_normal();
+  if (ec) return;
+  if (!lexical.has_filename()) lexical = lexical.parent_path();  // "dir/" names the same folder as "dir"
+  fs::path resolved = fs::weakly_canonical(lexical, ec);
+  lexical_.push_back(std::move(lexical));
+  if (!ec) resolved_.push_back(std::move(resolved));
+}
+
+bool Delivery::MayContain(const fs::path& candidate) const {
+  // "D:name" is relative to drive D's own current folder, which making it absolute may look up:
+  // never inside.
+  if (candidate.has_root_name() && !candidate.has_root_directory()) return false;
+  std::error_code ec;
+  const fs::path p = fs::absolute(candidate, ec).lexically_normal();
+  return !ec && std::any_of(lexical_.begin(), lexical_.end(), [&](const fs::path& root) { return Under(p, root); });
+}
+
+bool Delivery::Contains(const fs::path& resolved) const {
+  return std::any_of(resolved_.begin(), resolved_.end(), [&](const fs::path& root) { return Under(resolved, root); });
+}
+
 void ImageCollector::Collect(const fs::path& document, const std::vector<std::wstring>& images) {
   for (const std::wstring& name : images) {
     // "(atend)" defers the list to the trailer, which the header scan does not reach: no file.
     if (name.empty() || name == L"(atend)") continue;
     CollectEntry entry{PathText(document), ToUtf8(name)};
-    fs::path source;
+    if (InvalidImageName(name)) {
+      summary_.invalid.Note(std::move(entry));
+      continue;
+    }
+    fs::path found, source;  // as named, and with its links followed
+    bool leadsOutside = false;
     for (const fs::path& candidate : ImageCandidates(document, name)) {
-      if (IsFile(candidate)) {
-        source = candidate;
+      // Decided on the name alone: looking up a name such as \\host\share\x.tif would
+      // already contact the host, and on Windows offer it the user's login.
+      if (!anywhere_ && !delivery_.MayContain(candidate)) {
+        leadsOutside = true;
+        continue;
+      }
+      std::error_code ec;
+      const fs::path resolved = fs::canonical(candidate, ec);
+      if (ec) continue;
+      if (!anywhere_ && !delivery_.Contains(resolved)) {
+        leadsOutside = true;  // a link in the delivery to a file outside it
+        continue;
+      }
+      if (fs::is_regular_file(resolved, ec)) {
+        found = candidate;
+        source = resolved;
         break;
       }
     }
     if (source.empty()) {
-      summary_.missing.push_back(std::move(entry));
+      (leadsOutside ? summary_.outside : summary_.missing).Note(std::move(entry));
       continue;
     }
-    if (!handled_.insert(Identity(source)).second) continue;
+    if (!handled_.insert(source).second) continue;
     ++summary_.found;
-    entry.source = PathText(source);
-    const fs::path target = folder_ / source.filename();
+    entry.source = PathText(found);
+    const fs::path target = folder_ / found.filename();
     std::error_code ec;
-    if (fs::exists(target, ec) || ec) {
-      if (fs::equivalent(source, target, ec) || SameContent(source, target)) {
-        ++summary_.present;
-      } else {
-        entry.target = PathText(target);
-        summary_.conflicts.push_back(std::move(entry));
+    // A link there counts as a file, even one to nothing; a name that cannot be checked, too.
+    bool exists = fs::symlink_status(target, ec).type() != fs::file_type::not_found;
+    if (!exists) {
+      const CopyResult copy = CopyNewFile(source, target);
+      if (copy.outcome == CopyResult::Outcome::kCopied) {
+        ++summary_.copied;
+        continue;
       }
-      continue;
+      exists = copy.outcome == CopyResult::Outcome::kExists;
+      if (!exists) {
+        entry.target = PathText(target);
+        entry.reason = copy.reason;
+        summary_.failed.Note(std::move(entry));
+        continue;
+      }
     }
-    if (CopyNew(source, target, entry.reason)) {
-      ++summary_.copied;
+    if (fs::equivalent(source, target, ec) || SameContent(source, target)) {
+      ++summary_.present;
     } else {
       entry.target = PathText(target);
-      summary_.failed.push_back(std::move(entry));
+      summary_.conflicts.Note(std::move(entry));
     }
   }
 }
@@ -142,18 +201,24 @@ void ImageCollector::Collect(const fs::path& document, const std::vector<std::ws
 std::string FormatCollectSummary(const CollectSummary& s) {
   std::string out = "配置画像: 見つかった " + std::to_string(s.found) + " / コピーした " + std::to_string(s.copied) +
                     " / 同じファイルが既にある " + std::to_string(s.present) + " / 同名の別ファイルがある " +
-                    std::to_string(s.conflicts.size()) + " / コピーできない " + std::to_string(s.failed.size()) +
-                    " / 見つからない " + std::to_string(s.missing.size()) + "\n";
+                    std::to_string(s.conflicts.total()) + " / コピーできない " + std::to_string(s.failed.total()) +
+                    " / 見つからない " + std::to_string(s.missing.total()) + " / フォルダー外 " +
+                    std::to_string(s.outside.total()) + " / 無効な名前 " + std::to_string(s.invalid.total()) + "\n";
   out += Entries("同名の別ファイルがあるためコピーしなかった画像:", s.conflicts, true);
   out += Entries("コピーできなかった画像:", s.failed, true);
   out += Entries("見つからない画像:", s.missing, false);
+  out += Entries("調べるフォルダーの外を指すため読まなかった画像:", s.outside, false);
+  out += Entries("ファイル名として無効なため読まなかった画像:", s.invalid, false);
   return out;
 }
 
 std::string FormatCollectJson(const CollectSummary& s) {
   return "{\"collect\":{\"found\":" + std::to_string(s.found) + ",\"copied\":" + std::to_string(s.copied) +
          ",\"present\":" + std::to_string(s.present) + ",\"conflicts\":" + JsonEntries(s.conflicts) +
-         ",\"failed\":" + JsonEntries(s.failed) + ",\"missing\":" + JsonEntries(s.missing) + "}}\n";
+         ",\"failed\":" + JsonEntries(s.failed) + ",\"missing\":" + JsonEntries(s.missing) + ",\"outside\":" + JsonEntries(s.outside) +
+         ",\"invalid\":" + JsonEntries(s.invalid) + ",\"unlisted\":" +
+         std::to_string(s.conflicts.unlisted + s.failed.unlisted + s.missing.unlisted + s.outside.unlisted + s.invalid.unlisted) +
+         "}}\n";
 }
 
 }  // namespace pelmora::cli

@@ -1,6 +1,8 @@
 #pragma once
 // Copies placed images into one folder. Placed-image names are often stale: written on another
-// machine, as a Windows or Mac path. Nothing in the folder is ever overwritten.
+// machine, as a Windows or Mac path. They are also whatever a stranger wrote: unless told
+// otherwise, an image is taken only from inside the delivery, and a name that leads elsewhere
+// is neither opened nor looked up. Nothing in the folder is ever overwritten.
 #include <cstdint>
 #include <filesystem>
 #include <set>
@@ -25,19 +27,59 @@ struct CollectEntry {
   std::string reason;    // why a copy failed
 };
 
+// True for a name that cannot be a file's: NUL or another control character, or the wildcards
+// '*' and '?' (which would name many files or none), apart from the "\\?\" prefix of Windows.
+bool InvalidImageName(std::wstring_view name);
+
+// The folders a delivery consists of: images are taken from inside them only.
+class Delivery {
+ public:
+  void Add(const std::filesystem::path& folder);
+  // `candidate` as written, before any look-up: true when it may lie inside.
+  bool MayContain(const std::filesystem::path& candidate) const;
+  // `resolved` with every link followed.
+  bool Contains(const std::filesystem::path& resolved) const;
+
+ private:
+  std::vector<std::filesystem::path> lexical_;   // absolute, as named
+  std::vector<std::filesystem::path> resolved_;  // with links followed
+};
+
+// The images of one kind that were not collected. Only the first kListedEntries are kept with
+// their names, so that a delivery whose documents name thousands of images each cannot fill
+// memory; `unlisted` counts the rest.
+inline constexpr std::size_t kListedEntries = 1000;
+struct EntryList : std::vector<CollectEntry> {
+  std::size_t unlisted = 0;
+  std::size_t total() const { return size() + unlisted; }
+  void Note(CollectEntry entry) {
+    if (size() < kListedEntries) {
+      push_back(std::move(entry));
+    } else {
+      ++unlisted;
+    }
+  }
+};
+
 struct CollectSummary {
   int found = 0;    // distinct files located
   int copied = 0;   // copied now
   int present = 0;  // the same content was already in the folder: nothing to do
-  std::vector<CollectEntry> conflicts;  // a different file of the same name is in the folder
-  std::vector<CollectEntry> failed;     // the copy itself failed
-  std::vector<CollectEntry> missing;    // found nowhere
-  bool Complete() const { return conflicts.empty() && failed.empty() && missing.empty(); }
+  EntryList conflicts;  // a different file of the same name is in the folder
+  EntryList failed;     // the copy itself failed
+  EntryList missing;    // found nowhere
+  EntryList outside;    // named only outside the delivery: not read
+  EntryList invalid;    // the name can be no file's: not read
+  bool Complete() const {
+    return conflicts.empty() && failed.empty() && missing.empty() && outside.empty() && invalid.empty();
+  }
 };
 
 class ImageCollector {
  public:
-  explicit ImageCollector(std::filesystem::path folder) : folder_(std::move(folder)) {}
+  // With `anywhere`, images are taken from wherever their names lead, network shares included.
+  ImageCollector(std::filesystem::path folder, Delivery delivery, bool anywhere = false)
+      : folder_(std::move(folder)), delivery_(std::move(delivery)), anywhere_(anywhere) {}
 
   // `images` are the decoded placed-image names of one document.
   void Collect(const std::filesystem::path& document, const std::vector<std::wstring>& images);
@@ -46,6 +88,8 @@ class ImageCollector {
 
  private:
   std::filesystem::path folder_;
+  Delivery delivery_;
+  bool anywhere_;
   CollectSummary summary_;
   std::set<std::filesystem::path> handled_;  // a file placed in several documents counts once
 };

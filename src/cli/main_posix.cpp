@@ -1,14 +1,31 @@
 // Entry point of POSIX systems: arguments and file names are bytes, the terminal takes UTF-8.
+#include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <unistd.h>
 
+#include "cli/file_copy.h"
 #include "cli/scan_run.h"
+#include "cli/text_utf8.h"
 
 namespace {
 
 class StdConsole final : public pelmora::cli::Console {
  public:
-  void Out(std::string_view utf8) override { std::fwrite(utf8.data(), 1, utf8.size(), stdout); }
+  // Unbuffered, so that a failed write is seen at the write that failed and not lost in a
+  // buffer whose last flush then succeeds; rows come in large pieces anyway.
+  void Out(std::string_view utf8) override {
+    for (std::size_t at = 0; at < utf8.size();) {
+      const ssize_t n = ::write(STDOUT_FILENO, utf8.data() + at, utf8.size() - at);
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) {
+        const int error = n < 0 ? errno : EIO;
+        // With SIGPIPE ignored by whoever started us, a gone reader shows as EPIPE.
+        throw pelmora::cli::OutputError{pelmora::cli::SystemErrorText(error), error == EPIPE};
+      }
+      at += static_cast<std::size_t>(n);
+    }
+  }
   void Err(std::string_view utf8) override { std::fwrite(utf8.data(), 1, utf8.size(), stderr); }
   bool ErrIsTerminal() override { return ::isatty(STDERR_FILENO) == 1; }
 };
@@ -16,11 +33,11 @@ class StdConsole final : public pelmora::cli::Console {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // A copy that reaches the file-size limit then fails with EFBIG and is cleaned up, rather than
+  // the signal ending the program with a partial file left behind.
+  std::signal(SIGXFSZ, SIG_IGN);
   std::vector<std::filesystem::path> args;
   for (int i = 1; i < argc; ++i) args.emplace_back(argv[i]);
   StdConsole console;
-  const int status = pelmora::cli::RunScan(args, console);
-  // A full disk or closed pipe behind stdout must not pass for success.
-  if (std::fflush(stdout) != 0 && status == pelmora::cli::kExitAllAnalysed) return pelmora::cli::kExitSomeFailed;
-  return status;
+  return pelmora::cli::RunScan(args, console);
 }

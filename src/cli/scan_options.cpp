@@ -47,6 +47,8 @@ ParsedArgs ParseArgs(const std::vector<std::filesystem::path>& args) {
       o.images = true;
     } else if (Is(arg, "--all")) {
       o.allFiles = true;
+    } else if (Is(arg, "--from-anywhere")) {
+      o.fromAnywhere = true;
     } else if (Is(arg, "--collect") || StartsWith(arg, "--collect=")) {
       Native dir;
       if (Is(arg, "--collect")) {
@@ -68,11 +70,12 @@ ParsedArgs ParseArgs(const std::vector<std::filesystem::path>& args) {
       }
       o.collectDir = std::filesystem::path(dir);
     } else {
-      parsed.error = "不明なオプションです: " + PathText(args[i]);
+      parsed.error = "不明なオプションです: " + PrintableCell(PathText(args[i]));
       return parsed;
     }
   }
   if (!o.help && !o.version && o.paths.empty()) parsed.error = "調べる文書またはフォルダーを指定してください";
+  if (o.fromAnywhere && !o.collectDir) parsed.error = "--from-anywhere は --collect と一緒に指定してください";
   return parsed;
 }
 

@@ -13,6 +13,7 @@ struct ScanOptions {
   bool images = false;
   bool allFiles = false;  // walk folders for every file, not only document extensions
   std::optional<std::filesystem::path> collectDir;
+  bool fromAnywhere = false;  // collect images wherever their names lead, not only inside the delivery
   std::vector<std::filesystem::path> paths;
 };
 

@@ -16,8 +16,10 @@ constexpr const char* kYes = "あり";  // the result window's words for the Mac
 constexpr const char* kNo = "なし";
 constexpr std::string_view kGap = "  ";
 constexpr std::string_view kImageIndent = "    ";
+constexpr std::string_view kCutMark = "…";
 
 enum Column { kFile, kKind, kVersion, kMac, kPdf, kImages, kCreator, kColumns };
+static_assert(kColumns == TableWriter::kColumns);
 constexpr std::array<const char*, kColumns> kHeadings = {"ファイル名", "種類", "バージョン", "Mac", "PDF", "配置画像", "保存形式"};
 
 // Code page 932 keeps ASCII as it is; most values are ASCII, and decoding costs a converter each.
@@ -43,62 +45,105 @@ void EndLine(std::string& out, std::string line) {
 
 DocumentRow MakeRow(std::string path, const launch::AnalysisResult& result, bool pdf) {
   DocumentRow row;
-  row.path = std::move(path);
+  bool cut = false;
+  // A cut value ends in a mark, so that the start shown is not taken for the whole.
+  const auto capped = [&](std::string text) {
+    bool c;
+    std::string out = CapChars(text, kValueChars, c);
+    if (c) out += kCutMark;
+    cut = cut || c;
+    return out;
+  };
+  row.path = capped(std::move(path));
   row.kind = result.strFiletype;
-  row.creator = Decoded(result.vstrVersionString);
-  row.creatorVersion = Decoded(result.vstrCreatorVersion);
+  row.creator = capped(Decoded(result.vstrVersionString));
+  row.creatorVersion = capped(Decoded(result.vstrCreatorVersion));
   row.versionName = IllustratorVersionName(result.vstrCreatorVersion);
   row.macBinary = result.vblnMac;
   row.pdf = pdf;
   const auto count = static_cast<std::size_t>(std::max<std::int32_t>(result.vlngLinkImage, 0));
   for (std::size_t i = 0; i < count && i < result.rastrLinkImage.size(); ++i) {
-    if (!result.rastrLinkImage[i].empty()) row.images.push_back(Decoded(result.rastrLinkImage[i]));
+    if (!result.rastrLinkImage[i].empty()) row.images.push_back(capped(Decoded(result.rastrLinkImage[i])));
   }
+  row.cut = cut;
   return row;
 }
 
-std::string FormatTable(const std::vector<DocumentRow>& rows, bool images) {
-  std::vector<std::array<std::string, kColumns>> cells;
-  cells.reserve(rows.size() + 1);
-  std::array<std::string, kColumns> head;
-  std::copy(kHeadings.begin(), kHeadings.end(), head.begin());
-  cells.push_back(head);
-  for (const DocumentRow& r : rows) {
-    cells.push_back({PrintableCell(r.path), PrintableCell(r.kind), PrintableCell(VersionCell(r)),
-                     r.macBinary ? kYes : kNo, r.pdf ? kYes : kNo, std::to_string(r.images.size()),
-                     PrintableCell(r.creator)});
-  }
-  std::vector<std::array<int, kColumns>> used(cells.size());
-  std::array<int, kColumns> width{};
-  for (std::size_t i = 0; i < cells.size(); ++i) {
-    for (int c = 0; c < kColumns; ++c) width[c] = std::max(width[c], used[i][c] = DisplayWidth(cells[i][c]));
-  }
+TableWriter::TableWriter(bool images, std::size_t blockBytes) : images_(images), blockBytes_(blockBytes) {
+  Held head;
+  std::copy(kHeadings.begin(), kHeadings.end(), head.cells.begin());
+  head.heading = true;
+  Keep(std::move(head));
+}
 
+void TableWriter::Keep(Held held) {
+  for (int c = 0; c < kColumns; ++c) {
+    width_[c] = std::max(width_[c], held.used[c] = DisplayWidth(held.cells[c]));
+    kept_ += held.cells[c].size();
+  }
+  for (const std::string& line : held.images) kept_ += line.size();
+  held_.push_back(std::move(held));
+}
+
+void TableWriter::KeepRow(const DocumentRow& r) {
+  Held h;
+  h.cells = {PrintableCell(r.path), PrintableCell(r.kind), PrintableCell(VersionCell(r)), r.macBinary ? kYes : kNo,
+             r.pdf ? kYes : kNo, std::to_string(r.images.size()), PrintableCell(r.creator)};
+  if (images_) {
+    for (const std::string& name : r.images) h.images.push_back(std::string(kImageIndent) + PrintableCell(name));
+  }
+  Keep(std::move(h));
+}
+
+std::string TableWriter::Flush() {
   std::string out;
-  for (std::size_t i = 0; i < cells.size(); ++i) {
+  for (const Held& h : held_) {
     std::string line;
     for (int c = 0; c < kColumns; ++c) {
-      const int w = used[i][c];
-      if (c == kImages && i > 0) Pad(line, width[c], w);  // counts read best right-aligned
-      line += cells[i][c];
+      const int w = h.used[c];
+      if (c == kImages && !h.heading) Pad(line, width_[c], w);  // counts read best right-aligned
+      line += h.cells[c];
       if (c + 1 < kColumns) {
-        if (c != kImages || i == 0) Pad(line, width[c], w);
+        if (c != kImages || h.heading) Pad(line, width_[c], w);
         line += kGap;
       }
     }
     EndLine(out, std::move(line));
-    if (images && i > 0) {
-      for (const std::string& name : rows[i - 1].images) EndLine(out, std::string(kImageIndent) + PrintableCell(name));
-    }
+    for (const std::string& image : h.images) EndLine(out, image);
   }
+  held_.clear();
+  kept_ = 0;
   return out;
+}
+
+std::string FormatTable(const std::vector<DocumentRow>& rows, bool images) {
+  TableWriter table(images, static_cast<std::size_t>(-1));
+  for (const DocumentRow& r : rows) table.Add(r, [](const std::string&) {});
+  return table.Flush();
 }
 
 std::string JsonString(std::string_view utf8) {
   std::string out = "\"";
-  for (const char ch : utf8) {
-    const auto c = static_cast<unsigned char>(ch);
-    switch (c) {
+  const auto escape = [&out](char32_t c) {
+    char buf[8];
+    std::snprintf(buf, sizeof buf, "\\u%04x", static_cast<unsigned>(c));
+    out += buf;
+  };
+  for (std::size_t pos = 0; pos < utf8.size();) {
+    const auto b = static_cast<unsigned char>(utf8[pos]);
+    if (b >= 0x80) {
+      // JSON allows these raw, but a reader that prints them acts on them: escaped, they read the same.
+      const std::size_t at = pos;
+      const char32_t c = NextCodePoint(utf8, pos);
+      if (IsTerminalControl(c)) {
+        escape(c);
+      } else {
+        out.append(utf8.substr(at, pos - at));
+      }
+      continue;
+    }
+    ++pos;
+    switch (b) {
       case '"': out += "\\\""; break;
       case '\\': out += "\\\\"; break;
       case '\b': out += "\\b"; break;
@@ -107,12 +152,10 @@ std::string JsonString(std::string_view utf8) {
       case '\r': out += "\\r"; break;
       case '\t': out += "\\t"; break;
       default:
-        if (c < 0x20) {
-          char buf[8];
-          std::snprintf(buf, sizeof buf, "\\u%04x", c);
-          out += buf;
+        if (b < 0x20 || b == 0x7F) {
+          escape(b);
         } else {
-          out += ch;
+          out += static_cast<char>(b);
         }
     }
   }
@@ -133,7 +176,9 @@ std::string FormatJson(const DocumentRow& row) {
     if (i > 0) out += ',';
     out += JsonString(row.images[i]);
   }
-  out += "]}\n";
+  out += ']';
+  if (row.cut) out += ",\"truncated\":true";
+  out += "}\n";
   return out;
 }
 

@@ -44,14 +44,22 @@ constexpr const char* kHelp =
     "  --json           1 文書を 1 行の JSON で出力する\n"
     "  --images         表の各文書の下に配置画像を並べる\n"
     "  --collect DIR    配置画像を DIR にコピーする。文書に書かれた場所、文書と同じフォルダー、\n"
-    "                   その中の Links フォルダーの順に探す。DIR の既存ファイルは上書きしない\n"
+    "                   その中の Links フォルダーの順に探す。DIR の既存ファイルは上書きしない。\n"
+    "                   画像は調べるフォルダー (文書を直接指定したときはその文書のフォルダー) の\n"
+    "                   中からだけ、リンクをたどった先も中にあるときだけコピーする。外を指す名前\n"
+    "                   (絶対パス、..、ネットワーク上の名前) は開かず、問い合わせもしない\n"
+    "  --from-anywhere  --collect で、文書に書かれた場所がどこでもコピーする (ネットワーク共有を\n"
+    "                   含む)。自分で作った文書にだけ使うこと: 他人の文書ではシステムや他の\n"
+    "                   フォルダーのファイルを DIR に写され、書かれたホストに接続し、Windows では\n"
+    "                   そのホストにログオン情報を渡すおそれがある\n"
     "  --all            フォルダー内のファイルを拡張子によらずすべて調べる\n"
     "  -h, --help       この説明を表示する\n"
     "  -V, --version    バージョンを表示する\n"
     "\n"
     "終了コード:\n"
     "  0  すべての文書を解析した (--collect ではすべての配置画像がそろった)\n"
-    "  1  解析できない文書、または集められない配置画像があった\n"
+    "  1  解析できない文書 (読み取りエラー、通常のファイルでないものを含む)、集められない\n"
+    "     配置画像があった、または出力を書き込めなかった\n"
     "  2  使い方の誤り\n";
 
 // The window program's cursor and progress window have no counterpart here.
@@ -97,11 +105,91 @@ class Progress {
 std::string Message(std::int32_t number) { return ToUtf8(launch::ErrorMessage(number)); }
 
 // The window's text for a missing document, on one line: its line break would split the report.
-std::string MissingMessage(const fs::path& path) {
+std::string MissingMessage() {
   std::wstring text = launch::MissingFileMessage(L"");
   if (const auto br = text.find(L"\r\n"); br != std::wstring::npos) text.erase(br);
-  return ToUtf8(text) + PathText(path);
+  if (!text.empty() && text.back() == L' ') text.pop_back();  // the report puts one blank before the path
+  return ToUtf8(text);
 }
+
+std::string NotAFileMessage(WalkItem::Other other) {
+  switch (other) {
+    case WalkItem::Other::kDanglingLink: return "リンク先がないため飛ばしました";
+    case WalkItem::Other::kPipe: return "名前付きパイプのため飛ばしました";
+    case WalkItem::Other::kSocket: return "ソケットのため飛ばしました";
+    case WalkItem::Other::kDevice: return "デバイスのため飛ばしました";
+    case WalkItem::Other::kTooLong: return "パスが長すぎて開けません";
+    default: return "通常のファイルではないため飛ばしました";
+  }
+}
+
+// The header scan, as the window program's, takes a failed read for the end of the document; here
+// that would print an empty row for a document that could not be read. Every read of the
+// document goes through this watch, which keeps the first failure for the report.
+class ReadWatch {
+ public:
+  ReadWatch() : previous_(analysis::SetDocumentOpener(&Open)) { active_ = this; }
+  ~ReadWatch() {
+    analysis::SetDocumentOpener(previous_);
+    active_ = nullptr;
+  }
+  ReadWatch(const ReadWatch&) = delete;
+  ReadWatch& operator=(const ReadWatch&) = delete;
+
+  void Reset() { error_ = 0; }
+  std::int32_t error() const { return error_; }
+
+ private:
+  class Reader final : public analysis::DocumentReader {
+   public:
+    explicit Reader(std::unique_ptr<analysis::DocumentReader> inner) : inner_(std::move(inner)) {}
+    std::size_t Read(char* buffer, std::size_t size) override {
+      try {
+        return inner_->Read(buffer, size);
+      } catch (const RunError& e) {
+        active_->Note(e.number());
+        throw;
+      }
+    }
+    std::optional<std::string_view> Lend() override { return inner_->Lend(); }
+
+   private:
+    std::unique_ptr<analysis::DocumentReader> inner_;
+  };
+
+  static std::unique_ptr<analysis::DocumentReader> Open(const analysis::DocumentPath& path) {
+    try {
+      return std::make_unique<Reader>(active_->previous_(path));
+    } catch (const RunError& e) {
+      active_->Note(e.number());
+      throw;
+    }
+  }
+
+  void Note(std::int32_t number) {
+    if (error_ == 0) error_ = number;
+  }
+
+  static inline ReadWatch* active_ = nullptr;
+  analysis::DocumentOpener previous_;
+  std::int32_t error_ = 0;
+};
+
+// The folders named, and for each document named, its own folder.
+Delivery DeliveryOf(const std::vector<fs::path>& paths) {
+  Delivery delivery;
+  for (const fs::path& p : paths) {
+    std::error_code ec;
+    if (fs::is_directory(p, ec)) {
+      delivery.Add(p);
+    } else {
+      delivery.Add(p.has_parent_path() ? p.parent_path() : fs::path("."));
+    }
+  }
+  return delivery;
+}
+
+int Scan(const ScanOptions& o, Console& console);
 
 }  // namespace
 
@@ -128,7 +216,17 @@ int RunScan(const std::vector<fs::path>& args, Console& console) {
     console.Err("pelmora-scan: " + parsed.error + "\n詳しくは pelmora-scan --help を見てください\n");
     return kExitUsage;
   }
-  const ScanOptions& o = parsed.options;
+  try {
+    return Scan(parsed.options, console);
+  } catch (const OutputError& e) {
+    if (!e.quiet) console.Err("pelmora-scan: 出力を書き込めません: " + PrintableCell(e.reason) + "\n");
+    return kExitSomeFailed;
+  }
+}
+
+namespace {
+
+int Scan(const ScanOptions& o, Console& console) {
   if (o.help) {
     console.Out(kHelp);
     return kExitAllAnalysed;
@@ -143,60 +241,66 @@ int RunScan(const std::vector<fs::path>& args, Console& console) {
     std::error_code ec;
     fs::create_directories(*o.collectDir, ec);
     if (!fs::is_directory(*o.collectDir, ec)) {
-      console.Err("pelmora-scan: コピー先のフォルダーを用意できません: " + PathText(*o.collectDir) + "\n");
+      console.Err("pelmora-scan: コピー先のフォルダーを用意できません: " + PrintableCell(PathText(*o.collectDir)) + "\n");
       return kExitUsage;
     }
-    collector.emplace(*o.collectDir);
+    collector.emplace(*o.collectDir, DeliveryOf(o.paths), o.fromAnywhere);
   }
 
   const std::vector<WalkItem> items = ListDocuments(o.paths, o.allFiles);
   Progress progress(console, items.size() >= kProgressFrom && console.ErrIsTerminal(), items.size());
   NoHooks hooks;
-  std::vector<DocumentRow> rows;
-  bool failed = false;
-  const auto report = [&](const std::string& line) {
+  ReadWatch watch;
+  TableWriter table(o.images, kTableBlockBytes);
+  const auto out = [&](const std::string& text) {
+    if (text.empty()) return;
     progress.Clear();
-    console.Err(line + "\n");
+    console.Out(text);
+  };
+  bool failed = false;
+  const auto report = [&](const std::string& message, const std::string& shown) {
+    progress.Clear();
+    console.Err(message + " " + PrintableCell(shown) + "\n");
     failed = true;
   };
 
   for (std::size_t i = 0; i < items.size(); ++i) {
     const WalkItem& item = items[i];
     const std::string shown = PathText(item.path);
-    if (item.kind == WalkItem::Kind::kMissing) {
-      report(MissingMessage(item.path));
-      continue;
-    }
-    if (item.kind == WalkItem::Kind::kUnreadableFolder) {
-      report(Message(item.error) + " " + shown);
-      continue;
+    switch (item.kind) {
+      case WalkItem::Kind::kMissing: report(MissingMessage(), shown); continue;
+      case WalkItem::Kind::kUnreadableFolder: report(Message(item.error), shown); continue;
+      case WalkItem::Kind::kNotAFile: report(NotAFileMessage(item.other), shown); continue;
+      case WalkItem::Kind::kDocument: break;
     }
     progress.Show(i, shown);
+    watch.Reset();
     try {
       const ScopedDocumentCache cache(item.path);
       // The name is for the window program's progress window and result; nothing here shows it.
-      const launch::AnalysisResult result = launch::AnalyseDocument(item.path, std::wstring(), hooks);
-      DocumentRow row = MakeRow(shown, result, IsPdfBased(item.path, result.vblnMac));
+      const launch::AnalysisResult result = launch::AnalyseDocument(item.path, std::wstring(), hooks, kValueBytes);
+      const bool pdf = IsPdfBased(item.path, result.vblnMac);
+      if (watch.error() != 0) throw RunError(watch.error());
+      DocumentRow row = MakeRow(shown, result, pdf);
       if (collector) {
         std::vector<std::wstring> names;
         for (std::int32_t k = 0; k < result.vlngLinkImage; ++k) names.push_back(analysis::DecodeAnsi(result.rastrLinkImage[k]));
         collector->Collect(item.path, names);
       }
       if (o.json) {
-        progress.Clear();
-        console.Out(FormatJson(row));
+        out(FormatJson(row));
       } else {
-        rows.push_back(std::move(row));
+        table.Add(row, out);
       }
     } catch (const RunError& e) {
-      report(Message(e.number()) + " " + shown);
+      report(Message(e.number()), shown);
     } catch (const std::bad_alloc&) {
-      report(Message(err::kOutOfMemory) + " " + shown);
+      report(Message(err::kOutOfMemory), shown);
     }
   }
   progress.Clear();
 
-  if (!o.json) console.Out(FormatTable(rows, o.images));
+  if (!o.json) console.Out(table.Flush());
   if (collector) {
     const CollectSummary& s = collector->summary();
     if (!o.json) console.Out("\n");
@@ -205,5 +309,7 @@ int RunScan(const std::vector<fs::path>& args, Console& console) {
   }
   return failed ? kExitSomeFailed : kExitAllAnalysed;
 }
+
+}  // namespace
 
 }  // namespace pelmora::cli

@@ -166,15 +166,31 @@ int DisplayWidth(std::string_view utf8) {
   return columns;
 }
 
+char32_t NextCodePoint(std::string_view utf8, std::size_t& pos) { return Next(utf8, pos); }
+
+bool IsTerminalControl(char32_t c) {
+  return c < 0x20 || (c >= 0x7F && c < 0xA0) || c == 0x061C || c == 0x200E || c == 0x200F ||
+         (c >= 0x2028 && c <= 0x202E) || (c >= 0x2066 && c <= 0x2069);
+}
+
 std::string PrintableCell(std::string_view utf8) {
   if (std::all_of(utf8.begin(), utf8.end(), [](char c) { return c >= 0x20 && c < 0x7F; })) return std::string(utf8);
   std::string out;
   out.reserve(utf8.size());
   for (std::size_t pos = 0; pos < utf8.size();) {
     const char32_t c = Next(utf8, pos);
-    Append(out, (c < 0x20 || (c >= 0x7F && c < 0xA0)) ? U'?' : c);
+    Append(out, IsTerminalControl(c) ? U'?' : c);
   }
   return out;
+}
+
+std::string CapChars(std::string_view utf8, std::size_t chars, bool& cut) {
+  cut = false;
+  if (utf8.size() <= chars) return std::string(utf8);  // no more characters than bytes
+  std::size_t pos = 0;
+  for (std::size_t n = 0; n < chars && pos < utf8.size(); ++n) Next(utf8, pos);
+  cut = pos < utf8.size();
+  return std::string(utf8.substr(0, pos));
 }
 
 std::string FitWidth(std::string_view utf8, int columns) {

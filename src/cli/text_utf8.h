@@ -25,8 +25,20 @@ std::filesystem::path PathFromWide(std::wstring_view text);
 // Terminal columns: East Asian wide and fullwidth characters take two, combining marks none.
 int DisplayWidth(std::string_view utf8);
 
-// Control characters would move the cursor or break the line of a table row.
+// The code point at utf8[pos], advancing pos; a byte that starts no valid sequence gives U+FFFD.
+char32_t NextCodePoint(std::string_view utf8, std::size_t& pos);
+
+// Characters that act on a terminal or on how a line reads rather than print: C0 and C1 controls,
+// DEL, bidi embeddings, overrides, isolates and marks, and the line and paragraph separators.
+bool IsTerminalControl(char32_t c);
+
+// Text from a document or a file name as it may reach a terminal: each character of
+// IsTerminalControl becomes a visible '?', so that nothing a delivery contains can move the
+// cursor, retitle the window, reorder or break a line.
 std::string PrintableCell(std::string_view utf8);
+
+// At most `chars` characters; `cut` tells whether any were dropped.
+std::string CapChars(std::string_view utf8, std::size_t chars, bool& cut);
 
 // The longest prefix of whole characters that fits in `columns`.
 std::string FitWidth(std::string_view utf8, int columns);

@@ -16,17 +16,17 @@ constexpr wchar_t kQuote = L'"';
 }  // namespace
 
 AnalysisResult AnalyseDocument(const analysis::DocumentPath& path, const std::wstring& strFile,
-                               AnalysisHooks& hooks) {
+                               AnalysisHooks& hooks, std::size_t valueBytes) {
   std::string strCreatorVersion, strFiletype, strHeader;
 
   hooks.SetMousePointer(kPointerHourglass);
   std::optional<std::string> creator =
-      analysis::ScanHeader(path, kScanWindows[0], strCreatorVersion, strFiletype, strHeader);
+      analysis::ScanHeader(path, kScanWindows[0], strCreatorVersion, strFiletype, strHeader, valueBytes);
   if (!creator) {
     hooks.ShowWait(strFile);
-    creator = analysis::ScanHeader(path, kScanWindows[1], strCreatorVersion, strFiletype, strHeader);
+    creator = analysis::ScanHeader(path, kScanWindows[1], strCreatorVersion, strFiletype, strHeader, valueBytes);
     if (!creator) {
-      creator = analysis::ScanHeader(path, kScanWindows[2], strCreatorVersion, strFiletype, strHeader);
+      creator = analysis::ScanHeader(path, kScanWindows[2], strCreatorVersion, strFiletype, strHeader, valueBytes);
     }
     hooks.UnloadWait();
   }

@@ -62,8 +62,9 @@ std::wstring MissingFileMessage(const std::wstring& path);
 // The analysis of one existing document, with the same scan windows for every caller so that
 // both programs agree. `strFile` is what the progress window shows and the result carries.
 // Throws RunError (or bad_alloc) for the caller to report.
+// `valueBytes` caps the creator and version as ScanHeader does.
 AnalysisResult AnalyseDocument(const analysis::DocumentPath& path, const std::wstring& strFile,
-                               AnalysisHooks& hooks);
+                               AnalysisHooks& hooks, std::size_t valueBytes = static_cast<std::size_t>(-1));
 
 void Main(MainHost& host);
 

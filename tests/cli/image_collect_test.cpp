@@ -3,8 +3,18 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cwctype>
+
+#include "analysis/run_error.h"
+#include "cli/file_copy.h"
 #include "cli/text_utf8.h"
+#include "launch/error_text.h"
 #include "cli_fixture.h"
+
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
 
 namespace pelmora::cli {
 namespace {
@@ -42,6 +52,11 @@ TEST(ImageCandidates, AsWrittenThenBesideTheDocumentThenInLinks) {
 class Collecting : public ::testing::Test {
  protected:
   std::wstring Name(const fs::path& p) { return FromUtf8(PathText(p)); }
+  Delivery Whole() {
+    Delivery d;
+    d.Add(t.root());
+    return d;
+  }
 
   TempTree t;
 };
@@ -55,7 +70,7 @@ TEST_F(Collecting, FindsStalePathsCopiesOnceAndNeverOverwrites) {
   t.Write("out/map.tif", "map");  // the same bytes are already there
   const fs::path out = t.Path("out");
 
-  ImageCollector c(out);
+  ImageCollector c(out, Whole());
   c.Collect(t.Path("job/logo.eps"), {L"C:\\img\\photo.psd", L"Macintosh HD:Links:map.tif", L"gone.psd",
                                      L"C:\\img\\shared.psd", Name(abs), L"", L"(atend)"});
   c.Collect(t.Path("job/logo2.eps"), {L"photo.psd"});  // a file placed twice counts once
@@ -87,7 +102,7 @@ TEST_F(Collecting, FindsStalePathsCopiesOnceAndNeverOverwrites) {
 
 TEST_F(Collecting, IntoTheDocumentsOwnFolderFindsEverythingAlreadyThere) {
   t.Write("job/photo.psd", "photo");
-  ImageCollector c(t.Path("job"));
+  ImageCollector c(t.Path("job"), Whole());
   c.Collect(t.Path("job/logo.eps"), {L"D:\\old\\photo.psd"});
   EXPECT_EQ(c.summary().found, 1);
   EXPECT_EQ(c.summary().present, 1);
@@ -109,5 +124,132 @@ TEST(SameContent, ComparesEveryByte) {
   EXPECT_FALSE(SameContent(a, t.Path("missing")));
 }
 
+
+// Names a stranger's document may hold: only what lies inside the delivery is ever read.
+TEST_F(Collecting, TakesImagesOnlyFromInsideTheDelivery) {
+  enum Expect { kCopied, kOutside, kInvalid, kMissing };
+  t.Write("delivery/job/inside.psd", "inside");
+  t.Write("delivery/shared/up.psd", "up");  // reached by "..", still inside
+  const fs::path secret = t.Write("secret/credentials.txt", "secret");
+  t.Write("other/secret.txt", "secret");
+  const std::wstring secretName = Name(secret);
+  std::vector<std::pair<std::wstring, Expect>> cases = {
+      {L"inside.psd", kCopied},
+      {L"../shared/up.psd", kCopied},
+      {L"../../secret/credentials.txt", kOutside},
+      {secretName, kOutside},
+      {L"/etc/passwd", kOutside},
+      {std::wstring(L"/etc/hostname\0.tif", 18), kInvalid},
+      {L"inside\x1b[2K.psd", kInvalid},
+      {L"*.psd", kInvalid},
+      {L"insid?.psd", kInvalid},
+      {L"gone.psd", kMissing},
+  };
+#ifdef _WIN32
+  std::wstring otherCase = Name(t.Path("DELIVERY/job/inside.psd"));
+  otherCase[0] = static_cast<wchar_t>(std::towlower(otherCase[0]));
+  cases.push_back({otherCase, kCopied});  // the same file, its drive and folder in other case
+  for (const wchar_t* name : {L"..\\..\\other\\secret.txt", L"C:\\windows\\win.ini", L"\\\\?\\Z:\\etc\\passwd",
+                              L"\\\\attacker.invalid\\share\\logo.tif", L"\\\\.\\Z:\\etc\\passwd", L"\\windows\\win.ini", L"N:logo.tif"}) {
+    cases.push_back({name, kOutside});
+  }
+#else
+  fs::create_directories(t.Path("delivery/job/Links"));
+  fs::create_symlink(secret, t.Path("delivery/job/Links/logo.tif"));
+  fs::create_directory_symlink(t.Path("secret"), t.Path("delivery/job/linked"));
+  cases.push_back({L"Links/logo.tif", kOutside});
+  cases.push_back({L"Macintosh HD:Links:logo.tif", kOutside});  // found by name in Links: a link outside
+  cases.push_back({L"linked/credentials.txt", kOutside});
+#endif
+  std::vector<std::wstring> names;
+  for (const auto& c : cases) names.push_back(c.first);
+  Delivery delivery;
+  delivery.Add(t.Path("delivery"));
+  fs::create_directories(t.Path("out"));
+  fs::create_directories(t.Path("mine"));
+  ImageCollector c(t.Path("out"), delivery);
+  c.Collect(t.Path("delivery/job/card.eps"), names);
+
+  const CollectSummary& s = c.summary();
+  const auto listed = [](const std::vector<CollectEntry>& list, const std::wstring& name) {
+    return std::any_of(list.begin(), list.end(), [&](const CollectEntry& e) { return e.image == ToUtf8(name); });
+  };
+  for (const auto& [name, expect] : cases) {
+    SCOPED_TRACE(PrintableCell(ToUtf8(name)));
+    EXPECT_EQ(listed(s.outside, name), expect == kOutside);
+    EXPECT_EQ(listed(s.invalid, name), expect == kInvalid);
+    EXPECT_EQ(listed(s.missing, name), expect == kMissing);
+  }
+  EXPECT_EQ(s.copied, 2);
+  EXPECT_TRUE(s.failed.empty());
+  std::vector<std::string> out;
+  for (const auto& e : fs::directory_iterator(t.Path("out"))) out.push_back(PathText(e.path().filename()));
+  std::sort(out.begin(), out.end());
+  EXPECT_EQ(out, (std::vector<std::string>{"inside.psd", "up.psd"})) << "nothing from outside, nothing left half-made";
+  EXPECT_NE(FormatCollectSummary(s).find("外"), std::string::npos);
+
+  // Asked explicitly, a designer's own links are taken from anywhere; invalid names never are.
+  ImageCollector anywhere(t.Path("mine"), delivery, true);
+  anywhere.Collect(t.Path("delivery/job/card.eps"), {secretName, L"*.psd"});
+  EXPECT_EQ(anywhere.summary().copied, 1);
+  EXPECT_EQ(anywhere.summary().invalid.size(), 1u);
+  EXPECT_EQ(TempTree::Read(t.Path("mine/credentials.txt")), "secret");
+
+  // Thousands of names keep memory bounded: the first are listed, the rest counted.
+  std::vector<std::wstring> many;
+  for (std::size_t i = 0; i < kListedEntries + 500; ++i) many.push_back(L"/x/" + std::to_wstring(i));
+  ImageCollector flood(t.Path("mine"), delivery);
+  flood.Collect(t.Path("delivery/job/card.eps"), many);
+  EXPECT_EQ(flood.summary().outside.size(), kListedEntries);
+  EXPECT_EQ(flood.summary().outside.total(), kListedEntries + 500);
+  EXPECT_NE(FormatCollectSummary(flood.summary()).find("フォルダー外 1500 /"), std::string::npos);
+  EXPECT_NE(FormatCollectSummary(flood.summary()).find("  ほか 500 件\n"), std::string::npos);
+}
+
+// A copy is a new file of the folder's own, complete under its name or not there at all.
+TEST_F(Collecting, CopiesAreNewCompleteFilesOrNone) {
+  const fs::path src = t.Write("in/a.psd", "image");
+  const fs::path dir = t.Path("out");
+  fs::create_directories(dir);
+  const auto leftovers = [&] {
+    int n = 0;
+    for (const auto& e : fs::directory_iterator(dir)) n += e.path().filename().native()[0] == '.';
+    return n;
+  };
+
+  EXPECT_EQ(CopyNewFile(src, dir / "a.psd").outcome, CopyResult::Outcome::kCopied);
+  EXPECT_EQ(TempTree::Read(dir / "a.psd"), "image");
+  t.Write("in/b.psd", "other");
+  EXPECT_EQ(CopyNewFile(t.Path("in/b.psd"), dir / "a.psd").outcome, CopyResult::Outcome::kExists);
+  EXPECT_EQ(TempTree::Read(dir / "a.psd"), "image") << "never replaced";
+
+#ifndef _WIN32
+  // Larger than the free space: refused before a byte is written. (Wine makes no sparse file
+  // this large.)
+  const fs::path huge = t.Path("in/huge.psd");
+  std::ofstream(huge).close();
+  fs::resize_file(huge, fs::space(dir).available + (1ull << 30));  // sparse: takes no room here
+  const CopyResult full = CopyNewFile(huge, dir / "huge.psd");
+  EXPECT_EQ(full.outcome, CopyResult::Outcome::kFailed);
+  EXPECT_NE(full.reason.find(ToUtf8(launch::ErrorDescription(err::kDiskFull))), std::string::npos) << full.reason;
+  EXPECT_FALSE(fs::exists(dir / "huge.psd"));
+  EXPECT_EQ(leftovers(), 0);
+
+  // The source's mode bits and owner stay behind: a setuid, world-writable image gives a plain file.
+  const fs::path suid = t.Write("in/suid.psd", "x");
+  fs::permissions(suid, fs::perms::all | fs::perms::set_uid | fs::perms::set_gid);
+  ASSERT_EQ(CopyNewFile(suid, dir / "suid.psd").outcome, CopyResult::Outcome::kCopied);
+  const mode_t mask = ::umask(0);
+  ::umask(mask);
+  EXPECT_EQ(static_cast<mode_t>(fs::status(dir / "suid.psd").permissions()), 0666 & ~mask);
+
+  // Only regular files: a pipe would block the copy or feed it without end.
+  ASSERT_EQ(::mkfifo(t.Path("in/pipe.psd").c_str(), 0600), 0);
+  const CopyResult pipe = CopyNewFile(t.Path("in/pipe.psd"), dir / "pipe.psd");
+  EXPECT_EQ(pipe.outcome, CopyResult::Outcome::kFailed);
+  EXPECT_FALSE(fs::exists(fs::symlink_status(dir / "pipe.psd")));
+  EXPECT_EQ(leftovers(), 0);
+#endif
+}
 }  // namespace
 }  // namespace pelmora::cli

@@ -192,5 +192,85 @@ TEST(ScanProgram, CollectsFromStalePathsWithoutOverwriting) {
   EXPECT_NE(run.out.find("flyer.ai"), std::string::npos) << "the clash names its document";
 }
 
+// A stranger's delivery through the built program: nothing from outside it is copied, whatever
+// form the name takes on this platform.
+TEST(ScanProgram, CopiesNothingFromOutsideTheDelivery) {
+  TempTree t;
+  const fs::path secret = t.Write("secret.txt", "secret");
+  std::vector<std::string> names = {PathText(secret), "../secret.txt", "inside.psd"};
+#ifdef _WIN32
+  for (const char* n : {"..\\secret.txt", "C:\\windows\\win.ini", "\\\\?\\C:\\windows\\win.ini",
+                        "\\\\attacker.invalid\\share\\logo.tif", "\\\\.\\C:\\windows\\win.ini"}) {
+    names.push_back(n);
+  }
+#else
+  names.push_back("/etc/passwd");
+#endif
+  t.Write("delivery/inside.psd", "inside");
+  t.Write("delivery/card.eps", Eps("X", "", names));
+  const auto run = testing::RunProgram(
+      Exe(), {"--collect", PathText(t.Path("out")), PathText(t.Path("delivery"))}, t.root());
+  EXPECT_EQ(run.status, 1) << run.out << run.err;
+  std::vector<std::string> copied;
+  for (const auto& e : fs::directory_iterator(t.Path("out"))) copied.push_back(PathText(e.path().filename()));
+  EXPECT_EQ(copied, std::vector<std::string>{"inside.psd"});
+  EXPECT_NE(run.out.find("フォルダー外 " + std::to_string(names.size() - 1)), std::string::npos) << run.out;
+}
+
+#ifndef _WIN32
+// The built program under the limits a real run meets: a file-size limit during a copy, a
+// standard output that is closed, full or gone, a device named as a document.
+TEST(ScanProgram, FailuresOfTheSystemAreReportedAndLeaveNothingHalfDone) {
+  TempTree t;
+  t.Write("delivery/big.psd", std::string(200000, 'b'));
+  std::vector<std::string> many;
+  for (int i = 0; i < 600; ++i) many.push_back("C:\\img\\" + std::string(90, 'n') + std::to_string(i) + ".tif");
+  t.Write("delivery/card.eps", Eps("X", "", {"big.psd"}));
+  for (int i = 0; i < 3; ++i) t.Write("delivery/many" + std::to_string(i) + ".eps", Eps("X", "", many));
+  const std::string exe = PathText(Exe()), delivery = PathText(t.Path("delivery")), out = PathText(t.Path("out"));
+  const auto sh = [&](const std::string& script, std::vector<std::string> args) {
+    args.insert(args.begin(), {"-c", script, exe});
+    return testing::RunProgram("/bin/bash", args, t.root());
+  };
+
+  // Cut short by the file-size limit: nothing under the image's name, no temporary file, the
+  // reason named; the next run copies it.
+  const auto limited = sh("ulimit -f 64; exec \"$0\" \"$@\"", {"--collect", out, PathText(t.Path("delivery/card.eps"))});
+  EXPECT_EQ(limited.status, 1);
+  EXPECT_NE(limited.out.find("ファイルが大きすぎます"), std::string::npos) << limited.out;
+  EXPECT_TRUE(fs::is_empty(t.Path("out")));
+  const auto again = testing::RunProgram(Exe(), {"--collect", out, PathText(t.Path("delivery/card.eps"))}, t.root());
+  EXPECT_EQ(again.status, 0) << again.out;
+  EXPECT_EQ(TempTree::Read(t.Path("out/big.psd")), std::string(200000, 'b'));
+
+  const struct {
+    const char* name;
+    std::string script;
+    bool message;
+  } outputs[] = {
+      {"closed", "exec \"$0\" \"$@\" >&-", true},
+      {"full", "exec \"$0\" \"$@\" >/dev/full", true},
+      {"reader gone", "\"$0\" \"$@\" | head -c 1 >/dev/null", false},
+      {"reader gone, SIGPIPE ignored", "trap '' PIPE; \"$0\" \"$@\" | head -c 1 >/dev/null", false},
+  };
+  for (const auto& o : outputs) {
+    for (const char* mode : {"--images", "--json"}) {
+      SCOPED_TRACE(std::string(o.name) + " " + mode);
+      const auto run = sh("set -o pipefail; " + o.script, {mode, delivery});
+      EXPECT_NE(run.status, 0);
+      if (o.message) {
+        EXPECT_EQ(run.err.rfind("pelmora-scan: 出力を書き込めません: ", 0), 0u) << run.err;
+      } else {
+        EXPECT_EQ(run.err, "");
+      }
+    }
+  }
+
+  const auto device = testing::RunProgram(Exe(), {"/dev/null"}, t.root());
+  EXPECT_EQ(device.status, 1);
+  EXPECT_EQ(device.err, "デバイスのため飛ばしました /dev/null\n");
+}
+#endif
+
 }  // namespace
 }  // namespace pelmora::cli

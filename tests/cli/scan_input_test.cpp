@@ -8,6 +8,10 @@
 #include "cli/text_utf8.h"
 #include "cli_fixture.h"
 
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
+
 namespace pelmora::cli {
 namespace {
 
@@ -109,6 +113,38 @@ TEST(ListDocuments, ReportsAFolderItCannotOpen) {
   fs::permissions(t.Path("locked"), fs::perms::owner_all);
   EXPECT_EQ(Listed(items, t.root()), (std::vector<std::string>{"unreadable locked", "z.eps"}));
   EXPECT_EQ(items[0].error, 70);
+}
+
+// What a stranger's tree may hold besides documents: each is reported for what it is, never left
+// out silently nor called missing.
+TEST(ListDocuments, ReportsEntriesThatAreNoRegularFileForWhatTheyAre) {
+  using Other = WalkItem::Other;
+  TempTree t;
+  t.Write("d/a.eps", "x");
+  fs::create_symlink(t.Path("nowhere.eps"), t.Path("d/dangling.eps"));
+  ASSERT_EQ(::mkfifo(t.Path("d/pipe.ai").c_str(), 0600), 0);
+  fs::create_symlink("/dev/null", t.Path("d/null.eps"));
+  fs::create_symlink("/dev/null", t.Path("d/notes"));  // no document's name: not listed
+  const std::string tooLong = t.root().native() + "/" + std::string(300, 'x') + "/" + std::string(300, 'y') + ".eps";
+  const struct {
+    fs::path path;
+    Other other;
+  } expected[] = {
+      {t.Path("d/dangling.eps"), Other::kDanglingLink},
+      {t.Path("d/null.eps"), Other::kDevice},
+      {t.Path("d/pipe.ai"), Other::kPipe},
+      {fs::path("/dev/null"), Other::kDevice},
+      {fs::path(tooLong), Other::kTooLong},
+  };
+  const auto items = ListDocuments({t.Path("d"), fs::path("/dev/null"), fs::path(tooLong)}, false);
+  ASSERT_EQ(items.size(), 6u);
+  EXPECT_EQ(items[0].path, t.Path("d/a.eps"));
+  for (std::size_t i = 0; i < std::size(expected); ++i) {
+    SCOPED_TRACE(PathText(expected[i].path).substr(0, 80));
+    EXPECT_EQ(items[i + 1].kind, WalkItem::Kind::kNotAFile);
+    EXPECT_EQ(items[i + 1].path, expected[i].path);
+    EXPECT_EQ(items[i + 1].other, expected[i].other);
+  }
 }
 #endif
 

@@ -8,6 +8,7 @@
 #include "cli_fixture.h"
 #include "json_lite.h"
 #include "launch/error_text.h"
+#include "cli/scan_report.h"
 
 namespace pelmora::cli {
 namespace {
@@ -93,8 +94,13 @@ TEST(RunScan, JsonLinesWithTheCollectionSummaryLast) {
   EXPECT_EQ(json_lite::Parse(lines[1])["creator"].str(), "テスト");
   const auto summary = json_lite::Parse(lines[2])["collect"];
   EXPECT_EQ(summary["copied"].number(), 1);
-  ASSERT_EQ(summary["missing"].array().size(), 1u);
-  EXPECT_EQ(summary["missing"].array()[0]["image"].str(), "C:\\img\\画.psd");
+#ifdef _WIN32
+  const char* gone = "outside";  // a drive path outside the delivery is not looked at
+#else
+  const char* gone = "missing";
+#endif
+  ASSERT_EQ(summary[gone].array().size(), 1u);
+  EXPECT_EQ(summary[gone].array()[0]["image"].str(), "C:\\img\\画.psd");
   EXPECT_EQ(TempTree::Read(t.Path("out/a.psd")), "a");
 }
 
@@ -118,5 +124,139 @@ TEST(IsPdfBased, LooksPastAMacBinaryHeader) {
   EXPECT_FALSE(IsPdfBased(t.Write("f", "%pdf-1.5"), false));
 }
 
+
+// A read that fails part-way is the document's failure, not an empty document.
+TEST(RunScan, ReadErrorsDuringTheScanAreReportedNotShownAsEmptyRows) {
+  TempTree t;
+  const fs::path doc = t.Write("a.eps", "x");
+  const struct {
+    const char* name;
+    int failingRead;
+    std::size_t piece;
+    bool badAlloc;
+  } cases[] = {
+      {"first read", 0, 1 << 20, false},
+      {"third read, in pieces", 2, 16, false},
+      {"fourth read, in pieces", 3, 16, false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    pelmora::testing::UseFakeDocument fake(Eps("Adobe Illustrator(R) 16.0", "16.0.0") + std::string(100000, ' '), c.piece);
+    pelmora::testing::Fake().failing_read = c.failingRead;
+    for (const char* mode : {"", "--json"}) {
+      Capture out;
+      std::vector<fs::path> args = {doc};
+      if (*mode) args.insert(args.begin(), fs::path(mode));
+      EXPECT_EQ(RunScan(args, out), kExitSomeFailed);
+      EXPECT_EQ(out.err, ToUtf8(launch::ErrorMessage(err::kDeviceIoError)) + " " + PathText(doc) + "\n");
+      EXPECT_EQ(Lines(out.out).size(), *mode ? 0u : 1u) << "no row, headings only:\n" << out.out;
+    }
+  }
+}
+
+// Whatever a document or a file name holds reaches the terminal inert: the table, the image
+// lines and stderr show '?' for anything that would act; JSON escapes it.
+TEST(RunScan, NothingFromADeliveryActsOnTheTerminal) {
+  const std::string hostile[] = {
+      "\r\x1b[2K\x1b]0;owned\x07", "\xE2\x80\xAE" "fdp.exe",  // U+202E
+      "\xE2\x81\xA6x\xE2\x81\xA7y\xE2\x81\xA8z\xE2\x81\xA9", "a\xE2\x80\xA8" "b",  // isolates, U+2028
+      "\xC2\x85\xC2\x9B" "31m", "\x7f",
+  };
+  for (const std::string& h : hostile) {
+    const std::string shown = PrintableCell(h);
+    SCOPED_TRACE(shown);
+    for (std::size_t pos = 0; pos < shown.size();) EXPECT_FALSE(IsTerminalControl(NextCodePoint(shown, pos)));
+    EXPECT_NE(shown.find('?'), std::string::npos);
+    const std::string json = JsonString(h);
+    for (std::size_t pos = 0; pos < json.size();) EXPECT_FALSE(IsTerminalControl(NextCodePoint(json, pos))) << json;
+    EXPECT_EQ(json_lite::Parse(json).str(), h) << "escaped, not lost";
+  }
+
+  TempTree t;
+  t.Write("job/a.eps", Eps(hostile[0], "", {"x" + hostile[1] + ".tif", hostile[3]}));
+  const fs::path gone = t.Path("job/gone" + hostile[0] + ".eps");
+  Capture c;
+  EXPECT_EQ(RunScan({fs::path("--images"), fs::path("--collect"), t.Path("out"), t.Path("job"), gone}, c), kExitSomeFailed);
+  for (const std::string* text : {&c.out, &c.err}) {
+    for (std::size_t pos = 0; pos < text->size();) {
+      const char32_t ch = NextCodePoint(*text, pos);
+      EXPECT_TRUE(ch == '\n' || !IsTerminalControl(ch)) << "U+" << std::hex << static_cast<unsigned>(ch) << " in\n" << *text;
+    }
+  }
+  EXPECT_NE(c.err.find("gone??[2K?]0;owned?.eps"), std::string::npos) << c.err;
+}
+
+// One document's values are cut for output, the table is written as it goes: memory stays
+// bounded whatever the documents hold and however many there are.
+TEST(RunScan, LongValuesAreCutAndMarkedAndRowsAreWrittenAsTheyCome) {
+  TempTree t;
+  const std::string sjis = "\x83\x65";  // テ, two bytes a character
+  const auto times = [](const std::string& s, std::size_t n) {
+    std::string out;
+    for (std::size_t i = 0; i < n; ++i) out += s;
+    return out;
+  };
+  const struct {
+    const char* name;
+    std::string creator;
+    std::string shown;  // UTF-8
+  } cases[] = {
+      {"not cut", std::string(kValueChars, 'a'), std::string(kValueChars, 'a')},
+      {"two-byte, kept whole in the pass", times(sjis, 5000), times("テ", kValueChars) + "…"},
+      {"beyond the pass, blanks after the cut", "  " + std::string(kValueChars, 'b') + std::string(300000, ' ') + "c",
+       std::string(kValueChars, 'b') + "…"},
+      {"trailing blanks only", std::string(kValueChars, 'd') + std::string(300000, ' '), std::string(kValueChars, 'd')},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const fs::path doc = t.Write("doc.eps", Eps(c.creator, "", {"C:\\" + std::string(5000, 'i')}));
+    Capture json, table;
+    ASSERT_EQ(RunScan({fs::path("--json"), doc}, json), kExitAllAnalysed);
+    ASSERT_EQ(RunScan({fs::path("--images"), doc}, table), kExitAllAnalysed);
+    const auto row = json_lite::Parse(json.out);
+    EXPECT_TRUE(row["creator"].str() == c.shown) << row["creator"].str().size() << " bytes";
+    if (c.creator.size() < 100000) {  // a longer line leaves the image list outside the header text
+      ASSERT_EQ(row["images"].array().size(), 1u);
+      EXPECT_TRUE(row["images"].array()[0].str() == "C:\\" + std::string(kValueChars - 3, 'i') + "…");
+    }
+    const bool cut = c.shown.ends_with("…") || c.creator.size() < 100000;
+    EXPECT_EQ(row.object().count("truncated"), cut ? 1u : 0u);
+    EXPECT_NE(table.out.find("  " + c.shown + "\n"), std::string::npos);
+    EXPECT_LT(json.out.size() + table.out.size(), 6 * kValueChars * 3);
+  }
+
+  // A block full of rows is written before the next document is read.
+  TableWriter writer(false, 1);
+  DocumentRow r;
+  r.path = "a.eps";
+  std::string written;
+  writer.Add(r, [&](const std::string& text) { written += text; });
+  EXPECT_EQ(Lines(written).size(), 2u) << "headings and the first row";
+}
+
+// A report that could not be written must not pass for one that was.
+TEST(RunScan, AFailedWriteToStandardOutputEndsTheRun) {
+  class Failing final : public Console {
+   public:
+    explicit Failing(bool quiet) : quiet_(quiet) {}
+    void Out(std::string_view) override { throw OutputError{"No space left on device", quiet_}; }
+    void Err(std::string_view s) override { err += s; }
+    bool ErrIsTerminal() override { return false; }
+    std::string err;
+
+   private:
+    bool quiet_;
+  };
+  TempTree t;
+  t.Write("a.eps", Eps("X", ""));
+  t.Write("b.eps", Eps("Y", ""));
+  for (const bool quiet : {false, true}) {
+    for (const char* mode : {"--json", "--images"}) {
+      Failing c(quiet);
+      EXPECT_EQ(RunScan({fs::path(mode), t.root()}, c), kExitSomeFailed);
+      EXPECT_EQ(c.err, quiet ? "" : "pelmora-scan: 出力を書き込めません: No space left on device\n");
+    }
+  }
+}
 }  // namespace
 }  // namespace pelmora::cli

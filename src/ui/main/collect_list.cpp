@@ -11,7 +11,11 @@ std::wstring BuildCopySource(const std::vector<std::string>& names, std::int32_t
   std::wstring strFrom;
   for (std::size_t i = 0; i < used; ++i) {
     if (names[i].empty()) continue;
-    strFrom += analysis::DecodeAnsi(names[i]);
+    std::wstring name = analysis::DecodeAnsi(names[i]);
+    // No file is named with '*' or '?': the shell would take them as wildcards and copy every
+    // file they match, in any folder the document cares to name.
+    if (name.find_first_of(L"*?") != std::wstring::npos) continue;
+    strFrom += name;
     strFrom += L'\0';
   }
   if (!strFrom.empty()) strFrom += L'\0';

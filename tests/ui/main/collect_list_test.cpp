@@ -29,6 +29,9 @@ const ListCase kLists[] = {
     {"JapaneseNames", {"C:\\\x89\xe6\x91\x9c\\\x95\x5c.psd", "\x83\x5c\x83\x74\x83\x67.ai"}, 2,
      L"C:\\画像\\表.psd\0ソフト.ai\0\0"s},
     {"NamesKeptAsListed", {"..\\links\\a b.PSD"}, 1, L"..\\links\\a b.PSD\0\0"s},
+    // The shell would expand wildcards: C:\*.* would copy a whole folder.
+    {"WildcardNamesLeftOut", {"C:\\*.*", "a.psd", "C:\\Users\\??\\b.tif", "c?.tif"}, 4, L"a.psd\0\0"s},
+    {"OnlyWildcardNames", {"*"}, 1, L""s},
 };
 
 void PrintTo(const ListCase& c, std::ostream* os) { *os << c.name; }

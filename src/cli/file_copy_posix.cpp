@@ -1,0 +1,131 @@
+#include <cerrno>
+#include <cstdio>
+#include <fcntl.h>
+#include <random>
+#include <sys/stat.h>
+#include <sys/statvfs.h>
+#include <system_error>
+#include <unistd.h>
+
+#include "analysis/run_error.h"
+#include "cli/file_copy.h"
+#include "cli/text_utf8.h"
+#include "launch/error_text.h"
+
+namespace pelmora::cli {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+class Fd {
+ public:
+  explicit Fd(int fd = -1) : fd_(fd) {}
+  ~Fd() { Close(); }
+  Fd(const Fd&) = delete;
+  Fd& operator=(const Fd&) = delete;
+  int get() const { return fd_; }
+  void Reset(int fd) {
+    Close();
+    fd_ = fd;
+  }
+  // A file system may report a failed write only when the file is closed.
+  int Close() {
+    if (fd_ < 0) return 0;
+    const int rc = ::close(fd_);
+    fd_ = -1;
+    return rc == 0 || errno == EINTR ? 0 : errno;
+  }
+
+ private:
+  int fd_;
+};
+
+CopyResult Failed(int code) { return {CopyResult::Outcome::kFailed, CopyFailure(code)}; }
+
+int CopyBytes(int in, int out) {
+  static char buffer[256 * 1024];
+  for (;;) {
+    ssize_t got = ::read(in, buffer, sizeof buffer);
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0) return errno;
+    if (got == 0) return 0;
+    for (ssize_t at = 0; at < got;) {
+      const ssize_t put = ::write(out, buffer + at, static_cast<std::size_t>(got - at));
+      if (put < 0 && errno == EINTR) continue;
+      if (put < 0) return errno;
+      at += put;
+    }
+  }
+}
+
+// Gives `temp` the name `to` only if nothing has it: a hard link fails when the name exists; where
+// the file system has no hard links, a rename that refuses to replace.
+int NameWithoutReplacing(const fs::path& temp, const fs::path& to) {
+  if (::link(temp.c_str(), to.c_str()) == 0) return 0;
+  const int error = errno;
+  if (error != EPERM && error != EOPNOTSUPP && error != EMLINK && error != ENOSYS) return error;
+#ifdef RENAME_NOREPLACE
+  if (::renameat2(AT_FDCWD, temp.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return 0;
+  return errno;
+#else
+  return error;
+#endif
+}
+
+}  // namespace
+
+std::string CopyFailure(int code) {
+  switch (code) {
+    case ENOSPC:
+    case EDQUOT: return ToUtf8(launch::ErrorDescription(err::kDiskFull));
+    case EACCES:
+    case EPERM:
+    case EROFS: return ToUtf8(launch::ErrorDescription(err::kPermissionDenied));
+    case EFBIG: return "ファイルが大きすぎます";
+    default: return SystemErrorText(code);
+  }
+}
+
+std::string SystemErrorText(int code) { return ValidUtf8(std::generic_category().message(code)); }
+
+CopyResult CopyNewFile(const fs::path& from, const fs::path& to) {
+  // Not following a final link: the caller resolved the source's links and checked where they lead.
+  Fd in(::open(from.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK | O_NOFOLLOW));
+  if (in.get() < 0) return Failed(errno);
+  struct stat st;
+  if (::fstat(in.get(), &st) != 0) return Failed(errno);
+  if (!S_ISREG(st.st_mode)) return {CopyResult::Outcome::kFailed, "通常のファイルではありません"};
+
+  const fs::path folder = to.parent_path().empty() ? fs::path(".") : to.parent_path();
+  struct statvfs vfs;
+  if (::statvfs(folder.c_str(), &vfs) == 0) {
+    const auto free = static_cast<unsigned long long>(vfs.f_bavail) * vfs.f_frsize;
+    if (static_cast<unsigned long long>(st.st_size) > free) {
+      return {CopyResult::Outcome::kFailed, CopyFailure(ENOSPC) + " (" + std::to_string(st.st_size) + " バイト必要、空き " +
+                                                std::to_string(free) + " バイト)"};
+    }
+  }
+
+  // A name no image has: it starts with "." and is never a placed file's name.
+  static std::mt19937_64 random{std::random_device{}()};
+  fs::path temp;
+  Fd out;
+  for (int attempt = 0; out.get() < 0; ++attempt) {
+    char name[40];
+    std::snprintf(name, sizeof name, ".pelmora-%016llx.part", static_cast<unsigned long long>(random()));
+    temp = folder / name;
+    out.Reset(::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0666));
+    if (out.get() < 0 && (errno != EEXIST || attempt == 16)) return Failed(errno);
+  }
+
+  int error = CopyBytes(in.get(), out.get());
+  if (const int closed = out.Close(); error == 0) error = closed;
+  if (error == 0) error = NameWithoutReplacing(temp, to);
+  ::unlink(temp.c_str());
+  if (error == EEXIST) return {CopyResult::Outcome::kExists, {}};
+  if (error != 0) return Failed(error);
+  return {CopyResult::Outcome::kCopied, {}};
+}
+
+}  // namespace pelmora::cli

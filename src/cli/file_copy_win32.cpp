@@ -1,0 +1,124 @@
+#include <windows.h>
+
+#include <cstdio>
+#include <random>
+
+#include "analysis/run_error.h"
+#include "cli/file_copy.h"
+#include "cli/text_utf8.h"
+#include "launch/error_text.h"
+
+namespace pelmora::cli {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+class Handle {
+ public:
+  explicit Handle(HANDLE h = INVALID_HANDLE_VALUE) : h_(h) {}
+  ~Handle() { Close(); }
+  Handle(const Handle&) = delete;
+  Handle& operator=(const Handle&) = delete;
+  HANDLE get() const { return h_; }
+  bool valid() const { return h_ != INVALID_HANDLE_VALUE; }
+  void Reset(HANDLE h) {
+    Close();
+    h_ = h;
+  }
+  DWORD Close() {
+    if (!valid()) return 0;
+    const BOOL ok = ::CloseHandle(h_);
+    h_ = INVALID_HANDLE_VALUE;
+    return ok ? 0 : ::GetLastError();
+  }
+
+ private:
+  HANDLE h_;
+};
+
+CopyResult Failed(DWORD code) { return {CopyResult::Outcome::kFailed, CopyFailure(static_cast<int>(code))}; }
+
+DWORD CopyBytes(HANDLE in, HANDLE out) {
+  static char buffer[256 * 1024];
+  for (;;) {
+    DWORD got = 0;
+    if (!::ReadFile(in, buffer, sizeof buffer, &got, nullptr)) return ::GetLastError();
+    if (got == 0) return 0;
+    for (DWORD at = 0; at < got;) {
+      DWORD put = 0;
+      if (!::WriteFile(out, buffer + at, got - at, &put, nullptr)) return ::GetLastError();
+      if (put == 0) return ERROR_WRITE_FAULT;
+      at += put;
+    }
+  }
+}
+
+}  // namespace
+
+std::string CopyFailure(int code) {
+  switch (static_cast<DWORD>(code)) {
+    case ERROR_DISK_FULL:
+    case ERROR_HANDLE_DISK_FULL: return ToUtf8(launch::ErrorDescription(err::kDiskFull));
+    case ERROR_ACCESS_DENIED:
+    case ERROR_WRITE_PROTECT: return ToUtf8(launch::ErrorDescription(err::kPermissionDenied));
+    case ERROR_FILE_TOO_LARGE: return "ファイルが大きすぎます";
+    default: return SystemErrorText(code);
+  }
+}
+
+// The wide text: the narrow one comes in the ANSI code page, and ends in a line break.
+std::string SystemErrorText(int code) {
+  wchar_t* text = nullptr;
+  const DWORD n = ::FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                                   nullptr, static_cast<DWORD>(code), 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+  std::wstring message = n > 0 && text != nullptr ? std::wstring(text, n) : L"エラー " + std::to_wstring(code);
+  if (text != nullptr) ::LocalFree(text);
+  while (!message.empty() && (message.back() == L'\n' || message.back() == L'\r' || message.back() == L' ' || message.back() == L'.' || message.back() == L'。')) {
+    message.pop_back();
+  }
+  return ToUtf8(message);
+}
+
+CopyResult CopyNewFile(const fs::path& from, const fs::path& to) {
+  Handle in(::CreateFileW(from.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                          FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!in.valid()) return Failed(::GetLastError());
+  BY_HANDLE_FILE_INFORMATION info;
+  if (::GetFileType(in.get()) != FILE_TYPE_DISK || !::GetFileInformationByHandle(in.get(), &info) ||
+      (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+    return {CopyResult::Outcome::kFailed, "通常のファイルではありません"};
+  }
+  const unsigned long long size = (static_cast<unsigned long long>(info.nFileSizeHigh) << 32) | info.nFileSizeLow;
+
+  const fs::path folder = to.parent_path().empty() ? fs::path(L".") : to.parent_path();
+  ULARGE_INTEGER free{};
+  if (::GetDiskFreeSpaceExW(folder.c_str(), &free, nullptr, nullptr) && size > free.QuadPart) {
+    return {CopyResult::Outcome::kFailed, CopyFailure(ERROR_DISK_FULL) + " (" + std::to_string(size) + " バイト必要、空き " +
+                                              std::to_string(free.QuadPart) + " バイト)"};
+  }
+
+  // Created with no security descriptor of its own: the folder's inherited permissions apply.
+  static std::mt19937_64 random{std::random_device{}()};
+  fs::path temp;
+  Handle out;
+  for (int attempt = 0; !out.valid(); ++attempt) {
+    wchar_t name[40];
+    std::swprintf(name, 40, L".pelmora-%016llx.part", static_cast<unsigned long long>(random()));
+    temp = folder / name;
+    out.Reset(::CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+    const DWORD error = ::GetLastError();
+    if (!out.valid() && ((error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) || attempt == 16)) return Failed(error);
+  }
+
+  DWORD error = CopyBytes(in.get(), out.get());
+  if (const DWORD closed = out.Close(); error == 0) error = closed;
+  // Without MOVEFILE_REPLACE_EXISTING the move fails when the name exists by now.
+  if (error == 0 && !::MoveFileExW(temp.c_str(), to.c_str(), 0)) error = ::GetLastError();
+  if (error != 0) ::DeleteFileW(temp.c_str());
+  if (error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS) return {CopyResult::Outcome::kExists, {}};
+  if (error != 0) return Failed(error);
+  return {CopyResult::Outcome::kCopied, {}};
+}
+
+}  // namespace pelmora::cli
