@@ -194,6 +194,45 @@ int Twips(int twips) { return ::MulDiv(twips, ScreenDpi(), 1440); }
 
 void Click(HWND button) { ::PostMessageW(button, BM_CLICK, 0, 0); }
 
+HWND FocusOf(HWND top) {
+  GUITHREADINFO gti{sizeof(gti)};
+  return ::GetGUIThreadInfo(::GetWindowThreadProcessId(top, nullptr), &gti) ? gti.hwndFocus : nullptr;
+}
+
+void TypeKey(HWND top, WORD vk, bool shift, bool ctrl) {
+  if (::GetForegroundWindow() != top) {
+    ::SetForegroundWindow(top);
+    Poll(5000, [&] { return ::GetForegroundWindow() == top; });
+  }
+  std::vector<INPUT> in;
+  auto key = [&](WORD k, bool up) {
+    INPUT i{INPUT_KEYBOARD};
+    i.ki.wVk = k;
+    i.ki.dwFlags = up ? KEYEVENTF_KEYUP : 0;
+    in.push_back(i);
+  };
+  if (ctrl) key(VK_CONTROL, false);
+  if (shift) key(VK_SHIFT, false);
+  key(vk, false);
+  key(vk, true);
+  if (shift) key(VK_SHIFT, true);
+  if (ctrl) key(VK_CONTROL, true);
+  ::SendInput(static_cast<UINT>(in.size()), in.data(), sizeof(INPUT));
+  WaitIdle(top);
+}
+
+std::vector<int> TabWalk(HWND top, int times, bool back, bool ctrl) {
+  std::vector<int> ids;
+  for (int i = 0; i < times; ++i) {
+    HWND before = FocusOf(top);
+    TypeKey(top, VK_TAB, back, ctrl);
+    // The input queue may hand the key over a moment after the round trip that WaitIdle makes.
+    Poll(2000, [&] { return FocusOf(top) != before; });
+    ids.push_back(::GetDlgCtrlID(FocusOf(top)));
+  }
+  return ids;
+}
+
 void Key(HWND top, WORD vk) {
   GUITHREADINFO gti{sizeof(gti)};
   HWND target = top;

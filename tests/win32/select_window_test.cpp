@@ -16,7 +16,7 @@ std::wstring MenuText(HMENU menu, UINT item, UINT by) {
 }
 
 TEST(ResultWindowMenu, HelpMenuHoldsTheNotesAndAboutItems) {
-  ui::frmSelect().ShowEdit(launch::AnalysisResult{});
+  ui::frmSelect().ShowEdit(analysis::AnalysisResult{});
   HMENU bar = ::GetMenu(ui::frmSelect().hwnd());
   ASSERT_TRUE(bar);
   EXPECT_EQ(::GetMenuItemCount(bar), 1);
