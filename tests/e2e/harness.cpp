@@ -435,4 +435,24 @@ std::wstring BrowserSelection(HWND browser) {
   return text;
 }
 
+bool SelectBrowserItem(HWND browser, std::wstring_view text) {
+  HWND tree = ::FindWindowExW(browser, nullptr, L"SysTreeView32", nullptr);
+  if (!tree) return false;
+  // Item handles are plain values, so these messages need nothing in the browser's process.
+  auto next = [&](WPARAM how, DWORD_PTR item) {
+    DWORD_PTR out = 0;
+    ::SendMessageTimeoutW(tree, 0x1100 + 10 /* TVM_GETNEXTITEM */, how, static_cast<LPARAM>(item), SMTO_ABORTIFHUNG,
+                          5000, &out);
+    return out;
+  };
+  const DWORD_PTR root = next(0 /* TVGN_ROOT */, 0);
+  for (DWORD_PTR item = next(4 /* TVGN_CHILD */, root); item; item = next(1 /* TVGN_NEXT */, item)) {
+    DWORD_PTR ignored = 0;
+    ::SendMessageTimeoutW(tree, 0x1100 + 11 /* TVM_SELECTITEM */, 9 /* TVGN_CARET */, static_cast<LPARAM>(item),
+                          SMTO_ABORTIFHUNG, 5000, &ignored);
+    if (BrowserSelection(browser) == text) return true;
+  }
+  return false;
+}
+
 }  // namespace e2e

@@ -120,6 +120,8 @@ HWND WaitFolderBrowser(DWORD pid, std::wstring_view title, int timeoutMs = 20000
 bool SelectBrowserFolder(HWND browser, const std::wstring& folder);
 // The text of the browser's selected tree item (a folder's display name).
 std::wstring BrowserSelection(HWND browser);
+// Selects, as a click would, the item just below the browser's root whose text is `text`.
+bool SelectBrowserItem(HWND browser, std::wstring_view text);
 // All dialog windows (#32770) of `pid`, message boxes included.
 std::vector<HWND> Dialogs(DWORD pid);
 
