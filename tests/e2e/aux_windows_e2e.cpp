@@ -312,9 +312,9 @@ TEST(TypeWindow, IsOwnedByTheResultWindowAndTabLeavesTheNotes) {
     e2e::WaitIdle(w);
     ASSERT_EQ(FocusOf(w), text);
     EXPECT_EQ(e2e::TabWalk(w, 1, back, ctrl), std::vector<int>{tid::cmdClose});
-    // The whole cycle: the button is the only stop, so the next press comes back to it.
-    e2e::TypeKey(w, VK_TAB, back, ctrl);
-    EXPECT_EQ(FocusOf(w), e2e::Child(w, tid::cmdClose).hwnd);
+    // The whole cycle: the button is the only stop, so the next press comes back to it (the walk
+    // waits a moment for the focus to go anywhere else).
+    EXPECT_EQ(e2e::TabWalk(w, 1, back, ctrl), std::vector<int>{tid::cmdClose});
   }
   EXPECT_EQ(e2e::Text(text), kNotes);
   e2e::TypeKey(w, VK_RETURN);
