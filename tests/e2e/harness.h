@@ -110,8 +110,7 @@ struct DragResult {
   bool reachedTarget = false;     // the source heard feedback with the pointer over the target
   DWORD effectOverTarget = ~0u;   // the first feedback over the target
 };
-// `allowed` is the source's mask of effects (DROPEFFECT_*); by default copy, move and link.
-DragResult DragFiles(const std::vector<std::wstring>& paths, HWND target, DWORD allowed = 7);
+DragResult DragFiles(const std::vector<std::wstring>& paths, HWND target);
 DragResult DragText(const std::wstring& text, HWND target);
 
 // The shell's folder browser of `pid`: a dialog holding a static text equal to `title`.

@@ -180,7 +180,7 @@ void PumpUntil(int timeoutMs, const std::function<bool()>& done) {
   });
 }
 
-DragResult Drag(IDataObject* data, HWND target, DWORD allowed = DROPEFFECT_COPY | DROPEFFECT_MOVE | DROPEFFECT_LINK) {
+DragResult Drag(IDataObject* data, HWND target) {
   DragResult result;
   const HRESULT ole = ::OleInitialize(nullptr);
   HWND source = CreateSourceWindow();
@@ -220,7 +220,7 @@ DragResult Drag(IDataObject* data, HWND target, DWORD allowed = DROPEFFECT_COPY 
   });
 
   DWORD effect = DROPEFFECT_NONE;
-  result.hr = ::DoDragDrop(data, &dropSource, allowed, &effect);
+  result.hr = ::DoDragDrop(data, &dropSource, DROPEFFECT_COPY | DROPEFFECT_MOVE | DROPEFFECT_LINK, &effect);
   result.effect = effect;
   mover.join();
   ::DestroyWindow(source);
@@ -230,7 +230,7 @@ DragResult Drag(IDataObject* data, HWND target, DWORD allowed = DROPEFFECT_COPY 
 
 }  // namespace
 
-DragResult DragFiles(const std::vector<std::wstring>& paths, HWND target, DWORD allowed) {
+DragResult DragFiles(const std::vector<std::wstring>& paths, HWND target) {
   std::wstring list;
   for (const auto& p : paths) list += p + L'\0';
   list += L'\0';
@@ -240,7 +240,7 @@ DragResult DragFiles(const std::vector<std::wstring>& paths, HWND target, DWORD 
   header->fWide = TRUE;
   bytes.append(reinterpret_cast<const char*>(list.data()), list.size() * sizeof(wchar_t));
   auto* data = new DataObject(CF_HDROP, bytes.data(), bytes.size());
-  DragResult r = Drag(data, target, allowed);
+  DragResult r = Drag(data, target);
   data->Release();
   return r;
 }
