@@ -8,7 +8,7 @@
 
 #include "analysis/ansi_text.h"
 #include "console_host.h"
-#include "launch/error_text.h"
+#include "base/error_text.h"
 
 namespace {
 
@@ -56,7 +56,7 @@ int main(int argc, char** argv) {
   if (!host.message.empty()) {
     std::cout << "message:  " << Utf8(host.message) << "\n";
   } else if (host.error != 0) {
-    std::cout << "error:    " << Utf8(pelmora::launch::ErrorMessage(host.error)) << "\n";
+    std::cout << "error:    " << Utf8(pelmora::base::ErrorMessage(host.error)) << "\n";
   } else {
     std::cout << "file:     " << Utf8(r.strFile) << "\n"
               << "kind:     " << r.strFiletype << "\n"

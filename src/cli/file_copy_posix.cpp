@@ -10,7 +10,7 @@
 #include "analysis/run_error.h"
 #include "cli/file_copy.h"
 #include "cli/text_utf8.h"
-#include "launch/error_text.h"
+#include "base/error_text.h"
 
 namespace pelmora::cli {
 

@@ -16,7 +16,7 @@
 #include "cli/scan_report.h"
 #include "cli/text_utf8.h"
 #include "launch/analysis_run.h"
-#include "launch/error_text.h"
+#include "base/error_text.h"
 
 #ifndef PELMORA_VERSION
 #error "PELMORA_VERSION comes from the CMake project version"
@@ -67,7 +67,6 @@ class NoHooks final : public launch::AnalysisHooks {
  public:
   void SetMousePointer(int) override {}
   void ShowWait(const std::wstring&) override {}
-  void UnloadWait() override {}
 };
 
 class Progress {
@@ -102,7 +101,7 @@ class Progress {
   int shown_ = 0;
 };
 
-std::string Message(std::int32_t number) { return ToUtf8(launch::ErrorMessage(number)); }
+std::string Message(std::int32_t number) { return ToUtf8(base::ErrorMessage(number)); }
 
 // The window's text for a missing document, on one line: its line break would split the report.
 std::string MissingMessage() {

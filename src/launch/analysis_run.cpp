@@ -28,7 +28,6 @@ AnalysisResult AnalyseDocument(const analysis::DocumentPath& path, const std::ws
     if (!creator) {
       creator = analysis::ScanHeader(path, kScanWindows[2], strCreatorVersion, strFiletype, strHeader, valueBytes);
     }
-    hooks.UnloadWait();
   }
 
   AnalysisResult result;
@@ -41,6 +40,16 @@ AnalysisResult AnalyseDocument(const analysis::DocumentPath& path, const std::ws
   result.strFiletype = strFiletype;
   return result;
 }
+
+// The progress window goes before the message: loaded, shown or not, it would keep the process
+// alive with nothing left to close it.
+namespace {
+void Trap(MainHost& host, std::int32_t number) {
+  host.UnloadWait();
+  host.SetMousePointer(kPointerDefault);
+  host.ShowError(number);
+}
+}  // namespace
 
 std::wstring CleanCommandLine(std::wstring_view args) {
   const auto first = args.find_first_not_of(L' ');
@@ -69,12 +78,13 @@ void Main(MainHost& host) {
       return;
     }
     host.ShowResult(AnalyseDocument(analysis::DocumentPath(strFile), strFile, host));
+    // Only now: with the progress window gone first, no window of the program would be active
+    // for a moment, and the platform would hand activation to another program.
+    host.UnloadWait();
   } catch (const RunError& e) {
-    host.SetMousePointer(kPointerDefault);
-    host.ShowError(e.number());
+    Trap(host, e.number());
   } catch (const std::bad_alloc&) {
-    host.SetMousePointer(kPointerDefault);
-    host.ShowError(err::kOutOfMemory);
+    Trap(host, err::kOutOfMemory);
   }
 }
 

@@ -5,21 +5,12 @@
 #include <string_view>
 #include <vector>
 
+#include "analysis/analysis_result.h"
 #include "analysis/document_file.h"
 
 namespace pelmora::launch {
 
-// One document's analysis as the result window receives it. Document strings stay in the
-// document's code page (932) until the window decodes them.
-struct AnalysisResult {
-  std::wstring strFile;
-  std::string vstrVersionString;
-  std::string vstrCreatorVersion;
-  bool vblnMac = false;
-  std::string strFiletype;
-  std::vector<std::string> rastrLinkImage;
-  std::int32_t vlngLinkImage = 0;
-};
+using analysis::AnalysisResult;
 
 inline constexpr std::int32_t kScanWindows[] = {102400, 2048000, 40960000};
 
@@ -38,7 +29,6 @@ class AnalysisHooks {
   virtual ~AnalysisHooks() = default;
   virtual void SetMousePointer(int pointer) = 0;
   virtual void ShowWait(const std::wstring& path) = 0;  // progress window's ShowEdit
-  virtual void UnloadWait() = 0;
 };
 
 // Everything Main needs from the platform. The Win32 layer moves these to real windows; tests
@@ -50,6 +40,8 @@ class MainHost : public AnalysisHooks {
   virtual bool FileExists(const std::wstring& path) = 0;
   virtual void Message(const std::wstring& text, int style) = 0;
   virtual void ShowResult(const AnalysisResult& result) = 0;  // result window's ShowEdit
+  // Unloads the progress window if it is loaded; Main does so once the result window is shown.
+  virtual void UnloadWait() = 0;
   virtual void ShowError(std::int32_t number) = 0;
 };
 
@@ -60,7 +52,8 @@ std::wstring CleanCommandLine(std::wstring_view args);
 std::wstring MissingFileMessage(const std::wstring& path);
 
 // The analysis of one existing document, with the same scan windows for every caller so that
-// both programs agree. `strFile` is what the progress window shows and the result carries.
+// both programs agree. `strFile` is what the progress window shows and the result carries; the
+// progress window, when shown, is left for the caller to unload.
 // Throws RunError (or bad_alloc) for the caller to report.
 // `valueBytes` caps the creator and version as ScanHeader does.
 AnalysisResult AnalyseDocument(const analysis::DocumentPath& path, const std::wstring& strFile,

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <new>
+#include <utility>
 #include <vector>
 
 #include "analysis/run_error.h"
@@ -12,10 +13,6 @@ namespace pelmora::win32 {
 namespace {
 
 constexpr wchar_t kFormClass[] = L"PelmoraForm";
-
-// Set while RunMessageLoop runs. Before it, the start-up may unload the progress window while no
-// other window is loaded yet; a quit posted then would end the program before its result shows.
-bool g_messageLoopRunning = false;
 
 std::vector<Form*>& LoadedForms() {
   static std::vector<Form*> forms;
@@ -35,7 +32,7 @@ void RegisterFormClass(WNDPROC proc) {
   registered = true;
 }
 
-HFONT CreateDialogFont(int dpi, const wchar_t* face, int tenthsPt, bool cellHeight = false) {
+HFONT CreateControlFont(int dpi, const wchar_t* face, int tenthsPt, bool cellHeight = false) {
   LOGFONTW lf{};
   if (face) {
     // A positive height is the cell, a negative one the em: the same font where the face has no
@@ -45,18 +42,51 @@ HFONT CreateDialogFont(int dpi, const wchar_t* face, int tenthsPt, bool cellHeig
     lf.lfCharSet = SHIFTJIS_CHARSET;
     lstrcpynW(lf.lfFaceName, face, LF_FACESIZE);
   } else {
-    NONCLIENTMETRICSW ncm{sizeof(ncm)};
-    ::SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof(ncm), &ncm, 0);
-    lf = ncm.lfMessageFont;
-    // The metrics come at the system DPI; the window may have another.
-    lf.lfHeight = ::MulDiv(lf.lfHeight, dpi, SystemDpi());
+    lf = DialogFont(dpi);
   }
   return ::CreateFontIndirectW(&lf);
 }
 
+// The monitor `hwnd` is on, or the primary one.
+MONITORINFO MonitorOf(HWND hwnd) {
+  MONITORINFO mi{sizeof(mi)};
+  HMONITOR monitor = ::MonitorFromWindow(hwnd, MONITOR_DEFAULTTOPRIMARY);
+  if (!::GetMonitorInfoW(monitor, &mi)) {
+    ::SetRect(&mi.rcMonitor, 0, 0, ::GetSystemMetrics(SM_CXSCREEN), ::GetSystemMetrics(SM_CYSCREEN));
+    ::SystemParametersInfoW(SPI_GETWORKAREA, 0, &mi.rcWork, 0);
+  }
+  return mi;
+}
+
+// A posted message that only wakes a blocked GetMessage: the loops check for themselves whether
+// their window is gone. A quit message would instead end the next message box at once, so an
+// error reported after the last window closed would vanish before it could be read.
+void WakeMessageLoops() { ::PostThreadMessageW(::GetCurrentThreadId(), WM_NULL, 0, 0); }
+
 }  // namespace
 
 int TwipsToPixels(int twips, int dpi) { return ::MulDiv(twips, dpi, 1440); }
+
+LOGFONTW DialogFont(int dpi) {
+  // MS Shell Dlg at 9 pt, as the platform's Japanese dialogs use it: the font mapper gives the
+  // locale's own dialog face (MS UI Gothic on Japanese Windows). The message font of the system
+  // metrics is taller there (Yu Gothic UI) and would not fit the 270-twip text boxes.
+  LOGFONTW lf{};
+  lf.lfHeight = -::MulDiv(9, dpi, 72);
+  lf.lfWeight = FW_NORMAL;
+  lf.lfCharSet = DEFAULT_CHARSET;
+  lstrcpynW(lf.lfFaceName, L"MS Shell Dlg", LF_FACESIZE);
+  return lf;
+}
+
+POINT CentredOrigin(const RECT& on, SIZE size, const RECT& bounds) {
+  LONG x = on.left + (on.right - on.left - size.cx) / 2;
+  LONG y = on.top + (on.bottom - on.top - size.cy) / 2;
+  // The title bar stays reachable: the top-left corner wins where the window is larger.
+  x = std::max(bounds.left, std::min(x, bounds.right - size.cx));
+  y = std::max(bounds.top, std::min(y, bounds.bottom - size.cy));
+  return {x, y};
+}
 
 void Trap(const std::function<void()>& handler) {
   try {
@@ -74,7 +104,7 @@ Form::~Form() {
   if (hwnd_) ::DestroyWindow(hwnd_);
 }
 
-void Form::Load() {
+void Form::Load(HWND owner) {
   if (hwnd_) return;
   RegisterFormClass(&Form::WndProc);
   const FormSpec spec = Spec();
@@ -88,28 +118,41 @@ void Form::Load() {
 
   int x = CW_USEDEFAULT, y = CW_USEDEFAULT;
   if (spec.position != StartPosition::PlatformDefault) {
-    RECT area{};
-    HWND owner = spec.position == StartPosition::CentreOwner ? ::GetActiveWindow() : nullptr;
-    if (owner) {
-      ::GetWindowRect(owner, &area);
-    } else {
-      ::SystemParametersInfoW(SPI_GETWORKAREA, 0, &area, 0);
+    // On the monitor the owner (else the active window) is on; "the screen" is that monitor.
+    HWND reference = owner ? owner : ::GetActiveWindow();
+    const MONITORINFO monitor = MonitorOf(reference);
+    RECT on = monitor.rcMonitor, bounds = monitor.rcMonitor;
+    if (spec.position == StartPosition::CentreOwner && reference) {
+      ::GetWindowRect(reference, &on);
+      bounds = monitor.rcWork;
     }
-    x = std::max(0L, area.left + (area.right - area.left - width) / 2);
-    y = std::max(0L, area.top + (area.bottom - area.top - height) / 2);
+    const POINT origin = CentredOrigin(on, {width, height}, bounds);
+    x = origin.x;
+    y = origin.y;
   }
 
-  HWND hwnd = ::CreateWindowExW(spec.exStyle, kFormClass, spec.caption, spec.style, x, y, width, height, nullptr,
+  HWND hwnd = ::CreateWindowExW(spec.exStyle, kFormClass, spec.caption, spec.style, x, y, width, height, owner,
                                 menu, ::GetModuleHandleW(nullptr), this);
   if (!hwnd) {
-    if (menu) ::DestroyMenu(menu);
+    // A window that was created and then refused destroyed its menu with it.
+    if (menu && ::IsMenu(menu)) ::DestroyMenu(menu);
+    if (createFailure_) std::rethrow_exception(std::exchange(createFailure_, nullptr));
     throw RunError(err::kOutOfMemory);
   }
   OnLoad();
 }
 
 void Form::Unload() {
-  if (hwnd_) ::DestroyWindow(hwnd_);
+  if (!hwnd_) return;
+  // Enabled first, so that the system hands activation back to them and not to another program.
+  EnableDisabledByModal();
+  ::DestroyWindow(hwnd_);
+}
+
+void Form::EnableDisabledByModal() {
+  for (HWND h : std::exchange(disabledByModal_, {})) {
+    if (::IsWindow(h)) ::EnableWindow(h, TRUE);
+  }
 }
 
 void Form::Show() {
@@ -118,13 +161,14 @@ void Form::Show() {
   ::SetForegroundWindow(hwnd_);
 }
 
-void Form::ShowModal() {
-  Load();
-  std::vector<HWND> disabled;
+void Form::ShowModal(HWND owner) {
+  // Disabling the owner takes the focus away from it: remember where it was.
+  HWND returnFocus = ::GetFocus();
+  Load(owner);
   for (Form* f : LoadedForms()) {
     if (f != this && ::IsWindowEnabled(f->hwnd_)) {
       ::EnableWindow(f->hwnd_, FALSE);
-      disabled.push_back(f->hwnd_);
+      disabledByModal_.push_back(f->hwnd_);
     }
   }
   ::ShowWindow(hwnd_, SW_SHOWNORMAL);
@@ -141,12 +185,13 @@ void Form::ShowModal() {
     ::TranslateMessage(&msg);
     ::DispatchMessageW(&msg);
   }
-  for (HWND h : disabled) {
-    if (::IsWindow(h)) ::EnableWindow(h, TRUE);
-  }
-  if (!disabled.empty() && ::IsWindow(disabled.front())) ::SetForegroundWindow(disabled.front());
-  if (quit) ::PostQuitMessage(static_cast<int>(msg.wParam));
   Unload();
+  EnableDisabledByModal();
+  if (returnFocus && ::IsWindow(returnFocus) && ::IsWindowEnabled(returnFocus)) {
+    ::SetForegroundWindow(::GetAncestor(returnFocus, GA_ROOT));
+    ::SetFocus(returnFocus);
+  }
+  if (quit) ::PostQuitMessage(static_cast<int>(msg.wParam));
 }
 
 void Form::SetText(int id, const std::wstring& text) const {
@@ -172,6 +217,15 @@ bool Form::PreTranslate(MSG& msg) {
 }
 
 bool Form::HandleDialogKey(const MSG& msg) {
+  // Tab is the window's, whatever control has the focus: a multi-line box asks for every key,
+  // and the dialog manager would leave Tab to it on a window that is no dialog.
+  if (msg.message == WM_KEYDOWN && msg.wParam == VK_TAB) {
+    HWND focus = ::GetFocus();
+    MoveFocus(::GetNextDlgTabItem(hwnd_, focus && ::IsChild(hwnd_, focus) ? focus : nullptr,
+                                  ::GetKeyState(VK_SHIFT) < 0));
+    return true;
+  }
+  if ((msg.message == WM_CHAR || msg.message == WM_KEYUP) && msg.wParam == VK_TAB) return true;
   if (msg.message == WM_KEYDOWN && (msg.wParam == VK_RETURN || msg.wParam == VK_ESCAPE)) {
     if (msg.wParam == VK_ESCAPE) {
       if (!cancelId_) return false;
@@ -196,6 +250,13 @@ bool Form::HandleDialogKey(const MSG& msg) {
   return ::IsDialogMessageW(hwnd_, const_cast<MSG*>(&msg)) != FALSE;
 }
 
+void Form::MoveFocus(HWND to) {
+  if (!to) return;
+  ::SetFocus(to);
+  // As in a dialog: a text box entered by the keyboard has all of its text selected.
+  if (::SendMessageW(to, WM_GETDLGCODE, 0, 0) & DLGC_HASSETSEL) ::SendMessageW(to, EM_SETSEL, 0, -1);
+}
+
 void Form::PressButton(int id) {
   HWND button = Control(id);
   if (!button || !::IsWindowEnabled(button) || !::IsWindowVisible(button)) return;
@@ -203,7 +264,7 @@ void Form::PressButton(int id) {
 }
 
 void Form::CreateControls() {
-  font_.reset(CreateDialogFont(dpi_, nullptr, 0));
+  font_.reset(CreateControlFont(dpi_, nullptr, 0));
   for (const ControlSpec& c : controls_) {
     if (c.kind == ControlKind::Line) continue;
     const wchar_t* cls = L"STATIC";
@@ -243,7 +304,7 @@ void Form::CreateControls() {
     HFONT f = font_.get();
     if (c.fontFace) {
       // Owned by the window: released with the other control fonts at WM_NCDESTROY.
-      f = CreateDialogFont(dpi_, c.fontFace, c.fontTenthsPt, (c.flags & kFontCellHeight) != 0);
+      f = CreateControlFont(dpi_, c.fontFace, c.fontTenthsPt, (c.flags & kFontCellHeight) != 0);
       ::SetPropW(h, L"PelmoraFont", f);
     }
     ::SendMessageW(h, WM_SETFONT, reinterpret_cast<WPARAM>(f), FALSE);
@@ -274,8 +335,15 @@ LRESULT CALLBACK Form::WndProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
   try {
     result = self->HandleMessage(msg, wp, lp);
   } catch (...) {
-    // A window procedure is no place for an exception; report it like any other failure.
-    Trap([] { throw; });
+    if (msg == WM_CREATE) {
+      // A window missing some of its controls must not appear: creation fails, and Load throws
+      // the failure to its caller.
+      self->createFailure_ = std::current_exception();
+      result = -1;
+    } else {
+      // A window procedure is no place for an exception; report it like any other failure.
+      Trap([] { throw; });
+    }
   }
   if (msg == WM_NCDESTROY) {
     auto& forms = LoadedForms();
@@ -284,7 +352,7 @@ LRESULT CALLBACK Form::WndProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     self->font_.reset();
     self->defaultId_ = self->cancelId_ = 0;
     self->lastFocus_ = nullptr;
-    if (forms.empty() && g_messageLoopRunning) ::PostQuitMessage(0);
+    WakeMessageLoops();
   }
   return result;
 }
@@ -306,10 +374,26 @@ LRESULT Form::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
     case WM_CTLCOLORSTATIC: {
       // Read-only text boxes and labels sit on the button-face colour.
       HDC dc = reinterpret_cast<HDC>(wp);
+      COLORREF text = ::GetSysColor(COLOR_BTNTEXT);
+      const int id = ::GetDlgCtrlID(reinterpret_cast<HWND>(lp));
+      for (const ControlSpec& c : controls_) {
+        if (c.id == id && c.kind == ControlKind::Label && c.color != CLR_INVALID) text = c.color;
+      }
       ::SetBkColor(dc, ::GetSysColor(COLOR_BTNFACE));
-      ::SetTextColor(dc, ::GetSysColor(COLOR_BTNTEXT));
+      ::SetTextColor(dc, text);
       return reinterpret_cast<LRESULT>(::GetSysColorBrush(COLOR_BTNFACE));
     }
+    case WM_NEXTDLGCTL: {
+      // A control's own request to move on (a multi-line box asks for it on Tab).
+      HWND focus = ::GetFocus();
+      MoveFocus(LOWORD(lp) ? reinterpret_cast<HWND>(wp)
+                           : ::GetNextDlgTabItem(hwnd_, focus && ::IsChild(hwnd_, focus) ? focus : nullptr, wp != 0));
+      return 0;
+    }
+    case WM_CLOSE:
+      // The close box unloads like the window's own close button.
+      Unload();
+      return 0;
     case WM_PAINT: {
       PAINTSTRUCT ps;
       HDC dc = ::BeginPaint(hwnd_, &ps);
@@ -353,14 +437,12 @@ LRESULT Form::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
 }
 
 void RunMessageLoop() {
-  g_messageLoopRunning = true;
   MSG msg;
   while (Form::LoadedCount() > 0 && ::GetMessageW(&msg, nullptr, 0, 0) > 0) {
     if (Form::PreTranslate(msg)) continue;
     ::TranslateMessage(&msg);
     ::DispatchMessageW(&msg);
   }
-  g_messageLoopRunning = false;
 }
 
 }  // namespace pelmora::win32

@@ -5,9 +5,11 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <exception>
 #include <functional>
 #include <span>
 #include <string>
+#include <vector>
 
 #include "win32/raii.h"
 
@@ -39,7 +41,7 @@ struct ControlSpec {
   unsigned flags = kNone;
   const wchar_t* fontFace = nullptr;  // nullptr: the window's default dialog font
   int fontTenthsPt = 0;
-  COLORREF color = CLR_INVALID;        // lines only
+  COLORREF color = CLR_INVALID;        // a line's pen, a label's text (else the system's)
 };
 
 enum class StartPosition { PlatformDefault, CentreScreen, CentreOwner };
@@ -53,6 +55,13 @@ struct FormSpec {
 };
 
 int TwipsToPixels(int twips, int dpi);
+
+// The platform's dialog font at `dpi`, which every control without a face of its own uses.
+LOGFONTW DialogFont(int dpi);
+
+// The origin that centres a window of `size` on `on`, moved back inside `bounds` where it would
+// stick out (bounds may lie at negative coordinates, left of or above the primary monitor).
+POINT CentredOrigin(const RECT& on, SIZE size, const RECT& bounds);
 
 // Runs a handler; a run-time failure inside it is reported through ShowError and goes no
 // further, so nothing is thrown through a window procedure.
@@ -69,14 +78,16 @@ class Form {
   bool IsLoaded() const { return hwnd_ != nullptr; }
   int dpi() const { return dpi_; }
 
-  // Creates the window hidden and runs OnLoad, unless it is loaded already.
-  void Load();
+  // Creates the window hidden, owned by `owner`, and runs OnLoad, unless it is loaded already.
+  // A failure while the window or its controls are created leaves it unloaded and is thrown.
+  void Load(HWND owner = nullptr);
   // Destroys the window; unloading an unloaded window does nothing.
   void Unload();
   // Modeless: shows and activates, returns at once.
   void Show();
-  // Modal: the program's other windows take no input until this one is unloaded.
-  void ShowModal();
+  // Modal, owned by the caller's window `owner` so that it stays above it: the program's other
+  // windows take no input until this one is unloaded; then the focus goes back where it was.
+  void ShowModal(HWND owner);
 
   HWND Control(int id) const { return ::GetDlgItem(hwnd_, id); }
   void SetText(int id, const std::wstring& text) const;
@@ -110,6 +121,8 @@ class Form {
   void CreateControls();
   void PressButton(int id);
   bool HandleDialogKey(const MSG& msg);
+  void MoveFocus(HWND to);
+  void EnableDisabledByModal();
 
   HWND hwnd_ = nullptr;
   int dpi_ = 96;
@@ -118,6 +131,8 @@ class Form {
   int cancelId_ = 0;
   HWND lastFocus_ = nullptr;
   std::span<const ControlSpec> controls_;
+  std::vector<HWND> disabledByModal_;   // what ShowModal disabled, enabled again before unloading
+  std::exception_ptr createFailure_;    // thrown by Load once CreateWindowEx has given up
 };
 
 // The message loop of the process: runs while any form is loaded.

@@ -1,10 +1,11 @@
 #include "win32/platform.h"
 
+#include <utility>
 #include <vector>
 
 #include "analysis/run_error.h"
 #include "analysis/win32_errors.h"
-#include "launch/error_text.h"
+#include "base/error_text.h"
 #include "win32/raii.h"
 
 namespace pelmora::win32 {
@@ -33,9 +34,9 @@ std::wstring ModulePath() {
   }
 }
 
-const ui::ProgramVersion& Version() {
-  static const ui::ProgramVersion version = [] {
-    ui::ProgramVersion v;
+const base::ProgramVersion& Version() {
+  static const base::ProgramVersion version = [] {
+    base::ProgramVersion v;
     const std::wstring exe = ModulePath();
     DWORD ignored = 0;
     const DWORD size = ::GetFileVersionInfoSizeW(exe.c_str(), &ignored);
@@ -64,7 +65,7 @@ int MessageBoxApp(const std::wstring& text, UINT style) {
   return ::MessageBoxW(::GetActiveWindow(), text.c_str(), Version().title.c_str(), style);
 }
 
-void ShowError(std::int32_t number) { MessageBoxApp(launch::ErrorMessage(number), MB_OK | MB_ICONEXCLAMATION); }
+void ShowError(std::int32_t number) { MessageBoxApp(base::ErrorMessage(number), MB_OK | MB_ICONEXCLAMATION); }
 
 void SetMousePointer(int pointer) {
   g_waitCursor = pointer == 11;
@@ -84,6 +85,33 @@ std::optional<std::wstring> FindNormalFile(const std::wstring& path) {
     if (!(data.dwFileAttributes & kExcluded)) return std::wstring(data.cFileName);
   } while (::FindNextFileW(find.get(), &data));
   return std::nullopt;
+}
+
+namespace {
+
+void StartPlatformProcess(std::wstring& commandLine) {
+  STARTUPINFOW si{sizeof(si)};
+  si.dwFlags = STARTF_USESHOWWINDOW;
+  si.wShowWindow = SW_SHOWNORMAL;
+  PROCESS_INFORMATION pi{};
+  if (!::CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) {
+    ThrowLastError();
+  }
+  // Only a process that may take the foreground itself can pass that on, and a new process may
+  // not take it otherwise: a drop comes while the source program is in front.
+  ::AllowSetForegroundWindow(pi.dwProcessId);
+  ::CloseHandle(pi.hThread);
+  ::CloseHandle(pi.hProcess);
+}
+
+ProcessStarter g_starter = &StartPlatformProcess;
+
+}  // namespace
+
+void StartProcess(std::wstring commandLine) { g_starter(commandLine); }
+
+ProcessStarter SetProcessStarter(ProcessStarter starter) {
+  return std::exchange(g_starter, starter ? starter : &StartPlatformProcess);
 }
 
 std::int32_t RunErrorFromWin32(DWORD code) { return analysis::RunErrorFromWin32Code(code); }

@@ -6,14 +6,14 @@
 #include <optional>
 #include <string>
 
-#include "ui/main/select_fields.h"
+#include "base/program_version.h"
 
 namespace pelmora::win32 {
 
 int SystemDpi();
 
 // Title and version from the program's own version resource.
-const ui::ProgramVersion& Version();
+const base::ProgramVersion& Version();
 
 // A message box without a title of its own: it carries the application title.
 int MessageBoxApp(const std::wstring& text, UINT style);
@@ -31,6 +31,14 @@ std::optional<std::wstring> FindNormalFile(const std::wstring& path);
 
 // Full path of the running program.
 std::wstring ModulePath();
+
+// Starts a command line as a new process with a normal window that takes the focus, and lets it
+// come to the front; not waited for. Throws the run-time error when it cannot be started.
+void StartProcess(std::wstring commandLine);
+// Replaces the way processes are started (nullptr restores the platform's) and returns the
+// previous one; for test builds that need a start to fail.
+using ProcessStarter = void (*)(std::wstring& commandLine);
+ProcessStarter SetProcessStarter(ProcessStarter starter);
 
 // The run-time error number for a Win32 error code.
 std::int32_t RunErrorFromWin32(DWORD code);

@@ -7,7 +7,7 @@
 #include "cli/text_utf8.h"
 #include "cli_fixture.h"
 #include "json_lite.h"
-#include "launch/error_text.h"
+#include "base/error_text.h"
 #include "cli/scan_report.h"
 
 namespace pelmora::cli {
@@ -59,7 +59,7 @@ TEST(RunScan, AnUnreadableDocumentGetsTheWindowsMessageAndNumber) {
   pelmora::testing::Fake().open_error = err::kDeviceIoError;
   Capture c;
   EXPECT_EQ(RunScan({doc, doc.parent_path()}, c), kExitSomeFailed);
-  EXPECT_EQ(c.err, ToUtf8(launch::ErrorMessage(err::kDeviceIoError)) + " " + PathText(doc) + "\n");
+  EXPECT_EQ(c.err, ToUtf8(base::ErrorMessage(err::kDeviceIoError)) + " " + PathText(doc) + "\n");
 }
 
 TEST(RunScan, ProgressLineOnlyForLargeBatchesOnATerminal) {

@@ -59,10 +59,7 @@ void ExpectTwipsRect(const RECT& rc, int l, int t, int w, int h) {
 
 DWORD Style(HWND h) { return static_cast<DWORD>(::GetWindowLongW(h, GWL_STYLE)); }
 
-HWND FocusOf(HWND top) {
-  GUITHREADINFO gti{sizeof(gti)};
-  return ::GetGUIThreadInfo(::GetWindowThreadProcessId(top, nullptr), &gti) ? gti.hwndFocus : nullptr;
-}
+using e2e::FocusOf;
 
 // The gate of the test build: it holds every document open after the first.
 class SlowRead {
@@ -95,7 +92,7 @@ void PrintTo(const LateCreator& c, std::ostream* os) { *os << c.name; }
 
 class ProgressWindow : public testing::TestWithParam<LateCreator> {};
 
-TEST_P(ProgressWindow, ShowsThePathPaintedDuringTheLongerScanAndIsGoneBeforeTheMacCheck) {
+TEST_P(ProgressWindow, ShowsThePathPaintedDuringTheLongerScanAndGoesOnceTheResultIsUp) {
   const LateCreator& c = GetParam();
   std::wstring path;
   if (c.generated) {
@@ -131,15 +128,20 @@ TEST_P(ProgressWindow, ShowsThePathPaintedDuringTheLongerScanAndIsGoneBeforeTheM
   EXPECT_GT(shot.DarkPixels(ClientRectOf(w, label1)), 30) << "first line not painted: " << shot.path;
   EXPECT_GT(shot.DarkPixels(ClientRectOf(w, lblFile)), 30) << "path not painted: " << shot.path;
 
-  // Held again at the Mac binary check's open: the window is gone by then.
+  // Held again at the Mac binary check's open: the window stays until the result window is up,
+  // so that one of the program's windows is active throughout and the activation does not pass
+  // to another program in between.
   gate.Release();
   ASSERT_TRUE(gate.WaitBlocked()) << "no Mac binary check";
-  EXPECT_TRUE(!::IsWindow(w) || !::IsWindowVisible(w)) << "still shown at the Mac binary check";
-  EXPECT_TRUE(e2e::TopWindows(app.pid()).empty());
+  EXPECT_TRUE(::IsWindowVisible(w)) << "gone before the result window is shown";
+  EXPECT_EQ(e2e::TopWindows(app.pid()), std::vector<HWND>{w});
   gate.Release();
 
   HWND result = e2e::WaitWindow(app.pid(), kResultCaption);
   ASSERT_TRUE(result);
+  EXPECT_TRUE(e2e::WaitGone(w));
+  e2e::WaitIdle(result);
+  EXPECT_EQ(::GetForegroundWindow(), result);
   EXPECT_EQ(e2e::Text(e2e::Child(result, sel::txtVersionString).hwnd), c.creator);
   EXPECT_EQ(e2e::TopWindows(app.pid()).size(), 1u);
 }
@@ -291,6 +293,35 @@ TEST(TypeWindow, EnterAndEscCloseWhateverHasTheFocus) {
   EXPECT_TRUE(app.Running());
 }
 
+// Owned by the result window, so it stays above it; Tab, Shift+Tab and Ctrl+Tab go from the notes
+// to 閉じる(&C), the one tab stop, and stay there.
+TEST(TypeWindow, IsOwnedByTheResultWindowAndTabLeavesTheNotes) {
+  App app(L"");
+  HWND result = e2e::WaitWindow(app.pid(), kResultCaption);
+  ASSERT_TRUE(result);
+  HWND w = OpenType(result, Opener::Menu, app.pid());
+  ASSERT_TRUE(w);
+  e2e::WaitIdle(w);
+  EXPECT_EQ(::GetWindow(w, GW_OWNER), result);
+  EXPECT_EQ(::GetForegroundWindow(), w);
+  HWND text = e2e::Child(w, tid::Text1).hwnd;
+  for (const auto& [back, ctrl] : {std::pair{false, false}, std::pair{true, false}, std::pair{false, true}}) {
+    SCOPED_TRACE(std::string(back ? "Shift+" : "") + (ctrl ? "Ctrl+" : "") + "Tab");
+    ::PostMessageW(text, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
+    ::PostMessageW(text, WM_LBUTTONUP, 0, MAKELPARAM(5, 5));
+    e2e::WaitIdle(w);
+    ASSERT_EQ(FocusOf(w), text);
+    EXPECT_EQ(e2e::TabWalk(w, 1, back, ctrl), std::vector<int>{tid::cmdClose});
+    // The whole cycle: the button is the only stop, so the next press comes back to it (the walk
+    // waits a moment for the focus to go anywhere else).
+    EXPECT_EQ(e2e::TabWalk(w, 1, back, ctrl), std::vector<int>{tid::cmdClose});
+  }
+  EXPECT_EQ(e2e::Text(text), kNotes);
+  e2e::TypeKey(w, VK_RETURN);
+  EXPECT_TRUE(e2e::WaitGone(w));
+  EXPECT_TRUE(app.Running());
+}
+
 TEST(TypeWindow, ResultWindowIgnoresClicksWhileItIsOpen) {
   App app(L"");
   HWND result = e2e::WaitWindow(app.pid(), kResultCaption);
@@ -432,11 +463,13 @@ TEST(AboutWindow, ShowsTheLayoutWithTheResultWindowsIcon) {
   EXPECT_EQ(FocusOf(w), e2e::Child(w, did::cmdOK).hwnd);
   EXPECT_FALSE(::IsWindowEnabled(result));
 
-  RECT work{}, rw{};
-  ::SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+  // The centre of the screen the result window is on: its monitor, taskbar included.
+  MONITORINFO monitor{sizeof(monitor)};
+  ::GetMonitorInfoW(::MonitorFromWindow(result, MONITOR_DEFAULTTOPRIMARY), &monitor);
+  RECT rw{};
   ::GetWindowRect(w, &rw);
-  EXPECT_NEAR((rw.left + rw.right) / 2, (work.left + work.right) / 2, 2);
-  EXPECT_NEAR((rw.top + rw.bottom) / 2, (work.top + work.bottom) / 2, 2);
+  EXPECT_NEAR((rw.left + rw.right) / 2, (monitor.rcMonitor.left + monitor.rcMonitor.right) / 2, 2);
+  EXPECT_NEAR((rw.top + rw.bottom) / 2, (monitor.rcMonitor.top + monitor.rcMonitor.bottom) / 2, 2);
 
   e2e::Screenshot(w, "about-window");
   const e2e::Capture shot = e2e::CaptureNow(w, "about-window-pixels");
@@ -460,6 +493,33 @@ TEST(AboutWindow, ShowsTheLayoutWithTheResultWindowsIcon) {
   for (int x : {e2e::Twips(200), e2e::Twips(3000), e2e::Twips(5600)}) {
     EXPECT_EQ(shot.At(x, lineY), RGB(0x80, 0x80, 0x80)) << "Line1 at x=" << x;
   }
+}
+
+// Owned by the result window; Tab and Shift+Tab cycle its two buttons in the layout's order, and
+// Enter presses the one that has the focus.
+TEST(AboutWindow, IsOwnedAndTabCyclesItsButtons) {
+  App app(L"");
+  HWND result = e2e::WaitWindow(app.pid(), kResultCaption);
+  ASSERT_TRUE(result);
+  HWND w = OpenAbout(result, app.pid());
+  ASSERT_TRUE(w);
+  EXPECT_EQ(::GetWindow(w, GW_OWNER), result);
+  EXPECT_EQ(::GetForegroundWindow(), w);
+  EXPECT_EQ(FocusOf(w), e2e::Child(w, did::cmdOK).hwnd);
+  EXPECT_EQ(e2e::TabWalk(w, 2), (std::vector<int>{did::cmdSysInfo, did::cmdOK}));
+  EXPECT_EQ(e2e::TabWalk(w, 2, true), (std::vector<int>{did::cmdSysInfo, did::cmdOK}));
+  // From the contact text, which is no tab stop, the next stop in the order is ｼｽﾃﾑ情報(&S)....
+  HWND text = e2e::Child(w, did::Text1).hwnd;
+  ::PostMessageW(text, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
+  ::PostMessageW(text, WM_LBUTTONUP, 0, MAKELPARAM(5, 5));
+  e2e::WaitIdle(w);
+  ASSERT_EQ(FocusOf(w), text);
+  EXPECT_EQ(e2e::TabWalk(w, 1), std::vector<int>{did::cmdSysInfo});
+  EXPECT_EQ(e2e::TabWalk(w, 1, true), std::vector<int>{did::cmdOK});
+  e2e::TypeKey(w, VK_RETURN);
+  EXPECT_TRUE(e2e::WaitGone(w));
+  e2e::WaitIdle(result);
+  EXPECT_TRUE(::IsWindowEnabled(result));
 }
 
 TEST(AboutWindow, ClosesWithEnterEscAndOkAndEachShowingIsTheSame) {

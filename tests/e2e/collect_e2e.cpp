@@ -1,6 +1,9 @@
 // "フォルダへ収集(&F)...": the placed images named by the document are copied by the shell into a
 // folder chosen in the shell's own folder browser.
 #include <gtest/gtest.h>
+#include <windows.h>
+#include <shellapi.h>
+#include <shlobj.h>
 
 #include <chrono>
 #include <cstdio>
@@ -140,6 +143,16 @@ TEST_P(Collect, CopiesThePlacedImagesByteForByte) {
 INSTANTIATE_TEST_SUITE_P(FirstName, Collect, testing::Bool(),
                          [](const auto& info) { return std::string(info.param ? "Empty" : "Given"); });
 
+// The shell's display name of the computer, an item of the browser without a file-system path.
+std::wstring ComputerName() {
+  PIDLIST_ABSOLUTE pidl = nullptr;
+  if (FAILED(::SHGetSpecialFolderLocation(nullptr, CSIDL_DRIVES, &pidl))) return {};
+  SHFILEINFOW info{};
+  ::SHGetFileInfoW(reinterpret_cast<LPCWSTR>(pidl), 0, &info, sizeof(info), SHGFI_PIDL | SHGFI_DISPLAYNAME);
+  ::CoTaskMemFree(pidl);
+  return info.szDisplayName;
+}
+
 TEST(CollectBrowser, CancelCopiesNothingAndSaysNothing) {
   Fixture fx;
   fx.WriteImage(L"a.psd");
@@ -150,7 +163,14 @@ TEST(CollectBrowser, CancelCopiesNothingAndSaysNothing) {
   ASSERT_TRUE(w);
   HWND browser = OpenBrowser(app, w);
   ASSERT_TRUE(browser);
+  // OK is there only for a file-system folder: not for the computer, which has no path.
+  ASSERT_TRUE(e2e::SelectBrowserItem(browser, ComputerName()))
+      << e2e::Narrow(ComputerName()) << " not found; selected: " << e2e::Narrow(e2e::BrowserSelection(browser));
+  e2e::WaitIdle(browser);
+  EXPECT_FALSE(::IsWindowEnabled(::GetDlgItem(browser, IDOK))) << "OK confirms a choice without a path";
   ASSERT_TRUE(ChooseFolder(browser, fx.dest)) << e2e::Narrow(e2e::BrowserSelection(browser));
+  e2e::WaitIdle(browser);
+  EXPECT_TRUE(::IsWindowEnabled(::GetDlgItem(browser, IDOK)));
   CloseBrowser(browser, w, IDCANCEL);
 
   EXPECT_TRUE(FilesIn(fx.dest).empty());

@@ -51,6 +51,14 @@ std::multiset<std::wstring> WaitNewWindows(const std::set<DWORD>& known, size_t 
   return names;
 }
 
+// Two small documents of the test's own, in a new folder.
+std::vector<std::wstring> TwoDocuments() {
+  const std::wstring dir = e2e::NewTempDir();
+  std::vector<std::wstring> paths{dir + L"\\first.eps", dir + L"\\second.eps"};
+  for (const auto& p : paths) e2e::WriteFileBytes(p, "%!PS-Adobe-3.0 EPSF-3.0\r\n%%Creator: Test\r\n");
+  return paths;
+}
+
 struct Spawned {
   std::vector<DWORD> pids;
   ~Spawned() {
@@ -145,17 +153,22 @@ TEST(Drop, FailedStartShowsOneErrorAndTheWindowStays) {
     ASSERT_TRUE(::MoveFileW(exe.c_str(), moved.c_str())) << "could not rename the running copy: " << ::GetLastError();
     const std::set<DWORD> known = ResultWindowPids();
 
-    auto pending = std::async(std::launch::async, [&] {
-      return e2e::DragFiles({e2e::DocumentFile("04-ill6-crlf.eps"), e2e::DocumentFile("05-ps2-lf.eps")}, w);
-    });
+    const std::vector<std::wstring> docs = TwoDocuments();
+    auto pending = std::async(std::launch::async, [&] { return e2e::DragFiles(docs, w); });
     const e2e::MessageBoxInfo box = e2e::WaitMessageBox(app.pid());
     ASSERT_TRUE(box.hwnd);
     EXPECT_EQ(box.caption, L"Pelmora");
     EXPECT_NE(box.text.find(L"指定されたファイルは存在しません"), std::wstring::npos) << e2e::Narrow(box.text);
+    // The source's drag, on a thread of another program, has returned while the box is up: it
+    // never waits for the user to find and close a box.
+    ASSERT_EQ(pending.wait_for(std::chrono::seconds(10)), std::future_status::ready) << "the drag waits for the box";
+    EXPECT_TRUE(::IsWindow(box.hwnd));
     e2e::CloseMessageBox(box);
     const e2e::DragResult drag = pending.get();
 
-    // The drop has returned, so the handler is done: no second box, no instance, window open.
+    // The box was the whole of the handling: no second box, no instance, window open.
+    e2e::WaitGone(box.hwnd);
+    e2e::WaitIdle(w);
     EXPECT_EQ(drag.hr, DRAGDROP_S_DROP);
     EXPECT_EQ(drag.effect, static_cast<DWORD>(DROPEFFECT_COPY)) << "a source must never read a move";
     EXPECT_TRUE(e2e::Dialogs(app.pid()).empty());
@@ -165,6 +178,33 @@ TEST(Drop, FailedStartShowsOneErrorAndTheWindowStays) {
   }
   ::DeleteFileW(moved.c_str());
   ::RemoveDirectoryW(dir.c_str());
+}
+
+// A start that fails after the first has already closed the window: its box, shown with no window
+// of the program left, stays until the user presses OK, and only then does the process end.
+TEST(Drop, LaterFailedStartKeepsItsBoxUntilOk) {
+  const std::wstring exe = e2e::PelmoraExe().substr(0, e2e::PelmoraExe().find_last_of(L"\\/") + 1) +
+                           L"pelmora_failstart.exe";
+  const std::vector<std::wstring> docs = TwoDocuments();
+  App app(L"", exe);
+  HWND w = e2e::WaitWindow(app.pid(), kCaption);
+  ASSERT_TRUE(w);
+  const std::set<DWORD> known = ResultWindowPids();
+
+  const e2e::DragResult drag = e2e::DragFiles(docs, w);
+  EXPECT_TRUE(drag.reachedTarget);
+  Spawned spawned;
+  const auto names = WaitNewWindows(known, 1, spawned.pids);
+  EXPECT_EQ(names, std::multiset<std::wstring>{L"first.eps"});
+
+  const e2e::MessageBoxInfo box = e2e::WaitMessageBox(app.pid());
+  ASSERT_TRUE(box.hwnd) << "no box for the second document";
+  EXPECT_FALSE(::IsWindow(w)) << "the first start closes the window";
+  EXPECT_NE(box.text.find(L"指定されたファイルは存在しません"), std::wstring::npos) << e2e::Narrow(box.text);
+  EXPECT_FALSE(e2e::WaitGone(box.hwnd, 2000)) << "the box closed without OK";
+  EXPECT_TRUE(app.Running());
+  e2e::CloseMessageBox(box);
+  EXPECT_TRUE(app.WaitExit());
 }
 
 }  // namespace

@@ -198,6 +198,45 @@ int Twips(int twips) { return ::MulDiv(twips, ScreenDpi(), 1440); }
 
 void Click(HWND button) { ::PostMessageW(button, BM_CLICK, 0, 0); }
 
+HWND FocusOf(HWND top) {
+  GUITHREADINFO gti{sizeof(gti)};
+  return ::GetGUIThreadInfo(::GetWindowThreadProcessId(top, nullptr), &gti) ? gti.hwndFocus : nullptr;
+}
+
+void TypeKey(HWND top, WORD vk, bool shift, bool ctrl) {
+  if (::GetForegroundWindow() != top) {
+    ::SetForegroundWindow(top);
+    Poll(5000, [&] { return ::GetForegroundWindow() == top; });
+  }
+  std::vector<INPUT> in;
+  auto key = [&](WORD k, bool up) {
+    INPUT i{INPUT_KEYBOARD};
+    i.ki.wVk = k;
+    i.ki.dwFlags = up ? KEYEVENTF_KEYUP : 0;
+    in.push_back(i);
+  };
+  if (ctrl) key(VK_CONTROL, false);
+  if (shift) key(VK_SHIFT, false);
+  key(vk, false);
+  key(vk, true);
+  if (shift) key(VK_SHIFT, true);
+  if (ctrl) key(VK_CONTROL, true);
+  ::SendInput(static_cast<UINT>(in.size()), in.data(), sizeof(INPUT));
+  WaitIdle(top);
+}
+
+std::vector<int> TabWalk(HWND top, int times, bool back, bool ctrl) {
+  std::vector<int> ids;
+  for (int i = 0; i < times; ++i) {
+    HWND before = FocusOf(top);
+    TypeKey(top, VK_TAB, back, ctrl);
+    // The input queue may hand the key over a moment after the round trip that WaitIdle makes.
+    Poll(2000, [&] { return FocusOf(top) != before; });
+    ids.push_back(::GetDlgCtrlID(FocusOf(top)));
+  }
+  return ids;
+}
+
 void Key(HWND top, WORD vk) {
   GUITHREADINFO gti{sizeof(gti)};
   HWND target = top;
@@ -398,6 +437,26 @@ std::wstring BrowserSelection(HWND browser) {
   if (remote) ::VirtualFreeEx(process, remote, 0, MEM_RELEASE);
   ::CloseHandle(process);
   return text;
+}
+
+bool SelectBrowserItem(HWND browser, std::wstring_view text) {
+  HWND tree = ::FindWindowExW(browser, nullptr, L"SysTreeView32", nullptr);
+  if (!tree) return false;
+  // Item handles are plain values, so these messages need nothing in the browser's process.
+  auto next = [&](WPARAM how, DWORD_PTR item) {
+    DWORD_PTR out = 0;
+    ::SendMessageTimeoutW(tree, 0x1100 + 10 /* TVM_GETNEXTITEM */, how, static_cast<LPARAM>(item), SMTO_ABORTIFHUNG,
+                          5000, &out);
+    return out;
+  };
+  const DWORD_PTR root = next(0 /* TVGN_ROOT */, 0);
+  for (DWORD_PTR item = next(4 /* TVGN_CHILD */, root); item; item = next(1 /* TVGN_NEXT */, item)) {
+    DWORD_PTR ignored = 0;
+    ::SendMessageTimeoutW(tree, 0x1100 + 11 /* TVM_SELECTITEM */, 9 /* TVGN_CARET */, static_cast<LPARAM>(item),
+                          SMTO_ABORTIFHUNG, 5000, &ignored);
+    if (BrowserSelection(browser) == text) return true;
+  }
+  return false;
 }
 
 }  // namespace e2e

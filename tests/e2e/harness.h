@@ -65,6 +65,14 @@ int Twips(int twips);  // at the screen's DPI
 
 // Posted, so a click that opens a modal window does not block the test.
 void Click(HWND button);
+// The control of `top`'s thread that has the keyboard focus.
+HWND FocusOf(HWND top);
+// A real key press through the system's input queue, with Shift and Ctrl held as asked; it goes
+// to the foreground window, which `top` is made first. Returns once `top`'s thread has handled it.
+void TypeKey(HWND top, WORD vk, bool shift = false, bool ctrl = false);
+// Presses Tab (with Shift when `back`, with Ctrl when `ctrl`) `times` times and returns the
+// control identifier that has the focus after each press.
+std::vector<int> TabWalk(HWND top, int times, bool back = false, bool ctrl = false);
 // A key press delivered to whatever control of `top`'s thread has the focus.
 void Key(HWND top, WORD vk);
 void MenuCommand(HWND top, int id);
@@ -113,6 +121,8 @@ HWND WaitFolderBrowser(DWORD pid, std::wstring_view title, int timeoutMs = 20000
 bool SelectBrowserFolder(HWND browser, const std::wstring& folder);
 // The text of the browser's selected tree item (a folder's display name).
 std::wstring BrowserSelection(HWND browser);
+// Selects, as a click would, the item just below the browser's root whose text is `text`.
+bool SelectBrowserItem(HWND browser, std::wstring_view text);
 // All dialog windows (#32770) of `pid`, message boxes included.
 std::vector<HWND> Dialogs(DWORD pid);
 

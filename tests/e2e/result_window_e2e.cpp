@@ -128,6 +128,59 @@ TEST(ResultWindow, EscAndEndButtonCloseTheWindowAndEndTheProcess) {
   }
 }
 
+// A keyboard user reaches everything: the window comes up in front with the focus on 終了; Tab and
+// Shift+Tab walk every tab stop in the layout's order and wrap around, out of the image list too;
+// the notes and About windows are owned by this window and hand the focus back to what opened
+// them; Enter on 終了 closes the window.
+TEST(ResultWindow, KeyboardReachesEveryTabStopInOrderAndEnterCloses) {
+  App app(L"");
+  HWND w = e2e::WaitWindow(app.pid(), kCaption);
+  ASSERT_TRUE(w);
+  e2e::WaitIdle(w);
+  EXPECT_EQ(::GetForegroundWindow(), w);
+  EXPECT_EQ(e2e::FocusOf(w), e2e::Child(w, id::cmdCancel).hwnd) << "the focus does not start on 終了";
+
+  const std::vector<int> forward{id::txtVersionString, id::txtCreatorVersion, id::txtFile, id::txtEpsorAI,
+                                 id::txtMac, id::txtImage, id::cmdFolder, id::cmdType, id::cmdCancel};
+  EXPECT_EQ(e2e::TabWalk(w, 9), forward);
+  const std::vector<int> backward{id::cmdType, id::cmdFolder, id::txtImage, id::txtMac, id::txtEpsorAI,
+                                  id::txtFile, id::txtCreatorVersion, id::txtVersionString, id::cmdCancel};
+  EXPECT_EQ(e2e::TabWalk(w, 9, true), backward);
+
+  // Into the multi-line list and out of it with Ctrl+Tab and Ctrl+Shift+Tab.
+  EXPECT_EQ(e2e::TabWalk(w, 3, true), (std::vector<int>{id::cmdType, id::cmdFolder, id::txtImage}));
+  EXPECT_EQ(e2e::TabWalk(w, 1, false, true), std::vector<int>{id::cmdFolder});
+  EXPECT_EQ(e2e::TabWalk(w, 1, true, true), std::vector<int>{id::txtImage});
+
+  // 説明(&A)... by the keyboard: the notes are owned by this window, and the focus comes back.
+  EXPECT_EQ(e2e::TabWalk(w, 2), (std::vector<int>{id::cmdFolder, id::cmdType}));
+  e2e::TypeKey(w, VK_RETURN);
+  HWND notes = e2e::WaitWindow(app.pid(), L"形式とバージョンについて");
+  ASSERT_TRUE(notes);
+  EXPECT_EQ(::GetWindow(notes, GW_OWNER), w);
+  e2e::WaitIdle(notes);
+  e2e::TypeKey(notes, VK_ESCAPE);
+  ASSERT_TRUE(e2e::WaitGone(notes));
+  e2e::WaitIdle(w);
+  EXPECT_EQ(::GetForegroundWindow(), w);
+  EXPECT_EQ(e2e::FocusOf(w), e2e::Child(w, id::cmdType).hwnd) << "the focus did not return to 説明(&A)...";
+
+  // The About window from the menu, likewise.
+  e2e::MenuCommand(w, id::mnu_version);
+  HWND about = e2e::WaitWindow(app.pid(), L"Pelmoraのバージョン情報");
+  ASSERT_TRUE(about);
+  EXPECT_EQ(::GetWindow(about, GW_OWNER), w);
+  e2e::WaitIdle(about);
+  e2e::TypeKey(about, VK_ESCAPE);
+  ASSERT_TRUE(e2e::WaitGone(about));
+  e2e::WaitIdle(w);
+  EXPECT_EQ(e2e::FocusOf(w), e2e::Child(w, id::cmdType).hwnd);
+
+  EXPECT_EQ(e2e::TabWalk(w, 1), std::vector<int>{id::cmdCancel});
+  e2e::TypeKey(w, VK_RETURN);
+  EXPECT_TRUE(app.WaitExit()) << "Enter on 終了 did not close the window";
+}
+
 TEST(ResultWindow, FileNameShowsTheDirectorysSpelling) {
   const std::wstring dir = e2e::NewTempDir();
   e2e::WriteFileBytes(dir + L"\\Logo Final.EPS", "%!PS-Adobe-3.0 EPSF-3.0\r\n%%Creator: Test\r\n");

@@ -19,6 +19,7 @@ class RecordingHost final : public launch::MainHost {
   std::wstring args;
   bool exists = true;
   std::int32_t showResultError = 0;
+  std::int32_t showWaitError = 0;
   std::vector<std::wstring> calls;
   std::vector<std::wstring> existsAsked;
   AnalysisResult shown;
@@ -33,7 +34,10 @@ class RecordingHost final : public launch::MainHost {
     calls.push_back(L"message " + std::to_wstring(style) + L" " + text);
   }
   void SetMousePointer(int pointer) override { calls.push_back(L"pointer " + std::to_wstring(pointer)); }
-  void ShowWait(const std::wstring& path) override { calls.push_back(L"wait " + path); }
+  void ShowWait(const std::wstring& path) override {
+    calls.push_back(L"wait " + path);
+    if (showWaitError) throw RunError(showWaitError);
+  }
   void UnloadWait() override { calls.push_back(L"unload wait"); }
   void ShowResult(const AnalysisResult& result) override {
     calls.push_back(L"result");
@@ -101,7 +105,7 @@ TEST(Main, CreatorInTheFirstWindowNeedsNoProgressWindow) {
   RecordingHost host;
   host.args = L" \"C:\\data\\logo.eps\" ";
   launch::Main(host);
-  EXPECT_EQ(host.calls, (Calls{L"pointer 11", L"pointer 0", L"result"}));
+  EXPECT_EQ(host.calls, (Calls{L"pointer 11", L"pointer 0", L"result", L"unload wait"}));
   EXPECT_EQ(host.existsAsked, std::vector<std::wstring>{L"C:\\data\\logo.eps"});
   ASSERT_TRUE(host.resultShown);
   EXPECT_EQ(host.shown.strFile, L"C:\\data\\logo.eps");
@@ -121,7 +125,9 @@ TEST(Main, CreatorBeyondTheFirstWindowIsFoundByTheSecondScanUnderTheProgressWind
   RecordingHost host;
   host.args = L"C:\\big.ai";
   launch::Main(host);
-  EXPECT_EQ(host.calls, (Calls{L"pointer 11", L"wait C:\\big.ai", L"unload wait", L"pointer 0", L"result"}));
+  // The progress window goes once the result window is shown, so that one of the program's
+  // windows is active throughout.
+  EXPECT_EQ(host.calls, (Calls{L"pointer 11", L"wait C:\\big.ai", L"pointer 0", L"result", L"unload wait"}));
   EXPECT_EQ(host.shown.vstrVersionString, "Adobe Illustrator(R) 13.0");
   EXPECT_EQ(host.shown.strFiletype, "AI");
   EXPECT_EQ(host.shown.vstrCreatorVersion, "13.0.0");
@@ -134,7 +140,7 @@ TEST(Main, DocumentWithoutCreatorGoesThroughAllThreeScans) {
   RecordingHost host;
   host.args = L"C:\\notes.txt";
   launch::Main(host);
-  EXPECT_EQ(host.calls, (Calls{L"pointer 11", L"wait C:\\notes.txt", L"unload wait", L"pointer 0", L"result"}));
+  EXPECT_EQ(host.calls, (Calls{L"pointer 11", L"wait C:\\notes.txt", L"pointer 0", L"result", L"unload wait"}));
   EXPECT_EQ(fake::Fake().opens, 4);
   EXPECT_EQ(host.shown.vstrVersionString, "");
   EXPECT_EQ(host.shown.strFiletype, "");
@@ -149,6 +155,7 @@ TEST(Main, UnreadableDocumentIsReportedOnceByTheMacBinaryCheck) {
   launch::Main(host);
   EXPECT_EQ(host.calls,
             (Calls{L"pointer 11", L"wait C:\\locked.eps", L"unload wait", L"pointer 0", L"error 75"}));
+  // The trap unloads the progress window before its message, or it would keep the process alive.
   EXPECT_FALSE(host.resultShown);
 }
 
@@ -158,7 +165,18 @@ TEST(Main, FailureOfTheResultWindowReachesTheTrap) {
   host.args = L"C:\\x.eps";
   host.showResultError = err::kOutOfMemory;
   launch::Main(host);
-  EXPECT_EQ(host.calls, (Calls{L"pointer 11", L"pointer 0", L"result", L"pointer 0", L"error 7"}));
+  EXPECT_EQ(host.calls, (Calls{L"pointer 11", L"pointer 0", L"result", L"unload wait", L"pointer 0", L"error 7"}));
+}
+
+// Loaded but never shown, the progress window must not keep the process alive unseen.
+TEST(Main, FailureOfTheProgressWindowUnloadsItInTheTrap) {
+  fake::UseFakeDocument doc("no creator here\r\n");
+  RecordingHost host;
+  host.args = L"C:\\x.eps";
+  host.showWaitError = err::kOutOfMemory;
+  launch::Main(host);
+  EXPECT_EQ(host.calls, (Calls{L"pointer 11", L"wait C:\\x.eps", L"unload wait", L"pointer 0", L"error 7"}));
+  EXPECT_FALSE(host.resultShown);
 }
 
 }  // namespace

@@ -1,10 +1,10 @@
-#include "launch/error_text.h"
+#include "base/error_text.h"
 
 #include <gtest/gtest.h>
 
 #include <set>
 
-namespace pelmora::launch {
+namespace pelmora::base {
 namespace {
 
 TEST(ErrorNumberText, MarksTheObjectDefinedRangeWithN) {
@@ -40,4 +40,4 @@ TEST(ErrorMessage, JoinsDescriptionAndNumberText) {
 }
 
 }  // namespace
-}  // namespace pelmora::launch
+}  // namespace pelmora::base

@@ -1,11 +1,17 @@
 // The Win32 layer's own decisions, run in process under Wine.
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <thread>
+
 #include "analysis/ansi_text.h"
 #include "analysis/document_file.h"
 #include "analysis/run_error.h"
 #include "launch/main_host_win32.h"
+#include "win32/form.h"
 #include "win32/platform.h"
+#include "ui/aux/aux_ids.h"
+#include "ui/aux/frm_dummy.h"
 
 namespace {
 
@@ -96,6 +102,112 @@ TEST(Version, ComesFromTheVersionResource) {
   EXPECT_EQ(win32::Version().title, L"Pelmora");
   EXPECT_EQ(win32::Version().major, 3);
   EXPECT_EQ(win32::Version().minor, 1);
+}
+
+// Centred on the reference and kept inside the monitor, also where the monitor lies left of or
+// above the primary one (negative coordinates), which a clamp to 0 would break.
+TEST(CentredOrigin, CentresAndKeepsTheWindowOnItsMonitorAtAnyCoordinates) {
+  const struct {
+    RECT on;
+    SIZE size;
+    RECT bounds;
+    POINT expected;
+  } cases[] = {
+      {{0, 0, 1920, 1080}, {400, 300}, {0, 0, 1920, 1080}, {760, 390}},
+      {{-1920, 0, 0, 1080}, {400, 300}, {-1920, 0, 0, 1080}, {-1160, 390}},        // left of the primary
+      {{0, -1200, 1600, 0}, {400, 300}, {0, -1200, 1600, 0}, {600, -750}},          // above it
+      {{-1900, 10, -1500, 310}, {600, 400}, {-1920, 0, 0, 1040}, {-1920, 0}},       // owner at the left edge
+      {{1700, 900, 1900, 1000}, {400, 300}, {0, 0, 1920, 1040}, {1520, 740}},       // owner in the corner
+      {{0, 0, 1920, 1080}, {2500, 1200}, {0, 0, 1920, 1080}, {0, 0}},               // larger: title bar stays
+  };
+  for (const auto& c : cases) {
+    const POINT p = win32::CentredOrigin(c.on, c.size, c.bounds);
+    EXPECT_EQ(p.x, c.expected.x) << c.on.left << "," << c.on.top;
+    EXPECT_EQ(p.y, c.expected.y) << c.on.left << "," << c.on.top;
+  }
+}
+
+// A form whose controls cannot all be made.
+class BrokenForm final : public win32::Form {
+ public:
+  bool loaded = false;
+
+ protected:
+  win32::FormSpec Spec() const override { return {L"broken", WS_OVERLAPPED | WS_CAPTION, 1440, 1440}; }
+  std::span<const win32::ControlSpec> Controls() const override { return {}; }
+  void OnCreated() override { throw RunError(err::kOutOfMemory); }
+  void OnLoad() override { loaded = true; }
+};
+
+// Closes, and counts, every message box this process shows while it lives.
+class BoxWatch {
+ public:
+  BoxWatch()
+      : thread_([this] {
+          while (!stop_) {
+            if (HWND box = ::FindWindowW(L"#32770", nullptr); box && WindowPid(box) == ::GetCurrentProcessId()) {
+              ++boxes;
+              ::PostMessageW(box, WM_COMMAND, IDOK, 0);
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+          }
+        }) {}
+  ~BoxWatch() {
+    stop_ = true;
+    thread_.join();
+  }
+  std::atomic<int> boxes{0};
+
+ private:
+  static DWORD WindowPid(HWND h) {
+    DWORD pid = 0;
+    ::GetWindowThreadProcessId(h, &pid);
+    return pid;
+  }
+  std::atomic<bool> stop_{false};
+  std::thread thread_;
+};
+
+// The failure reaches whoever loads the window, which is then not loaded at all; nothing is shown
+// on the way (a box there would report it as an event's failure and let a half-built window on).
+TEST(FormLoad, AFailureWhileTheControlsAreMadeLeavesItUnloadedAndReachesTheCaller) {
+  BoxWatch watch;
+  BrokenForm form;
+  try {
+    form.Load();
+    ADD_FAILURE() << "no failure reached the caller";
+  } catch (const RunError& e) {
+    EXPECT_EQ(e.number(), err::kOutOfMemory);
+  }
+  EXPECT_FALSE(form.IsLoaded());
+  EXPECT_FALSE(form.loaded);
+  EXPECT_EQ(win32::Form::LoadedCount(), 0);
+  EXPECT_EQ(watch.boxes, 0);
+}
+
+// The About window's title and description are black whatever the system's text colour is; its
+// other labels follow the system.
+TEST(AboutLabels, TitleAndDescriptionAreBlackWhateverTheSystemTextColour) {
+  namespace did = ui::aux_ids::dummy;
+  const int element = COLOR_BTNTEXT;
+  const COLORREF saved = ::GetSysColor(element);
+  const COLORREF blue = RGB(0, 0, 0xC0);
+  ::SetSysColors(1, &element, &blue);
+  ui::frmDummy().Load();
+  HWND w = ui::frmDummy().hwnd();
+  HDC dc = ::CreateCompatibleDC(nullptr);
+  auto textColour = [&](int id) {
+    ::SendMessageW(w, WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc), reinterpret_cast<LPARAM>(::GetDlgItem(w, id)));
+    return ::GetTextColor(dc);
+  };
+  const COLORREF title = textColour(did::lblTitle), description = textColour(did::lblDescription),
+                 version = textColour(did::lblVersion);
+  ::DeleteDC(dc);
+  ui::frmDummy().Unload();
+  ::SetSysColors(1, &element, &saved);
+  EXPECT_EQ(title, RGB(0, 0, 0));
+  EXPECT_EQ(description, RGB(0, 0, 0));
+  EXPECT_EQ(version, blue);
 }
 
 }  // namespace

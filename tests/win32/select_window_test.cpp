@@ -3,6 +3,7 @@
 
 #include "ui/main/frm_select.h"
 #include "ui/main/select_ids.h"
+#include "win32/form.h"
 
 namespace {
 
@@ -16,7 +17,7 @@ std::wstring MenuText(HMENU menu, UINT item, UINT by) {
 }
 
 TEST(ResultWindowMenu, HelpMenuHoldsTheNotesAndAboutItems) {
-  ui::frmSelect().ShowEdit(launch::AnalysisResult{});
+  ui::frmSelect().ShowEdit(analysis::AnalysisResult{});
   HMENU bar = ::GetMenu(ui::frmSelect().hwnd());
   ASSERT_TRUE(bar);
   EXPECT_EQ(::GetMenuItemCount(bar), 1);
@@ -37,6 +38,51 @@ TEST(ResultWindowMenu, HelpMenuHoldsTheNotesAndAboutItems) {
   wchar_t caption[64] = {};
   ::GetWindowTextW(ui::frmSelect().hwnd(), caption, 64);
   EXPECT_STREQ(caption, L"Pelmora 3.1");
+  ui::frmSelect().Unload();
+}
+
+int LineHeight(HFONT font) {
+  HDC dc = ::CreateCompatibleDC(nullptr);
+  HGDIOBJ old = ::SelectObject(dc, font);
+  TEXTMETRICW tm{};
+  ::GetTextMetricsW(dc, &tm);
+  ::SelectObject(dc, old);
+  ::DeleteDC(dc);
+  return tm.tmHeight;
+}
+
+// The controls have the dialog font, and each single-line box holds a line of it inside its edge,
+// here and at the other usual settings (120 and 144 dpi): the layout's boxes are 270 twips high,
+// 14 pixels inside at 96 dpi, where a taller face would clip the text.
+TEST(ResultWindowFont, EverySingleLineBoxHoldsALineOfTheDialogFont) {
+  ui::frmSelect().ShowEdit(analysis::AnalysisResult{});
+  HWND w = ui::frmSelect().hwnd();
+  const int dpi = ui::frmSelect().dpi();
+  int boxes = 0;
+  for (HWND c = ::GetWindow(w, GW_CHILD); c; c = ::GetWindow(c, GW_HWNDNEXT)) {
+    wchar_t cls[16] = {};
+    ::GetClassNameW(c, cls, 16);
+    if (lstrcmpiW(cls, L"Edit") || (::GetWindowLongW(c, GWL_STYLE) & ES_MULTILINE)) continue;
+    ++boxes;
+    SCOPED_TRACE(::GetDlgCtrlID(c));
+    const auto font = reinterpret_cast<HFONT>(::SendMessageW(c, WM_GETFONT, 0, 0));
+    LOGFONTW lf{};
+    ::GetObjectW(font, sizeof(lf), &lf);
+    EXPECT_STREQ(lf.lfFaceName, L"MS Shell Dlg");
+    RECT outer{}, inner{};
+    ::GetWindowRect(c, &outer);
+    ::GetClientRect(c, &inner);
+    EXPECT_GE(inner.bottom, LineHeight(font));
+    const int twips = ::MulDiv(outer.bottom - outer.top, 1440, dpi);
+    const int edges = (outer.bottom - outer.top) - inner.bottom;
+    for (int other : {96, 120, 144}) {
+      const LOGFONTW at = win32::DialogFont(other);
+      HFONT f = ::CreateFontIndirectW(&at);
+      EXPECT_GE(win32::TwipsToPixels(twips, other) - ::MulDiv(edges, other, dpi), LineHeight(f)) << other << " dpi";
+      ::DeleteObject(f);
+    }
+  }
+  EXPECT_EQ(boxes, 5);
   ui::frmSelect().Unload();
 }
 

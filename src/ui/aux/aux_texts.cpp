@@ -22,9 +22,9 @@ const wchar_t kAboutContact[] =
     L"\r\n"
     L"までお願いします。\r\n";
 
-std::wstring AboutCaption(const ProgramVersion& version) { return version.title + L"のバージョン情報"; }
+std::wstring AboutCaption(const base::ProgramVersion& version) { return version.title + L"のバージョン情報"; }
 
-std::wstring VersionLine(const ProgramVersion& version) {
+std::wstring VersionLine(const base::ProgramVersion& version) {
   return L"バージョン " + std::to_wstring(version.major) + L"." + std::to_wstring(version.minor) + L"  (build " +
          std::to_wstring(version.revision) + L")";
 }

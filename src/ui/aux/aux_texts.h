@@ -2,7 +2,7 @@
 // The fixed texts of the auxiliary windows and the texts built from the program's version.
 #include <string>
 
-#include "ui/main/select_fields.h"
+#include "base/program_version.h"
 
 namespace pelmora::ui {
 
@@ -29,8 +29,8 @@ inline constexpr wchar_t kAboutSysInfo[] = L"ｼｽﾃﾑ情報(&S)...";
 extern const wchar_t kAboutContact[];
 
 // Title + "のバージョン情報".
-std::wstring AboutCaption(const ProgramVersion& version);
+std::wstring AboutCaption(const base::ProgramVersion& version);
 // "バージョン 3.1  (build 21)": numbers in plain decimal.
-std::wstring VersionLine(const ProgramVersion& version);
+std::wstring VersionLine(const base::ProgramVersion& version);
 
 }  // namespace pelmora::ui

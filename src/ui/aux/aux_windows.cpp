@@ -8,7 +8,7 @@ namespace pelmora::ui {
 
 void ShowWaitWindow(const std::wstring& strFile) { frmWait().ShowEdit(strFile); }
 void UnloadWaitWindow() { frmWait().Unload(); }
-void ShowTypeWindow() { frmType().ShowModal(); }
-void ShowAboutWindow() { frmDummy().ShowModal(); }
+void ShowTypeWindow(HWND owner) { frmType().ShowModal(owner); }
+void ShowAboutWindow(HWND owner) { frmDummy().ShowModal(owner); }
 
 }  // namespace pelmora::ui

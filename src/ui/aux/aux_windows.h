@@ -1,5 +1,7 @@
 #pragma once
 // The auxiliary windows as the start-up and the result window open them.
+#include <windows.h>
+
 #include <string>
 
 namespace pelmora::ui {
@@ -8,10 +10,10 @@ namespace pelmora::ui {
 void ShowWaitWindow(const std::wstring& strFile);
 void UnloadWaitWindow();
 
-// Version-notes window, modal.
-void ShowTypeWindow();
+// Version-notes window, modal, owned by the caller's window.
+void ShowTypeWindow(HWND owner);
 
-// About window, modal.
-void ShowAboutWindow();
+// About window, modal, owned by the caller's window.
+void ShowAboutWindow(HWND owner);
 
 }  // namespace pelmora::ui

@@ -26,8 +26,11 @@ constexpr std::array kControls{
                 win32::kReadOnly | win32::kMultiLine | win32::kNoTabStop | win32::kNoBorder},
     ControlSpec{id::picIcon, ControlKind::Picture, L"", 270, 240, 540, 540},
     ControlSpec{id::cmdSysInfo, ControlKind::Button, kAboutSysInfo, 4290, 3075, 1425, 345},
-    ControlSpec{id::lblDescription, ControlKind::Label, kAboutDescription, 1080, 1125, 4005, 1170},
-    ControlSpec{id::lblTitle, ControlKind::Label, L"ｱﾌﾟﾘｹｰｼｮﾝ ﾀｲﾄﾙ", 1080, 240, 3885, 480},
+    // Black whatever the system's text colour: the layout fixes it for these two.
+    ControlSpec{id::lblDescription, ControlKind::Label, kAboutDescription, 1080, 1125, 4005, 1170, win32::kNone,
+                nullptr, 0, RGB(0, 0, 0)},
+    ControlSpec{id::lblTitle, ControlKind::Label, L"ｱﾌﾟﾘｹｰｼｮﾝ ﾀｲﾄﾙ", 1080, 240, 3885, 480, win32::kNone, nullptr, 0,
+                RGB(0, 0, 0)},
     ControlSpec{id::lblVersion, ControlKind::Label, L"ﾊﾞｰｼﾞｮﾝ", 1080, 780, 3885, 225},
     // Line1: from (120, 2445) to (5684, 2445).
     ControlSpec{kLineId, ControlKind::Line, nullptr, 120, 2445, 5684 - 120, 0, win32::kNone, nullptr, 0,
@@ -44,16 +47,7 @@ class Win32SysInfoHost final : public SysInfoHost {
   void Start(const std::wstring& path) override {
     if (path.empty()) throw RunError(err::kFileNotFound);
     // Quoted, so a folder name with blanks cannot be taken for the program and its arguments.
-    std::wstring command = path.front() == L'"' ? path : L"\"" + path + L"\"";
-    STARTUPINFOW si{sizeof(si)};
-    si.dwFlags = STARTF_USESHOWWINDOW;
-    si.wShowWindow = SW_SHOWNORMAL;
-    PROCESS_INFORMATION pi{};
-    if (!::CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) {
-      win32::ThrowLastError();
-    }
-    ::CloseHandle(pi.hThread);
-    ::CloseHandle(pi.hProcess);
+    win32::StartProcess(path.front() == L'"' ? path : L"\"" + path + L"\"");
   }
   void Message(const std::wstring& text, int style) override {
     win32::MessageBoxApp(text, static_cast<UINT>(style));
@@ -88,7 +82,7 @@ void FrmDummy::OnCommand(int cmd) {
 }
 
 void FrmDummy::Form_Load() {
-  const ProgramVersion& version = win32::Version();
+  const base::ProgramVersion& version = win32::Version();
   SetCaption(AboutCaption(version));
   SetText(id::lblVersion, VersionLine(version));
   SetText(id::lblTitle, version.title);

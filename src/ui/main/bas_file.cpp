@@ -13,6 +13,18 @@ namespace {
 // The query writes at most this much (the extended-length limit), so no folder the browser can
 // return is too long for the buffer.
 constexpr DWORD kPathChars = 32768;
+
+// BIF_RETURNONLYFSDIRS alone still lets OK confirm a server under the network: OK is enabled only
+// while the selection has a file-system path, so a confirmed choice is always a folder.
+int CALLBACK OnBrowse(HWND browser, UINT msg, LPARAM lp, LPARAM) {
+  if (msg == BFFM_SELCHANGED) {
+    std::vector<wchar_t> path(kPathChars, L'\0');
+    const bool folder = lp && ::SHGetPathFromIDListEx(reinterpret_cast<PCIDLIST_ABSOLUTE>(lp), path.data(), kPathChars,
+                                                      GPFIDL_DEFAULT);
+    ::SendMessageW(browser, BFFM_ENABLEOK, 0, folder ? TRUE : FALSE);
+  }
+  return 0;
+}
 }  // namespace
 
 std::wstring BrowseFolder(const std::wstring& strTitle, HWND lngHwnd) {
@@ -22,6 +34,7 @@ std::wstring BrowseFolder(const std::wstring& strTitle, HWND lngHwnd) {
   bi.pszDisplayName = displayName.data();
   bi.lpszTitle = strTitle.c_str();
   bi.ulFlags = BIF_RETURNONLYFSDIRS;
+  bi.lpfn = &OnBrowse;
   const win32::UniquePidl pidl(::SHBrowseForFolderW(&bi));
   if (!pidl) return {};
 

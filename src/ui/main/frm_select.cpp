@@ -40,18 +40,8 @@ constexpr std::array kControls{
     ControlSpec{id::cmdType, ControlKind::Button, L"説明(&A)...", 5880, 1140, 975, 375},
 };
 
-// Starts a command line as a new process with a normal, activated window; not waited for.
-void Shell(std::wstring commandLine) {
-  STARTUPINFOW si{sizeof(si)};
-  si.dwFlags = STARTF_USESHOWWINDOW;
-  si.wShowWindow = SW_SHOWNORMAL;
-  PROCESS_INFORMATION pi{};
-  if (!::CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) {
-    win32::ThrowLastError();
-  }
-  ::CloseHandle(pi.hThread);
-  ::CloseHandle(pi.hProcess);
-}
+// Posted by the drop, handled once the source's drag has returned.
+constexpr UINT kStartDropped = WM_APP + 1;
 
 }  // namespace
 
@@ -65,6 +55,9 @@ win32::FormSpec FrmSelect::Spec() const {
 }
 
 std::span<const ControlSpec> FrmSelect::Controls() const { return kControls; }
+
+// First in the tab order, so Enter right after start-up closes the window as Esc does.
+int FrmSelect::InitialFocus() const { return id::cmdCancel; }
 
 HMENU FrmSelect::CreateMenuBar() {
   HMENU bar = ::CreateMenu();
@@ -85,20 +78,39 @@ void FrmSelect::OnCreated() {
   ::SendMessageW(hwnd(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon_.get()));
   ::SendMessageW(hwnd(), WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon_.get()));
   // Without OLE on this thread the window simply accepts no drops; the rest still works.
+  // Both run inside the source's drag, which waits for them: no message box there. A data object
+  // that cannot be asked means no drop.
   dropTarget_.Register(
-      hwnd(), [this](IDataObject* data, DWORD& effect) { win32::Trap([&] { Form_OLEDragOver(data, effect); }); },
-      [this](IDataObject* data, DWORD&) { win32::Trap([&] { Form_OLEDragDrop(data); }); });
+      hwnd(),
+      [this](IDataObject* data, DWORD& effect) {
+        try {
+          Form_OLEDragOver(data, effect);
+        } catch (...) {
+          effect = DROPEFFECT_NONE;
+        }
+      },
+      [this](IDataObject* data, DWORD&) { Form_OLEDragDrop(data); });
 }
 
 void FrmSelect::OnLoad() {
   win32::Trap([this] { Form_Load(); });
 }
 
-void FrmSelect::OnDestroy() { dropTarget_.reset(); }
+void FrmSelect::OnDestroy() {
+  dropTarget_.reset();
+  dropped_.clear();
+}
+
+bool FrmSelect::OnMessage(UINT msg, WPARAM, LPARAM, LRESULT& result) {
+  if (msg != kStartDropped) return false;
+  win32::Trap([this] { StartDropped(); });
+  result = 0;
+  return true;
+}
 
 void FrmSelect::Form_Load() { SetCaption(SelectCaption(win32::Version())); }
 
-void FrmSelect::ShowEdit(const launch::AnalysisResult& result) {
+void FrmSelect::ShowEdit(const analysis::AnalysisResult& result) {
   mastrLinkImage = result.rastrLinkImage;
   mlngLinkImage = result.vlngLinkImage;
   Load();
@@ -125,9 +137,9 @@ void FrmSelect::OnCommand(int cmd) {
 }
 
 void FrmSelect::cmdCancel_Click() { Unload(); }
-void FrmSelect::cmdType_Click() { ShowTypeWindow(); }
-void FrmSelect::mnu_Type_Click() { ShowTypeWindow(); }
-void FrmSelect::mnu_version_Click() { ShowAboutWindow(); }
+void FrmSelect::cmdType_Click() { ShowTypeWindow(hwnd()); }
+void FrmSelect::mnu_Type_Click() { ShowTypeWindow(hwnd()); }
+void FrmSelect::mnu_version_Click() { ShowAboutWindow(hwnd()); }
 
 void FrmSelect::cmdFolder_Click() {
   const std::wstring folder = BrowseFolder(L"収集先のフォルダを指定して下さい", hwnd());
@@ -139,14 +151,29 @@ void FrmSelect::cmdFolder_Click() {
 }
 
 void FrmSelect::Form_OLEDragOver(IDataObject* Data, DWORD& Effect) {
-  Effect = OffersFileList(Data) ? DROPEFFECT_COPY : DROPEFFECT_NONE;
+  Effect = DragOverEffect(OffersFileList(Data), Effect);
 }
 
 void FrmSelect::Form_OLEDragDrop(IDataObject* Data) {
-  if (!OffersFileList(Data)) return;
+  Dropped drop;
+  try {
+    if (!OffersFileList(Data)) return;
+    drop.paths = DroppedFiles(Data);
+  } catch (...) {
+    drop.failure = std::current_exception();
+  }
+  dropped_.push_back(std::move(drop));
+  ::PostMessageW(hwnd(), kStartDropped, 0, 0);
+}
+
+void FrmSelect::StartDropped() {
+  if (dropped_.empty()) return;
+  const Dropped drop = std::move(dropped_.front());
+  dropped_.pop_front();
+  if (drop.failure) std::rethrow_exception(drop.failure);
   const std::wstring program = win32::ModulePath();
-  for (const std::wstring& path : DroppedFiles(Data)) {
-    Shell(DropCommandLine(program, path));
+  for (const std::wstring& path : drop.paths) {
+    win32::StartProcess(DropCommandLine(program, path));
     // Only the first unload closes the window; the later ones find it gone.
     Unload();
   }

@@ -24,7 +24,7 @@ std::wstring ImageListText(const std::vector<std::string>& names, std::int32_t c
   return text.substr(first, text.find_last_not_of(L' ') - first + 1);
 }
 
-SelectFields BuildSelectFields(const launch::AnalysisResult& result, const std::wstring& fileName) {
+SelectFields BuildSelectFields(const analysis::AnalysisResult& result, const std::wstring& fileName) {
   SelectFields f;
   if (!result.strFile.empty()) {
     f.txtFile = fileName;
@@ -37,7 +37,7 @@ SelectFields BuildSelectFields(const launch::AnalysisResult& result, const std::
   return f;
 }
 
-std::wstring SelectCaption(const ProgramVersion& version) {
+std::wstring SelectCaption(const base::ProgramVersion& version) {
   return version.title + L" " + std::to_wstring(version.major) + L"." + std::to_wstring(version.minor);
 }
 

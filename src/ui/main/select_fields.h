@@ -5,7 +5,8 @@
 #include <string_view>
 #include <vector>
 
-#include "launch/analysis_run.h"
+#include "analysis/analysis_result.h"
+#include "base/program_version.h"
 
 namespace pelmora::ui {
 
@@ -18,14 +19,6 @@ struct SelectFields {
   std::wstring txtImage;
 };
 
-// The program's title and version as its version resource gives them.
-struct ProgramVersion {
-  std::wstring title = L"Pelmora";
-  int major = 3;
-  int minor = 1;
-  int revision = 21;
-};
-
 // "EPS" and "AI" exactly (letter case counts); anything else is unknown.
 std::wstring KindText(std::string_view strFiletype);
 
@@ -33,9 +26,9 @@ std::wstring KindText(std::string_view strFiletype);
 std::wstring ImageListText(const std::vector<std::string>& names, std::int32_t count);
 
 // `fileName` is the directory's spelling of the document's name ("" when nothing matched).
-SelectFields BuildSelectFields(const launch::AnalysisResult& result, const std::wstring& fileName);
+SelectFields BuildSelectFields(const analysis::AnalysisResult& result, const std::wstring& fileName);
 
 // "Pelmora 3.1"
-std::wstring SelectCaption(const ProgramVersion& version);
+std::wstring SelectCaption(const base::ProgramVersion& version);
 
 }  // namespace pelmora::ui

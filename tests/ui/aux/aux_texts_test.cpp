@@ -69,7 +69,7 @@ TEST(AboutContact, IsFiveLinesWithTheAddressAndItsBlank) {
 
 TEST(AboutTexts, CaptionAndVersionLineFollowTheVersion) {
   struct Case {
-    ProgramVersion version;
+    pelmora::base::ProgramVersion version;
     const wchar_t* caption;
     const wchar_t* line;
   };

@@ -41,5 +41,21 @@ TEST_P(DropCommandLineTest, BuildsFivePieces) {
 INSTANTIATE_TEST_SUITE_P(Paths, DropCommandLineTest, testing::ValuesIn(kCases),
                          [](const auto& info) { return std::string(info.param.name); });
 
+// The answer is always one of the effects the source allows; mask bits: 1 copy, 2 move, 4 link.
+TEST(DragOverEffect, CopyOnlyForAFileListFromASourceThatAllowsCopy) {
+  const struct {
+    bool fileList;
+    std::uint32_t allowed;
+    std::uint32_t expected;
+  } cases[] = {
+      {true, 1, kEffectCopy},      {true, 1 | 2 | 4, kEffectCopy}, {true, 1 | 2, kEffectCopy},
+      {true, 2, kEffectNone},      {true, 4, kEffectNone},         {true, 2 | 4, kEffectNone},
+      {true, 0, kEffectNone},      {false, 1, kEffectNone},        {false, 1 | 2 | 4, kEffectNone},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(DragOverEffect(c.fileList, c.allowed), c.expected) << c.fileList << " " << c.allowed;
+  }
+}
+
 }  // namespace
 }  // namespace pelmora::ui

@@ -24,7 +24,7 @@ TEST(ImageListText, JoinsTheCountedSlotsAndTrimsTheWholeText) {
 }
 
 TEST(BuildSelectFields, EmptyStartShowsUnknownKindAndNoMacHeader) {
-  const ui::SelectFields f = ui::BuildSelectFields(launch::AnalysisResult{}, L"ignored");
+  const ui::SelectFields f = ui::BuildSelectFields(analysis::AnalysisResult{}, L"ignored");
   EXPECT_EQ(f.txtFile, L"");
   EXPECT_EQ(f.txtVersionString, L"");
   EXPECT_EQ(f.txtCreatorVersion, L"");
@@ -34,7 +34,7 @@ TEST(BuildSelectFields, EmptyStartShowsUnknownKindAndNoMacHeader) {
 }
 
 TEST(BuildSelectFields, DocumentFieldsComeFromTheResult) {
-  launch::AnalysisResult r;
+  analysis::AnalysisResult r;
   r.strFile = L"c:\\work\\logo.eps";
   r.vstrVersionString = "Adobe Illustrator(R) 8.0";
   r.vstrCreatorVersion = "8.0.1";

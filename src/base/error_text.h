@@ -2,7 +2,7 @@
 #include <cstdint>
 #include <string>
 
-namespace pelmora::launch {
+namespace pelmora::base {
 
 // "N513" for numbers of the object-defined range, the signed decimal number otherwise.
 std::wstring ErrorNumberText(std::int32_t number);
@@ -13,4 +13,4 @@ std::wstring ErrorDescription(std::int32_t number);
 // Description + " (エラー番号:" + number text + ")".
 std::wstring ErrorMessage(std::int32_t number);
 
-}  // namespace pelmora::launch
+}  // namespace pelmora::base

@@ -1,9 +1,9 @@
-#include "launch/error_text.h"
+#include "base/error_text.h"
 
 #include <algorithm>
 #include <iterator>
 
-namespace pelmora::launch {
+namespace pelmora::base {
 
 namespace {
 
@@ -64,4 +64,4 @@ std::wstring ErrorMessage(std::int32_t number) {
   return ErrorDescription(number) + L" (エラー番号:" + ErrorNumberText(number) + L")";
 }
 
-}  // namespace pelmora::launch
+}  // namespace pelmora::base
