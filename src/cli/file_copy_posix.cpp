@@ -78,10 +78,10 @@ int NameWithoutReplacing(const fs::path& temp, const fs::path& to) {
 std::string CopyFailure(int code) {
   switch (code) {
     case ENOSPC:
-    case EDQUOT: return ToUtf8(launch::ErrorDescription(err::kDiskFull));
+    case EDQUOT: return ToUtf8(base::ErrorDescription(err::kDiskFull));
     case EACCES:
     case EPERM:
-    case EROFS: return ToUtf8(launch::ErrorDescription(err::kPermissionDenied));
+    case EROFS: return ToUtf8(base::ErrorDescription(err::kPermissionDenied));
     case EFBIG: return "ファイルが大きすぎます";
     default: return SystemErrorText(code);
   }

@@ -59,9 +59,9 @@ DWORD CopyBytes(HANDLE in, HANDLE out) {
 std::string CopyFailure(int code) {
   switch (static_cast<DWORD>(code)) {
     case ERROR_DISK_FULL:
-    case ERROR_HANDLE_DISK_FULL: return ToUtf8(launch::ErrorDescription(err::kDiskFull));
+    case ERROR_HANDLE_DISK_FULL: return ToUtf8(base::ErrorDescription(err::kDiskFull));
     case ERROR_ACCESS_DENIED:
-    case ERROR_WRITE_PROTECT: return ToUtf8(launch::ErrorDescription(err::kPermissionDenied));
+    case ERROR_WRITE_PROTECT: return ToUtf8(base::ErrorDescription(err::kPermissionDenied));
     case ERROR_FILE_TOO_LARGE: return "ファイルが大きすぎます";
     default: return SystemErrorText(code);
   }

@@ -231,7 +231,7 @@ TEST_F(Collecting, CopiesAreNewCompleteFilesOrNone) {
   fs::resize_file(huge, fs::space(dir).available + (1ull << 30));  // sparse: takes no room here
   const CopyResult full = CopyNewFile(huge, dir / "huge.psd");
   EXPECT_EQ(full.outcome, CopyResult::Outcome::kFailed);
-  EXPECT_NE(full.reason.find(ToUtf8(launch::ErrorDescription(err::kDiskFull))), std::string::npos) << full.reason;
+  EXPECT_NE(full.reason.find(ToUtf8(base::ErrorDescription(err::kDiskFull))), std::string::npos) << full.reason;
   EXPECT_FALSE(fs::exists(dir / "huge.psd"));
   EXPECT_EQ(leftovers(), 0);
 

@@ -148,7 +148,7 @@ TEST(RunScan, ReadErrorsDuringTheScanAreReportedNotShownAsEmptyRows) {
       std::vector<fs::path> args = {doc};
       if (*mode) args.insert(args.begin(), fs::path(mode));
       EXPECT_EQ(RunScan(args, out), kExitSomeFailed);
-      EXPECT_EQ(out.err, ToUtf8(launch::ErrorMessage(err::kDeviceIoError)) + " " + PathText(doc) + "\n");
+      EXPECT_EQ(out.err, ToUtf8(base::ErrorMessage(err::kDeviceIoError)) + " " + PathText(doc) + "\n");
       EXPECT_EQ(Lines(out.out).size(), *mode ? 0u : 1u) << "no row, headings only:\n" << out.out;
     }
   }
