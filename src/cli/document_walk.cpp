@@ -7,6 +7,9 @@
 #include <utility>
 
 #include "analysis/run_error.h"
+#ifdef _WIN32
+#include "cli/folder_walk_win32.h"
+#endif
 
 namespace pelmora::cli {
 
@@ -16,20 +19,29 @@ namespace {
 
 constexpr std::string_view kDocumentExtensions[] = {".ai", ".ait", ".eps", ".epsf", ".epsi", ".epi", ".ps"};
 
+#ifndef _WIN32
 std::int32_t FolderErrorNumber(const std::error_code& ec) {
   return ec == std::errc::permission_denied ? err::kPermissionDenied : err::kPathFileAccessError;
 }
+#endif
 
 class Walker {
  public:
   Walker(bool allFiles, bool dedupe) : allFiles_(allFiles), dedupe_(dedupe) {}
 
   void Named(const fs::path& path) {
+#ifdef _WIN32
+    const PathKind kind = PathKindWin32(path);
+    if (kind == PathKind::kFolder) {
+      Folder(path);
+    } else if (kind == PathKind::kFile) {
+#else
     std::error_code ec;
     const fs::file_status st = fs::status(path, ec);
     if (fs::is_directory(st)) {
       Folder(path);
     } else if (fs::is_regular_file(st)) {
+#endif
       Add({WalkItem::Kind::kDocument, path});
     } else {
       Add({WalkItem::Kind::kMissing, path});
@@ -45,10 +57,20 @@ class Walker {
       bool folder;
       bool file;
     };
-    std::error_code ec;
-    fs::directory_iterator it(dir, ec), end;
     std::vector<Entry> entries;
     std::size_t nameAt = 0;  // every entry is the folder's path and a name: the same prefix
+#ifdef _WIN32
+    const std::int32_t error = ListFolderWin32(dir, [&](fs::path p, bool folder, bool file) {
+      if (entries.empty()) nameAt = p.native().size() - p.filename().native().size();
+      entries.push_back({std::move(p), folder, file});
+    });
+    if (error) {
+      Add({WalkItem::Kind::kUnreadableFolder, dir, error});
+      return;
+    }
+#else
+    std::error_code ec;
+    fs::directory_iterator it(dir, ec), end;
     for (; !ec && it != end; it.increment(ec)) {
       std::error_code typeEc;
       // A linked folder is not followed: it may lead back up the tree.
@@ -60,6 +82,7 @@ class Walker {
       Add({WalkItem::Kind::kUnreadableFolder, dir, FolderErrorNumber(ec)});
       return;
     }
+#endif
     const auto name = [nameAt](const Entry& e) { return NameView(e.path.native()).substr(nameAt); };
     std::sort(entries.begin(), entries.end(), [&](const Entry& a, const Entry& b) { return name(a) < name(b); });
     for (Entry& e : entries) {

@@ -2,6 +2,7 @@
 // written in UTF-16, which shows Japanese whatever its code page; a file or pipe gets UTF-8.
 #include <windows.h>
 
+#include "cli/folder_walk_win32.h"
 #include "cli/scan_run.h"
 #include "cli/text_utf8.h"
 
@@ -45,6 +46,6 @@ int wmain(int argc, wchar_t** argv) {
   std::vector<std::filesystem::path> args;
   for (int i = 1; i < argc; ++i) args.emplace_back(argv[i]);
   Win32Console console;
-  const int status = pelmora::cli::RunScan(args, console);
+  const int status = pelmora::cli::RunScan(pelmora::cli::ExpandWildcards(args), console);
   return console.failed() && status == pelmora::cli::kExitAllAnalysed ? pelmora::cli::kExitSomeFailed : status;
 }
