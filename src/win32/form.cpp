@@ -234,21 +234,24 @@ void Form::Relayout(int dpi, int x, int y) {
   AdjustForDpi(rc, spec.style, ::GetMenu(hwnd_) != nullptr, spec.exStyle, dpi_);
   ::SetWindowPos(hwnd_, nullptr, x, y, rc.right - rc.left, rc.bottom - rc.top, SWP_NOZORDER | SWP_NOACTIVATE);
 
-  // The controls from the same table at the new DPI, with fonts made for it.
-  font_.reset(CreateDialogFont(dpi_, nullptr, 0));
+  // The controls from the same table at the new DPI, with fonts made for it; an old font is
+  // deleted only once no control holds it any more.
+  UniqueFont font(CreateDialogFont(dpi_, nullptr, 0));
   for (const ControlSpec& c : controls_) {
     HWND h = c.kind == ControlKind::Line ? nullptr : Control(c.id);
     if (!h) continue;
     ::SetWindowPos(h, nullptr, TwipsToPixels(c.left, dpi_), TwipsToPixels(c.top, dpi_), TwipsToPixels(c.width, dpi_),
                    TwipsToPixels(c.height, dpi_), SWP_NOZORDER | SWP_NOACTIVATE);
-    HFONT f = font_.get();
-    if (c.fontFace) {
-      f = CreateDialogFont(dpi_, c.fontFace, c.fontTenthsPt, (c.flags & kFontCellHeight) != 0);
-      if (HANDLE old = ::RemovePropW(h, L"PelmoraFont")) ::DeleteObject(old);
-      ::SetPropW(h, L"PelmoraFont", f);
+    if (!c.fontFace) {
+      ::SendMessageW(h, WM_SETFONT, reinterpret_cast<WPARAM>(font.get()), TRUE);
+      continue;
     }
-    ::SendMessageW(h, WM_SETFONT, reinterpret_cast<WPARAM>(f), TRUE);
+    HFONT own = CreateDialogFont(dpi_, c.fontFace, c.fontTenthsPt, (c.flags & kFontCellHeight) != 0);
+    ::SendMessageW(h, WM_SETFONT, reinterpret_cast<WPARAM>(own), TRUE);
+    if (HANDLE old = ::RemovePropW(h, L"PelmoraFont")) ::DeleteObject(old);
+    ::SetPropW(h, L"PelmoraFont", own);
   }
+  font_ = std::move(font);
   ::InvalidateRect(hwnd_, nullptr, TRUE);
 }
 
