@@ -11,6 +11,7 @@ packages=(
   wine wine64 xvfb xauth x11-utils imagemagick locales
   fonts-ipafont-gothic fonts-ipafont-mincho fonts-wine
   libimage-exiftool-perl file
+  wixl msitools zip
 )
 
 missing=()

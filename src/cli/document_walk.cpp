@@ -7,6 +7,9 @@
 #include <utility>
 
 #include "analysis/run_error.h"
+#ifdef _WIN32
+#include "cli/folder_walk_win32.h"
+#endif
 
 namespace pelmora::cli {
 
@@ -29,36 +32,33 @@ WalkItem::Other WhatItIs(const fs::path& path, const fs::file_status& st, const 
     default: return Other::kUnknown;
   }
   if (ec == std::errc::filename_too_long) return Other::kTooLong;
-#ifdef _WIN32
-  // Beyond MAX_PATH a plain name fails as "not found" though the file may well be there.
-  constexpr std::size_t kMaxPath = 260;
-  if (path.native().size() >= kMaxPath && path.native().rfind(LR"(\\?\)", 0) != 0) return Other::kTooLong;
-#endif
   std::error_code linkEc;
   if (fs::is_symlink(fs::symlink_status(path, linkEc))) return Other::kDanglingLink;
   return Other::kNone;
 }
 
+#ifndef _WIN32
 std::int32_t FolderErrorNumber(const std::error_code& ec) {
   return ec == std::errc::permission_denied ? err::kPermissionDenied : err::kPathFileAccessError;
 }
+#endif
 
 class Walker {
  public:
   Walker(bool allFiles, bool dedupe) : allFiles_(allFiles), dedupe_(dedupe) {}
 
   void Named(const fs::path& path) {
+#ifdef _WIN32
+    const PathKind kind = PathKindWin32(path);
+    if (kind == PathKind::kFolder) return Folder(path);
+    if (kind == PathKind::kFile) return Add({WalkItem::Kind::kDocument, path});
+#else
     std::error_code ec;
     const fs::file_status st = fs::status(path, ec);
-    if (fs::is_directory(st)) {
-      Folder(path);
-    } else if (fs::is_regular_file(st)) {
-      Add({WalkItem::Kind::kDocument, path});
-    } else if (const WalkItem::Other other = WhatItIs(path, st, ec); other != WalkItem::Other::kNone) {
-      Add({WalkItem::Kind::kNotAFile, path, 0, other});
-    } else {
-      Add({WalkItem::Kind::kMissing, path});
-    }
+    if (fs::is_directory(st)) return Folder(path);
+    if (fs::is_regular_file(st)) return Add({WalkItem::Kind::kDocument, path});
+#endif
+    NotADocument(path, WalkItem::Other::kNone);
   }
 
   std::vector<WalkItem> Take() { return std::move(items_); }
@@ -70,10 +70,20 @@ class Walker {
       bool folder;
       bool file;
     };
-    std::error_code ec;
-    fs::directory_iterator it(dir, ec), end;
     std::vector<Entry> entries;
     std::size_t nameAt = 0;  // every entry is the folder's path and a name: the same prefix
+#ifdef _WIN32
+    const std::int32_t error = ListFolderWin32(dir, [&](fs::path p, bool folder, bool file) {
+      if (entries.empty()) nameAt = p.native().size() - p.filename().native().size();
+      entries.push_back({std::move(p), folder, file});
+    });
+    if (error) {
+      Add({WalkItem::Kind::kUnreadableFolder, dir, error});
+      return;
+    }
+#else
+    std::error_code ec;
+    fs::directory_iterator it(dir, ec), end;
     for (; !ec && it != end; it.increment(ec)) {
       std::error_code typeEc;
       // A linked folder is not followed: it may lead back up the tree.
@@ -85,6 +95,7 @@ class Walker {
       Add({WalkItem::Kind::kUnreadableFolder, dir, FolderErrorNumber(ec)});
       return;
     }
+#endif
     const auto name = [nameAt](const Entry& e) { return NameView(e.path.native()).substr(nameAt); };
     std::sort(entries.begin(), entries.end(), [&](const Entry& a, const Entry& b) { return name(a) < name(b); });
     for (Entry& e : entries) {
@@ -93,18 +104,26 @@ class Walker {
       if (e.folder) {
         Folder(e.path);
       } else if (allFiles_ || HasDocumentExtension(n)) {
+        // Left out silently, a pipe or a link to nothing would hide a document that should be there.
         if (e.file) {
           Add({WalkItem::Kind::kDocument, std::move(e.path)});
         } else {
-          // Left out silently, a pipe or a link to nothing would hide a document that should be there.
-          std::error_code ec;
-          const fs::file_status st = fs::status(e.path, ec);
-          if (fs::is_directory(st)) continue;  // a linked folder, not followed
-          const WalkItem::Other other = WhatItIs(e.path, st, ec);
-          Add({WalkItem::Kind::kNotAFile, std::move(e.path), 0, other == WalkItem::Other::kNone ? WalkItem::Other::kUnknown : other});
+          NotADocument(std::move(e.path), WalkItem::Other::kUnknown);
         }
       }
     }
+  }
+
+  // A name that is no regular file nor folder: reported for what it is, or as missing when nothing
+  // has it (`otherwise` for an entry that a listing showed, which does exist).
+  void NotADocument(fs::path path, WalkItem::Other otherwise) {
+    std::error_code ec;
+    const fs::file_status st = fs::status(path, ec);
+    if (fs::is_directory(st)) return;  // a linked folder met in a walk, not followed
+    WalkItem::Other other = WhatItIs(path, st, ec);
+    if (other == WalkItem::Other::kNone) other = otherwise;
+    if (other == WalkItem::Other::kNone) return Add({WalkItem::Kind::kMissing, std::move(path)});
+    Add({WalkItem::Kind::kNotAFile, std::move(path), 0, other});
   }
 
   // One named path lists no file twice (linked folders are not followed); only overlapping

@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "cli/file_copy.h"
+#include "cli/folder_walk_win32.h"
 #include "cli/scan_run.h"
 #include "cli/text_utf8.h"
 
@@ -50,5 +51,5 @@ int wmain(int argc, wchar_t** argv) {
   std::vector<std::filesystem::path> args;
   for (int i = 1; i < argc; ++i) args.emplace_back(argv[i]);
   Win32Console console;
-  return pelmora::cli::RunScan(args, console);
+  return pelmora::cli::RunScan(pelmora::cli::ExpandWildcards(args), console);
 }

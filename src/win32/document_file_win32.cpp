@@ -29,7 +29,7 @@ class Win32DocumentReader final : public DocumentReader {
 std::unique_ptr<DocumentReader> OpenPlatformDocument(const DocumentPath& path) {
   // Read access only, and others may go on reading and writing: the program never writes a
   // document and must not stand in the way of the program that does.
-  HANDLE h = ::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+  HANDLE h = ::CreateFileW(win32::LongPath(path.native()).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                            nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
   if (h == INVALID_HANDLE_VALUE) win32::ThrowLastError();
   win32::UniqueFile file(h);

@@ -63,6 +63,25 @@ MONITORINFO MonitorOf(HWND hwnd) {
 // error reported after the last window closed would vanish before it could be read.
 void WakeMessageLoops() { ::PostThreadMessageW(::GetCurrentThreadId(), WM_NULL, 0, 0); }
 
+// Windows 10 1607 and later; earlier systems have one DPI for every window, the system's.
+int WindowDpi(HWND hwnd) {
+  using GetDpiForWindowFn = UINT(WINAPI*)(HWND);
+  static const auto getDpi = reinterpret_cast<GetDpiForWindowFn>(
+      reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleW(L"user32.dll"), "GetDpiForWindow")));
+  const int dpi = getDpi ? static_cast<int>(getDpi(hwnd)) : 0;
+  return dpi > 0 ? dpi : SystemDpi();
+}
+
+// The frame around a client area at a given DPI: caption and borders scale with the monitor.
+void AdjustForDpi(RECT& rc, DWORD style, bool menu, DWORD exStyle, int dpi) {
+  using AdjustFn = BOOL(WINAPI*)(RECT*, DWORD, BOOL, DWORD, UINT);
+  static const auto adjust = reinterpret_cast<AdjustFn>(
+      reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleW(L"user32.dll"), "AdjustWindowRectExForDpi")));
+  if (!adjust || !adjust(&rc, style, menu, exStyle, static_cast<UINT>(dpi))) {
+    ::AdjustWindowRectEx(&rc, style, menu, exStyle);
+  }
+}
+
 }  // namespace
 
 int TwipsToPixels(int twips, int dpi) { return ::MulDiv(twips, dpi, 1440); }
@@ -113,7 +132,7 @@ void Form::Load(HWND owner) {
 
   HMENU menu = CreateMenuBar();
   RECT rc{0, 0, TwipsToPixels(spec.clientWidth, dpi_), TwipsToPixels(spec.clientHeight, dpi_)};
-  ::AdjustWindowRectEx(&rc, spec.style, menu != nullptr, spec.exStyle);
+  AdjustForDpi(rc, spec.style, menu != nullptr, spec.exStyle, dpi_);
   const int width = rc.right - rc.left, height = rc.bottom - rc.top;
 
   int x = CW_USEDEFAULT, y = CW_USEDEFAULT;
@@ -138,6 +157,12 @@ void Form::Load(HWND owner) {
     if (menu && ::IsMenu(menu)) ::DestroyMenu(menu);
     if (createFailure_) std::rethrow_exception(std::exchange(createFailure_, nullptr));
     throw RunError(err::kOutOfMemory);
+  }
+  // Laid out at the system DPI; a window that opened on a monitor of another is laid out again.
+  if (const int dpi = WindowDpi(hwnd); dpi != dpi_) {
+    RECT at{};
+    ::GetWindowRect(hwnd, &at);
+    Relayout(dpi, at.left, at.top);
   }
   OnLoad();
 }
@@ -261,6 +286,34 @@ void Form::PressButton(int id) {
   HWND button = Control(id);
   if (!button || !::IsWindowEnabled(button) || !::IsWindowVisible(button)) return;
   ::SendMessageW(hwnd_, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(button));
+}
+
+void Form::Relayout(int dpi, int x, int y) {
+  dpi_ = dpi;
+  const FormSpec spec = Spec();
+  RECT rc{0, 0, TwipsToPixels(spec.clientWidth, dpi_), TwipsToPixels(spec.clientHeight, dpi_)};
+  AdjustForDpi(rc, spec.style, ::GetMenu(hwnd_) != nullptr, spec.exStyle, dpi_);
+  ::SetWindowPos(hwnd_, nullptr, x, y, rc.right - rc.left, rc.bottom - rc.top, SWP_NOZORDER | SWP_NOACTIVATE);
+
+  // The controls from the same table at the new DPI, with fonts made for it; an old font is
+  // deleted only once no control holds it any more.
+  UniqueFont font(CreateControlFont(dpi_, nullptr, 0));
+  for (const ControlSpec& c : controls_) {
+    HWND h = c.kind == ControlKind::Line ? nullptr : Control(c.id);
+    if (!h) continue;
+    ::SetWindowPos(h, nullptr, TwipsToPixels(c.left, dpi_), TwipsToPixels(c.top, dpi_), TwipsToPixels(c.width, dpi_),
+                   TwipsToPixels(c.height, dpi_), SWP_NOZORDER | SWP_NOACTIVATE);
+    if (!c.fontFace) {
+      ::SendMessageW(h, WM_SETFONT, reinterpret_cast<WPARAM>(font.get()), TRUE);
+      continue;
+    }
+    HFONT own = CreateControlFont(dpi_, c.fontFace, c.fontTenthsPt, (c.flags & kFontCellHeight) != 0);
+    ::SendMessageW(h, WM_SETFONT, reinterpret_cast<WPARAM>(own), TRUE);
+    if (HANDLE old = ::RemovePropW(h, L"PelmoraFont")) ::DeleteObject(old);
+    ::SetPropW(h, L"PelmoraFont", own);
+  }
+  font_ = std::move(font);
+  ::InvalidateRect(hwnd_, nullptr, TRUE);
 }
 
 void Form::CreateControls() {
@@ -420,6 +473,12 @@ LRESULT Form::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
         return 0;
       }
       break;
+    case WM_DPICHANGED: {
+      // Moved to a monitor of another DPI (per-monitor v2): the suggested place, our own size.
+      const RECT* suggested = reinterpret_cast<const RECT*>(lp);
+      Relayout(HIWORD(wp), suggested->left, suggested->top);
+      return 0;
+    }
     case WM_SETCURSOR:
       if (IsWaitCursorOn()) {
         ::SetCursor(::LoadCursorW(nullptr, IDC_WAIT));

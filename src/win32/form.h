@@ -119,6 +119,8 @@ class Form {
   static LRESULT CALLBACK WndProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
   LRESULT HandleMessage(UINT msg, WPARAM wp, LPARAM lp);
   void CreateControls();
+  // Sizes the window and its controls from the twips table at `dpi`, its top left at (x, y).
+  void Relayout(int dpi, int x, int y);
   void PressButton(int id);
   bool HandleDialogKey(const MSG& msg);
   void MoveFocus(HWND to);

@@ -6,6 +6,7 @@
 #include "analysis/run_error.h"
 #include "analysis/win32_errors.h"
 #include "base/error_text.h"
+#include "launch/long_path.h"
 #include "win32/raii.h"
 
 namespace pelmora::win32 {
@@ -19,6 +20,20 @@ int SystemDpi() {
   const int dpi = dc ? ::GetDeviceCaps(dc, LOGPIXELSY) : 96;
   if (dc) ::ReleaseDC(nullptr, dc);
   return dpi > 0 ? dpi : 96;
+}
+
+std::wstring LongPath(const std::wstring& path) {
+  if (path.empty()) return path;
+  std::wstring full(path.size() + MAX_PATH, L'\0');
+  DWORD n = ::GetFullPathNameW(path.c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr);
+  if (n >= full.size()) {
+    full.resize(n);
+    n = ::GetFullPathNameW(path.c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr);
+  }
+  // A short path goes as given: the call resolves it the same way, device names included.
+  if (n < launch::kLongPathFrom || n >= full.size()) return path;
+  full.resize(n);
+  return launch::ExtendedLengthPath(full);
 }
 
 std::wstring ModulePath() {
@@ -78,7 +93,7 @@ std::optional<std::wstring> FindNormalFile(const std::wstring& path) {
   // Wildcards would match other files; the search is for exactly this path.
   if (path.empty() || path.find_first_of(L"*?") != std::wstring::npos) return std::nullopt;
   WIN32_FIND_DATAW data;
-  UniqueFind find(::FindFirstFileW(path.c_str(), &data));
+  UniqueFind find(::FindFirstFileW(LongPath(path).c_str(), &data));
   if (!find) return std::nullopt;
   constexpr DWORD kExcluded = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_DIRECTORY;
   do {

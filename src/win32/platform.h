@@ -29,6 +29,10 @@ bool IsWaitCursorOn();
 // is neither hidden, system nor a folder, or nothing.
 std::optional<std::wstring> FindNormalFile(const std::wstring& path);
 
+// The path as the Win32 file calls should be given it: made full, and in the extended-length form
+// (\\?\) from the length where the plain form would fail on a system without long paths enabled.
+std::wstring LongPath(const std::wstring& path);
+
 // Full path of the running program.
 std::wstring ModulePath();
 

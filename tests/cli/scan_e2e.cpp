@@ -1,6 +1,9 @@
 // The built pelmora-scan on the test documents: the same fields as the window program shows, and a
 // collection run on a tree of stale paths. Under Wine this runs pelmora-scan.exe.
 #include <gtest/gtest.h>
+#ifdef _WIN32
+#include <windows.h>
+#endif
 
 #include <cstring>
 #include <fstream>
@@ -269,6 +272,80 @@ TEST(ScanProgram, FailuresOfTheSystemAreReportedAndLeaveNothingHalfDone) {
   const auto device = testing::RunProgram(Exe(), {"/dev/null"}, t.root());
   EXPECT_EQ(device.status, 1);
   EXPECT_EQ(device.err, "デバイスのため飛ばしました /dev/null\n");
+}
+#endif
+
+#ifdef _WIN32
+// What Windows users meet and Linux shells hide: cmd hands `*.eps` over unexpanded, Explorer's
+// hidden and system entries, links that lead back up the tree, paths past MAX_PATH.
+std::size_t Count(const std::string& text, const std::string& what) {
+  std::size_t n = 0;
+  for (std::size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
+  return n;
+}
+
+TEST(ScanProgramOnWindows, ExpandsWildcardsAndLeavesOutHiddenSystemAndLinkedEntries) {
+  TempTree t;
+  t.Write("d/one.eps", Eps("CreatorOne", ""));
+  t.Write("d/Two.EPS", Eps("CreatorTwo", ""));
+  t.Write("d/three.epsf", Eps("CreatorThree", ""));  // its 8.3 name ends in .EPS
+  const fs::path secret = t.Write("d/secret.eps", Eps("CreatorSecret", ""));
+  t.Write("d/sys/inner.eps", Eps("CreatorInner", ""));
+  t.Write("d/sub/four.eps", Eps("CreatorFour", ""));
+  ASSERT_TRUE(::SetFileAttributesW(secret.c_str(), FILE_ATTRIBUTE_HIDDEN));
+  ASSERT_TRUE(::SetFileAttributesW(t.Path("d/sys").c_str(), FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_SYSTEM));
+  // A link from inside the delivery back to its top, where the system lets us make one.
+  const bool linked = ::CreateSymbolicLinkW(t.Path("d/sub/up").c_str(), t.Path("d").c_str(),
+                                            SYMBOLIC_LINK_FLAG_DIRECTORY | 0x2 /* unprivileged */) != 0;
+
+  const auto wild = testing::RunProgram(Exe(), {PathText(t.Path("d") / "*.eps")}, t.root());
+  EXPECT_EQ(wild.status, 0) << wild.err;
+  EXPECT_EQ(Count(wild.out, "CreatorOne") + Count(wild.out, "CreatorTwo"), 2u) << wild.out;
+  EXPECT_EQ(Count(wild.out, "CreatorThree") + Count(wild.out, "CreatorSecret") + Count(wild.out, "CreatorFour"), 0u)
+      << wild.out;
+
+  const auto walk = testing::RunProgram(Exe(), {PathText(t.Path("d"))}, t.root());
+  EXPECT_EQ(walk.status, 0) << walk.err;
+  for (const char* creator : {"CreatorOne", "CreatorTwo", "CreatorThree", "CreatorFour"}) {
+    EXPECT_EQ(Count(walk.out, creator), 1u) << creator << (linked ? " (with a link back up)" : "") << "\n" << walk.out;
+  }
+  EXPECT_EQ(Count(walk.out, "CreatorSecret") + Count(walk.out, "CreatorInner"), 0u) << walk.out;
+
+  // A pattern that matches nothing is a name that does not exist, as cmd would have passed it.
+  const fs::path none = t.Path("d") / "*.ai";
+  const auto nothing = testing::RunProgram(Exe(), {PathText(none)}, t.root());
+  EXPECT_EQ(nothing.status, 1);
+  EXPECT_EQ(nothing.err, "ファイルが見つかりません " + PathText(none) + "\n");
+}
+
+// Under Wine the plain form works past MAX_PATH as well, so this passes without the \\?\ form;
+// it keeps such a path working, on Windows it is the extended-length form that carries it.
+TEST(ScanProgramOnWindows, ReadsDocumentsPastMaxPath) {
+  TempTree t;
+  std::wstring dir = t.root().native();
+  while (dir.size() < 300) {
+    dir += L"\\入稿データ_フォルダ_" + std::to_wstring(dir.size());
+    ASSERT_TRUE(::CreateDirectoryW((L"\\\\?\\" + dir).c_str(), nullptr));
+  }
+  const std::string eps = Eps("CreatorDeep", "");
+  HANDLE h = ::CreateFileW((L"\\\\?\\" + dir + L"\\deep.eps").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
+  ASSERT_NE(h, INVALID_HANDLE_VALUE);
+  DWORD written = 0;
+  ::WriteFile(h, eps.data(), static_cast<DWORD>(eps.size()), &written, nullptr);
+  ::CloseHandle(h);
+
+  const auto file = testing::RunProgram(Exe(), {PathText(fs::path(dir + L"\\deep.eps"))}, t.root());
+  EXPECT_EQ(file.status, 0) << file.err;
+  EXPECT_EQ(Count(file.out, "CreatorDeep"), 1u);
+  const auto walk = testing::RunProgram(Exe(), {PathText(t.root())}, t.root());
+  EXPECT_EQ(walk.status, 0) << walk.err;
+  EXPECT_EQ(Count(walk.out, "CreatorDeep"), 1u) << walk.out;
+  // The tree is removed through the extended-length form: std::filesystem stops at MAX_PATH.
+  ::DeleteFileW((L"\\\\?\\" + dir + L"\\deep.eps").c_str());
+  while (dir.size() > t.root().native().size()) {
+    ::RemoveDirectoryW((L"\\\\?\\" + dir).c_str());
+    dir.resize(dir.find_last_of(L'\\'));
+  }
 }
 #endif
 

@@ -43,14 +43,24 @@ class Win32SysInfoHost final : public SysInfoHost {
   bool GetKeyValue(const std::wstring& KeyName, const std::wstring& SubKeyRef, std::wstring& KeyVal) override {
     return FrmDummy::GetKeyValue(HKEY_LOCAL_MACHINE, KeyName, SubKeyRef, KeyVal);
   }
-  bool FileExists(const std::wstring& path) override { return win32::FindNormalFile(path).has_value(); }
-  void Start(const std::wstring& path) override {
-    if (path.empty()) throw RunError(err::kFileNotFound);
+  bool FileExists(const std::wstring& path) override { return win32::FindNormalFile(Native(path)).has_value(); }
+  void Start(const std::wstring& given) override {
+    if (given.empty()) throw RunError(err::kFileNotFound);
+    const std::wstring path = Native(given);
     // Quoted, so a folder name with blanks cannot be taken for the program and its arguments.
     win32::StartProcess(path.front() == L'"' ? path : L"\"" + path + L"\"");
   }
   void Message(const std::wstring& text, int style) override {
     win32::MessageBoxApp(text, static_cast<UINT>(style));
+  }
+
+ private:
+  static std::wstring Native(const std::wstring& path) {
+    BOOL wow64 = FALSE;
+    if (!::IsWow64Process(::GetCurrentProcess(), &wow64) || !wow64) return path;
+    wchar_t windows[MAX_PATH];
+    const UINT n = ::GetSystemWindowsDirectoryW(windows, MAX_PATH);
+    return NativeSystemPath(path, n > 0 && n < MAX_PATH ? std::wstring(windows, n) : std::wstring(), true);
   }
 };
 
@@ -113,8 +123,10 @@ void FrmDummy::StartSysInfo() {
 bool FrmDummy::GetKeyValue(HKEY KeyRoot, const std::wstring& KeyName, const std::wstring& SubKeyRef,
                            std::wstring& KeyVal) {
   // Read-only: a request for write rights fails under HKEY_LOCAL_MACHINE for every standard user.
+  // The 64-bit view: the 32-bit program would otherwise read WOW6432Node, which names no 64-bit
+  // tool (the flag changes nothing for the 64-bit program or on 32-bit Windows).
   win32::UniqueKey key;
-  if (::RegOpenKeyExW(KeyRoot, KeyName.c_str(), 0, KEY_QUERY_VALUE, key.put()) != ERROR_SUCCESS) {
+  if (::RegOpenKeyExW(KeyRoot, KeyName.c_str(), 0, KEY_QUERY_VALUE | KEY_WOW64_64KEY, key.put()) != ERROR_SUCCESS) {
     KeyVal.clear();
     return false;
   }

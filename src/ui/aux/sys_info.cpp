@@ -25,6 +25,21 @@ void KeyValueText(std::uint32_t type, std::span<const unsigned char, kKeyValueBy
   }
 }
 
+std::wstring NativeSystemPath(const std::wstring& path, const std::wstring& windowsDir, bool wow64) {
+  if (!wow64 || windowsDir.empty()) return path;
+  if (!path.empty() && path.front() == L'"') return L"\"" + NativeSystemPath(path.substr(1), windowsDir, wow64);
+  std::wstring dir = windowsDir;
+  if (dir.back() != L'\\') dir += L'\\';
+  const std::wstring system = dir + L"System32";
+  const auto lower = [](std::wstring s) {
+    for (auto& c : s) c = (c >= L'A' && c <= L'Z') ? static_cast<wchar_t>(c + (L'a' - L'A')) : c;
+    return s;
+  };
+  const std::wstring head = lower(path.substr(0, system.size()));
+  if (head != lower(system) || (path.size() > system.size() && path[system.size()] != L'\\')) return path;
+  return dir + L"Sysnative" + path.substr(system.size());
+}
+
 void StartSysInfo(SysInfoHost& host) {
   try {
     std::wstring path;

@@ -41,6 +41,11 @@ class SysInfoHost {
   virtual void Message(const std::wstring& text, int style) = 0;
 };
 
+// The 32-bit program on 64-bit Windows (WOW64) is shown SysWOW64 under the name System32, where
+// the 64-bit tool is not: a path into `windowsDir`\System32 is turned to the Sysnative alias that
+// reaches the real one. Any other path, or any path when not under WOW64, is returned as it is.
+std::wstring NativeSystemPath(const std::wstring& path, const std::wstring& windowsDir, bool wow64);
+
 // Starts the tool or says that it cannot; every failure on the way ends in the one message.
 void StartSysInfo(SysInfoHost& host);
 

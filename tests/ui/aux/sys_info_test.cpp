@@ -161,4 +161,29 @@ TEST(StartSysInfo, TriesThePathThenTheFolderAndElseSaysItCannot) {
   }
 }
 
+TEST(NativeSystemPath, TheThirtyTwoBitProgramReachesTheRealSystem32ThroughSysnative) {
+  struct Case {
+    std::wstring path, windows;
+    bool wow64;
+    std::wstring out;
+  };
+  const Case cases[] = {
+      {L"C:\\Windows\\System32\\msinfo32.exe", L"C:\\Windows", true, L"C:\\Windows\\Sysnative\\msinfo32.exe"},
+      {L"c:\\WINDOWS\\system32\\MSINFO32.EXE", L"C:\\Windows\\", true, L"C:\\Windows\\Sysnative\\MSINFO32.EXE"},
+      {L"\"C:\\Windows\\System32\\msinfo32.exe\"", L"C:\\Windows", true, L"\"C:\\Windows\\Sysnative\\msinfo32.exe\""},
+      {L"C:\\Windows\\System32", L"C:\\Windows", true, L"C:\\Windows\\Sysnative"},
+      // Not redirected: other folders, other names that merely start alike, the 64-bit program.
+      {L"C:\\Windows\\System32\\msinfo32.exe", L"C:\\Windows", false, L"C:\\Windows\\System32\\msinfo32.exe"},
+      {L"C:\\Windows\\System320\\msinfo32.exe", L"C:\\Windows", true, L"C:\\Windows\\System320\\msinfo32.exe"},
+      {L"C:\\Program Files\\Common Files\\Microsoft Shared\\MSInfo\\msinfo32.exe", L"C:\\Windows", true,
+       L"C:\\Program Files\\Common Files\\Microsoft Shared\\MSInfo\\msinfo32.exe"},
+      {L"D:\\Windows\\System32\\msinfo32.exe", L"C:\\Windows", true, L"D:\\Windows\\System32\\msinfo32.exe"},
+      {L"C:\\Windows\\System32\\msinfo32.exe", L"", true, L"C:\\Windows\\System32\\msinfo32.exe"},
+      {L"", L"C:\\Windows", true, L""},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(NativeSystemPath(c.path, c.windows, c.wow64), c.out) << std::string(c.path.begin(), c.path.end());
+  }
+}
+
 }  // namespace
