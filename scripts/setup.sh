@@ -24,6 +24,26 @@ if ((${#missing[@]})); then
   DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
 fi
 
+# pugixml (the XMP parser) is built from Debian's source package for every target, native and
+# MinGW alike: a deb-src entry beside the system's deb entry, and the source unpacked into a cache
+# folder of the clone's own (ignored by git; CMake finds it there or at PELMORA_PUGIXML_DIR).
+sudo_cmd=(); [ "$(id -u)" -eq 0 ] || sudo_cmd=(sudo)
+src_list=/etc/apt/sources.list.d/pelmora-deb-src.sources
+if ! grep -rqs '^Types:.*deb-src' /etc/apt/sources.list.d/ && [ ! -e "$src_list" ]; then
+  system_list=/etc/apt/sources.list.d/debian.sources
+  # The same URIs, suites and components as the deb entry, as source entries.
+  sed 's/^Types: *deb *$/Types: deb-src/' "$system_list" | "${sudo_cmd[@]}" tee "$src_list" >/dev/null
+  "${sudo_cmd[@]}" apt-get update -qq
+fi
+repo=$(cd "$(dirname "$0")/.." && pwd)
+pugixml_cache="$repo/.cache/pugixml"
+if [ ! -f "$pugixml_cache/src/src/pugixml.cpp" ]; then
+  mkdir -p "$pugixml_cache/download"
+  (cd "$pugixml_cache/download" && apt-get source --download-only pugixml >/dev/null)
+  rm -rf "$pugixml_cache/src"
+  dpkg-source --no-copy -x "$(ls "$pugixml_cache"/download/pugixml_*.dsc | head -n1)" "$pugixml_cache/src" >/dev/null
+fi
+
 # Wine needs ja_JP.UTF-8 to pick ANSI code page 932.
 if ! locale -a 2>/dev/null | grep -qi '^ja_JP\.utf-\?8$'; then
   sudo_cmd=(); [ "$(id -u)" -eq 0 ] || sudo_cmd=(sudo)
