@@ -30,6 +30,18 @@ const fs::path& Exe() {
   return exe;
 }
 
+// The scanner shows a creator written as a PostScript string as that string's text; the samples
+// here escape nothing but parentheses.
+std::string Unwrapped(std::string creator) {
+  if (creator.size() < 2 || creator.front() != '(' || creator.back() != ')') return creator;
+  std::string out;
+  for (std::size_t i = 1; i + 1 < creator.size(); ++i) {
+    if (creator[i] == '\\' && (creator[i + 1] == '(' || creator[i + 1] == ')')) ++i;
+    out += creator[i];
+  }
+  return out;
+}
+
 // The project's documents, and the third-party corpus where it lies beside the clone.
 struct SampleSet {
   const char* name;
@@ -101,7 +113,7 @@ TEST_P(SampleScan, EveryDocumentShowsWhatTheResultWindowShows) {
     ASSERT_NE(it, rows.end());
     const json_lite::Value& row = it->second;
     EXPECT_EQ(row["kind"].str(), s.kind);
-    EXPECT_EQ(row["creator"].str(), ToUtf8(s.creator));
+    EXPECT_EQ(row["creator"].str(), Unwrapped(ToUtf8(s.creator)));
     EXPECT_EQ(row["creator_version"].str(), ToUtf8(s.version));
     EXPECT_EQ(row["macbinary"].boolean(), s.mac);
   }
@@ -119,7 +131,7 @@ TEST_P(SampleScan, AgreesWithTheWindowStartupOnEveryField) {
     launch::Main(window);
     const launch::AnalysisResult& r = window.result;
     EXPECT_EQ(row["kind"].str(), r.strFiletype);
-    EXPECT_EQ(row["creator"].str(), ToUtf8(analysis::DecodeAnsi(r.vstrVersionString)));
+    EXPECT_EQ(row["creator"].str(), Unwrapped(ToUtf8(analysis::DecodeAnsi(r.vstrVersionString))));
     EXPECT_EQ(row["creator_version"].str(), ToUtf8(analysis::DecodeAnsi(r.vstrCreatorVersion)));
     EXPECT_EQ(row["macbinary"].boolean(), r.vblnMac);
     std::vector<std::string> images;
@@ -169,6 +181,63 @@ TEST(ScanProgram, ReportsLikeTheWindowAndSaysSoInItsStatus) {
   const auto version = testing::RunProgram(Exe(), {"--version"}, t.root());
   EXPECT_EQ(version.status, 0);
   EXPECT_EQ(version.out, "pelmora-scan " PELMORA_VERSION "\n");
+}
+
+// The preflight over the project's documents and five of the corpus: each field, the findings, and
+// an exit status that sorts deliveries.
+TEST(ScanProgram, CheckReportsEachFieldAndSaysSoInItsStatus) {
+  TempTree t;
+  const struct {
+    const char* root;
+    std::span<const ::e2e::CheckSample> samples;
+    bool corpus;
+  } sets[] = {{PELMORA_CHECK_DOCUMENTS, ::e2e::kCheckDocuments, false}, {PELMORA_CORPUS, ::e2e::kCheckSamples, true}};
+  for (const auto& set : sets) {
+    if (set.corpus && !::e2e::CorpusPresent()) {
+      std::printf("skipped the corpus: %s\n", ::e2e::kNoCorpus);
+      continue;
+    }
+    std::vector<std::string> args = {"--check", "--json"};
+    for (const auto& s : set.samples) args.push_back(PathText(TargetPath(set.root) / fs::path(std::u8string(s.file, s.file + strlen(s.file)))));
+    const auto run = testing::RunProgram(Exe(), args, t.root());
+    EXPECT_EQ(run.status, 3) << run.err;
+    const auto lines = testing::Lines(run.out);
+    ASSERT_EQ(lines.size(), set.samples.size()) << run.out;
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+      SCOPED_TRACE(set.samples[i].file);
+      EXPECT_NO_THROW(json_lite::Parse(lines[i]));
+      EXPECT_NE(lines[i].find(set.samples[i].json), std::string::npos) << lines[i];
+    }
+  }
+
+  const fs::path docs = TargetPath(PELMORA_CHECK_DOCUMENTS);
+  // Nothing to remark: 0. Without --check the same findings change nothing.
+  EXPECT_EQ(testing::RunProgram(Exe(), {"--check", PathText(docs / "c02-cmyk-clean.eps")}, t.root()).status, 0);
+  EXPECT_EQ(testing::RunProgram(Exe(), {PathText(docs)}, t.root()).status, 0);
+  // A document that could not be read outranks findings, and has its own record.
+  const auto missing = testing::RunProgram(Exe(), {"--check", "--json", PathText(docs), PathText(t.Path("gone.eps"))}, t.root());
+  EXPECT_EQ(missing.status, 1);
+  const auto lines = testing::Lines(missing.out);
+  ASSERT_EQ(lines.size(), std::size(::e2e::kCheckDocuments) + 1);
+  EXPECT_EQ(json_lite::Parse(lines.back())["error"]["number"].number(), 53) << lines.back();
+
+  // CSV for Excel: a byte-order mark, CR LF on every line, the table's columns, quoted where
+  // needed, and a creator that looks like a formula kept from being one.
+  const auto csv = testing::RunProgram(Exe(), {"--check", "--csv", PathText(docs)}, t.root());
+  EXPECT_EQ(csv.status, 3);
+  ASSERT_EQ(csv.out.substr(0, 3), "\xEF\xBB\xBF");
+  std::vector<std::string> rows;
+  for (std::size_t at = 3; at < csv.out.size();) {
+    const std::size_t end = csv.out.find("\r\n", at);
+    ASSERT_NE(end, std::string::npos) << "unterminated line";
+    rows.push_back(csv.out.substr(at, end - at));
+    EXPECT_EQ(rows.back().find('\n'), std::string::npos) << "a bare LF";
+    at = end + 2;
+  }
+  ASSERT_EQ(rows.size(), std::size(::e2e::kCheckDocuments) + 1);
+  EXPECT_EQ(rows[0], "ファイル名,種類,バージョン,Mac,PDF,配置画像,フォント,カラー,特色,サイズ(mm),透明,指摘,保存形式");
+  EXPECT_NE(rows[1].find(",AI,25.2.1 (2021),なし,あり,0,3,RGB,1,297.0×210.0,あり,未アウトライン、RGB、特色、透明,Adobe Illustrator(R) 24.0"), std::string::npos) << rows[1];
+  EXPECT_NE(rows[3].find(",PostScript,\"'=HYPERLINK(\"\"x\"\"), v2\""), std::string::npos) << rows[3];
 }
 
 TEST(ScanProgram, CollectsFromStalePathsWithoutOverwriting) {
