@@ -23,9 +23,82 @@ constexpr double kMmPerPoint = 25.4 / 72;
 
 }  // namespace
 
+std::optional<analysis::XmpFacts> ReadXmpFacts(const std::filesystem::path& document) {
+  const auto packet = analysis::FindXmpPacket(document);
+  if (!packet || packet->tooLong) return std::nullopt;
+  analysis::XmpFacts facts = analysis::ReadXmp(packet->text);
+  if (!facts.wellFormed) return std::nullopt;
+  return facts;
+}
+
+std::vector<std::wstring> LinkNames(const std::vector<std::wstring>& header, const std::optional<analysis::XmpFacts>& xmp) {
+  std::vector<std::wstring> names;
+  // "(atend)" defers the list to the trailer: no file.
+  for (const std::wstring& n : header) {
+    if (!n.empty() && n != L"(atend)") names.push_back(n);
+  }
+  if (!xmp) return names;
+  std::vector<std::wstring> linked;
+  for (const auto& link : xmp->links) {
+    if (!link.embedded) linked.push_back(FromUtf8(link.path));
+  }
+  return MergeLinkNames(names, linked);
+}
+
+std::vector<CheckFacts::Link> LocateLinks(const std::filesystem::path& document, const std::vector<std::wstring>& names,
+                                          const Delivery& delivery) {
+  std::vector<CheckFacts::Link> links;
+  for (const std::wstring& name : names) {
+    const ImageLocation where = LocateImage(document, name, delivery, false);
+    links.push_back({ToUtf8(name), where.status, where.found.empty() ? "" : PathText(where.found), where.how});
+  }
+  return links;
+}
+
+const char* StatusText(ImageLocation::Status status) {
+  switch (status) {
+    case ImageLocation::Status::kWritten: return "書かれた場所";
+    case ImageLocation::Status::kBeside: return "文書と同じフォルダー";
+    case ImageLocation::Status::kLinks: return "Links フォルダー";
+    case ImageLocation::Status::kMissing: return "見つからない";
+    case ImageLocation::Status::kOutside: return "フォルダー外";
+    case ImageLocation::Status::kInvalid: return "無効な名前";
+  }
+  return "";
+}
+
+const char* StatusKey(ImageLocation::Status status) {
+  switch (status) {
+    case ImageLocation::Status::kWritten: return "found_where_written";
+    case ImageLocation::Status::kBeside: return "found_beside_document";
+    case ImageLocation::Status::kLinks: return "found_in_links_folder";
+    case ImageLocation::Status::kMissing: return "missing";
+    case ImageLocation::Status::kOutside: return "outside_delivery";
+    case ImageLocation::Status::kInvalid: return "invalid_name";
+  }
+  return "";
+}
+
+const char* MatchKey(NameMatch how) {
+  switch (how) {
+    case NameMatch::kNormalised: return "nfc_nfd";
+    case NameMatch::kMarksLost: return "marks_lost";
+    default: return nullptr;
+  }
+}
+
+const char* MatchText(NameMatch how) {
+  switch (how) {
+    case NameMatch::kNormalised: return "NFC/NFD の違いを無視して一致";
+    case NameMatch::kMarksLost: return "濁点・半濁点を補って一致";
+    default: return "";
+  }
+}
+
 CheckFacts MergeFacts(const analysis::DscFacts& dsc, const std::optional<analysis::XmpFacts>& xmp,
-                      const std::string& kind, const std::string& creator) {
+                      const std::string& kind, const std::string& creator, std::vector<CheckFacts::Link> links) {
   CheckFacts f;
+  f.links = std::move(links);
   for (const std::string& n : dsc.fonts) AddOnce(f.fonts, Decoded(n));
   for (const std::string& n : dsc.processColours) AddOnce(f.processColours, Decoded(n));
   for (const std::string& n : dsc.spotColours) AddOnce(f.spotColours, Decoded(n));
@@ -50,19 +123,22 @@ CheckFacts MergeFacts(const analysis::DscFacts& dsc, const std::optional<analysi
   if (f.colourModel == "RGB") f.findings.push_back(kFindingRgb);
   if (!f.spotColours.empty()) f.findings.push_back(kFindingSpot);
   if (f.transparency == true) f.findings.push_back(kFindingTransparency);
+  // Outside the delivery or unusable is as missing to the print shop as not there at all.
+  if (std::any_of(f.links.begin(), f.links.end(), [](const CheckFacts::Link& l) {
+        return l.status == ImageLocation::Status::kMissing || l.status == ImageLocation::Status::kOutside ||
+               l.status == ImageLocation::Status::kInvalid;
+      })) {
+    f.findings.push_back(kFindingMissingLinks);
+  }
   // The window program calls every document without "EPSF" an AI one; one that carries nothing
   // of Illustrator's is plain PostScript, which a print shop treats differently.
   if (dsc.header && kind != "EPS" && !f.illustrator) f.findings.push_back(kFindingPostScript);
   return f;
 }
 
-CheckFacts CheckDocument(const std::filesystem::path& document, const std::string& kind, const std::string& creator) {
-  const analysis::DscFacts dsc = analysis::ReadDscComments(document);
-  std::optional<analysis::XmpFacts> xmp;
-  if (const auto packet = analysis::FindXmpPacket(document); packet && !packet->tooLong) {
-    xmp = analysis::ReadXmp(packet->text);
-  }
-  return MergeFacts(dsc, xmp, kind, creator);
+CheckFacts CheckDocument(const std::filesystem::path& document, const std::string& kind, const std::string& creator,
+                         const std::optional<analysis::XmpFacts>& xmp, std::vector<CheckFacts::Link> links) {
+  return MergeFacts(analysis::ReadDscComments(document), xmp, kind, creator, std::move(links));
 }
 
 std::string SizeText(const CheckFacts& f) {

@@ -97,6 +97,12 @@ void AddCheck(DocumentRow& row, CheckFacts facts) {
   cap(facts.fonts);
   cap(facts.processColours);
   cap(facts.spotColours);
+  for (CheckFacts::Link& l : facts.links) {
+    std::vector<std::string> both = {std::move(l.name), std::move(l.found)};
+    cap(both);
+    l.name = std::move(both[0]);
+    l.found = std::move(both[1]);
+  }
   if (facts.cut) row.cut = true;
   row.check = std::move(facts);
 }
@@ -155,7 +161,14 @@ void TableWriter::Keep(Held held) {
 void TableWriter::KeepRow(const DocumentRow& r) {
   Held h;
   h.cells = RowCells(r, check_);
-  if (images_) {
+  if (images_ && check_ && r.check) {
+    // The merged names, each with where it was found.
+    for (const CheckFacts::Link& l : r.check->links) {
+      std::string line = std::string(kImageIndent) + PrintableCell(l.name) + "  [" + StatusText(l.status);
+      if (*MatchText(l.how)) line += std::string("、") + MatchText(l.how);
+      h.images.push_back(line + "]");
+    }
+  } else if (images_) {
     for (const std::string& name : r.images) h.images.push_back(std::string(kImageIndent) + PrintableCell(name));
   }
   Keep(std::move(h));
@@ -267,6 +280,16 @@ std::string FormatJson(const DocumentRow& row) {
     list("spot_colors", f.spotColours);
     out += ",\"width_mm\":" + number(f.widthMm) + ",\"height_mm\":" + number(f.heightMm);
     out += std::string(",\"transparency\":") + (!f.transparency ? "null" : *f.transparency ? "true" : "false");
+    out += ",\"links\":[";
+    for (std::size_t i = 0; i < f.links.size(); ++i) {
+      const CheckFacts::Link& l = f.links[i];
+      if (i > 0) out += ',';
+      const char* how = MatchKey(l.how);
+      out += "{\"name\":" + JsonString(l.name) + ",\"status\":\"" + StatusKey(l.status) + "\",\"found\":" +
+             (l.found.empty() ? std::string("null") : JsonString(l.found)) +
+             ",\"match\":" + (how ? "\"" + std::string(how) + "\"" : std::string("null")) + "}";
+    }
+    out += ']';
     list("findings", f.findings);
   }
   if (row.cut) out += ",\"truncated\":true";

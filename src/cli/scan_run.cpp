@@ -252,6 +252,7 @@ int Scan(const ScanOptions& o, Console& console) {
     }
     collector.emplace(*o.collectDir, DeliveryOf(o.paths), o.fromAnywhere);
   }
+  const Delivery delivery = DeliveryOf(o.paths);
 
   const std::vector<WalkItem> items = ListDocuments(o.paths, o.allFiles);
   Progress progress(console, items.size() >= kProgressFrom && console.ErrIsTerminal(), items.size());
@@ -295,15 +296,19 @@ int Scan(const ScanOptions& o, Console& console) {
       const bool pdf = IsPdfBased(item.path, result.vblnMac);
       if (watch.error() != 0) throw RunError(watch.error());
       DocumentRow row = MakeRow(shown, result, pdf);
-      if (o.check) {
-        AddCheck(row, CheckDocument(item.path, result.strFiletype, row.creator));
+      if (o.check || collector) {
+        // The header's names and the XMP manifest's, merged: a Mac's list may have lost marks,
+        // been cut short, or left a link out.
+        std::vector<std::wstring> header;
+        for (std::int32_t k = 0; k < result.vlngLinkImage; ++k) header.push_back(analysis::DecodeAnsi(result.rastrLinkImage[k]));
+        const std::optional<analysis::XmpFacts> xmp = ReadXmpFacts(item.path);
+        const std::vector<std::wstring> names = LinkNames(header, xmp);
+        if (o.check) {
+          AddCheck(row, CheckDocument(item.path, result.strFiletype, row.creator, xmp, LocateLinks(item.path, names, delivery)));
+          findings = findings || !row.check->findings.empty();
+        }
         if (watch.error() != 0) throw RunError(watch.error());
-        findings = findings || !row.check->findings.empty();
-      }
-      if (collector) {
-        std::vector<std::wstring> names;
-        for (std::int32_t k = 0; k < result.vlngLinkImage; ++k) names.push_back(analysis::DecodeAnsi(result.rastrLinkImage[k]));
-        collector->Collect(item.path, names);
+        if (collector) collector->Collect(item.path, names);
       }
       if (o.json) {
         out(FormatJson(row));

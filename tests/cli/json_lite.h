@@ -21,6 +21,7 @@ struct Value {
   const std::string& str() const { return std::get<std::string>(v); }
   bool boolean() const { return std::get<bool>(v); }
   double number() const { return std::get<double>(v); }
+  bool is_null() const { return std::holds_alternative<std::nullptr_t>(v); }
   const Array& array() const { return *std::get<std::shared_ptr<Array>>(v); }
   const Object& object() const { return *std::get<std::shared_ptr<Object>>(v); }
   const Value& operator[](const std::string& key) const {

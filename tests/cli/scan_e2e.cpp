@@ -240,6 +240,72 @@ TEST(ScanProgram, CheckReportsEachFieldAndSaysSoInItsStatus) {
   EXPECT_NE(rows[3].find(",PostScript,\"'=HYPERLINK(\"\"x\"\"), v2\""), std::string::npos) << rows[3];
 }
 
+// A Mac delivery: the files' names decomposed (NFD), the header's Shift-JIS list without the
+// voiced-sound marks and with a name cut short, and one link named only in the XMP manifest.
+// --check says where each was found and how it matched; --collect copies every one.
+TEST(ScanProgram, FindsLinksByTheirXmpNamesAndByNamesThatLostTheirMarks) {
+  TempTree t;
+  const std::string nfdPamphlet = "CF\xE3\x83\x8F\xE3\x82\x9A\xE3\x83\xB3\xE3\x83\x95\xE3\x83\xAC\xE3\x83\x83\xE3\x83\x88.jpg";
+  const std::string nfcPamphlet = "CF\xE3\x83\x91\xE3\x83\xB3\xE3\x83\x95\xE3\x83\xAC\xE3\x83\x83\xE3\x83\x88.jpg";
+  const std::string nfdCampus =
+      "\xE3\x82\xAD\xE3\x83\xA3\xE3\x83\xB3\xE3\x83\x8F\xE3\x82\x9A\xE3\x82\xB9\xE3\x81\xAE\xE9\x85\x8D\xE7\xB7\x9A\xE5\x9B\xB3.png";
+  const std::string nfcCampus =
+      "\xE3\x82\xAD\xE3\x83\xA3\xE3\x83\xB3\xE3\x83\x91\xE3\x82\xB9\xE3\x81\xAE\xE9\x85\x8D\xE7\xB7\x9A\xE5\x9B\xB3.png";
+  t.Write("job/Links/" + nfdPamphlet, "pamphlet");
+  t.Write("job/Links/" + nfdCampus, "campus");
+  t.Write("job/bf1241ab-fa13-4bbd-8e43.png", "component");
+  const std::string manifest =
+      "<?xpacket begin=\"\" id=\"W5M0MpCehiHzreSzNTczkc9d\"?><x:xmpmeta xmlns:x=\"adobe:ns:meta/\">"
+      "<rdf:RDF xmlns:rdf=\"http://www.w3.org/1999/02/22-rdf-syntax-ns#\"><rdf:Description rdf:about=\"\" "
+      "xmlns:xmpMM=\"http://ns.adobe.com/xap/1.0/mm/\" xmlns:stMfs=\"http://ns.adobe.com/xap/1.0/sType/ManifestItem#\" "
+      "xmlns:stRef=\"http://ns.adobe.com/xap/1.0/sType/ResourceRef#\"><xmpMM:Manifest><rdf:Seq>"
+      "<rdf:li rdf:parseType=\"Resource\"><stMfs:linkForm>ReferenceStream</stMfs:linkForm><stMfs:reference "
+      "stRef:filePath=\"/Users/hano/Downloads/" + nfcPamphlet + "\"/></rdf:li>"
+      "<rdf:li rdf:parseType=\"Resource\"><stMfs:linkForm>ReferenceStream</stMfs:linkForm><stMfs:reference "
+      "stRef:filePath=\"/Users/hano/dcx/components/bf1241ab-fa13-4bbd-8e43.png\"/></rdf:li>"
+      "<rdf:li rdf:parseType=\"Resource\"><stMfs:linkForm>ReferenceStream</stMfs:linkForm><stMfs:reference "
+      "stRef:filePath=\"/Users/hano/Desktop/" + nfcCampus + "\"/></rdf:li>"
+      "<rdf:li rdf:parseType=\"Resource\"><stMfs:linkForm>EmbedByReference</stMfs:linkForm><stMfs:reference "
+      "stRef:filePath=\"/Users/hano/Library/Caches/U54ptY.tif\"/></rdf:li>"
+      "</rdf:Seq></xmpMM:Manifest></rdf:Description></rdf:RDF></x:xmpmeta><?xpacket end=\"w\"?>";
+  t.Write("job/flyer.eps", Eps("Adobe Illustrator(R) 17.0", "23.1.1",
+                               {"/Users/hano/Downloads/CF\x83n\x83\x93\x83t\x83\x8c\x83" "b\x83g.jpg",
+                                "/Users/hano/dcx/components/bf1241ab-fa13-4bbd-8e43."}) + manifest);
+  // Without a manifest, the list's marks-lost name alone.
+  t.Write("job/old.eps", Eps("Adobe Illustrator(R) 8.0", "8.0.1",
+                             {"Macintosh HD:\x83L\x83\x83\x83\x93\x83n\x83X\x82\xcc\x94z\x90\xfc\x90}.png", "gone.tif"}));
+
+  const auto check = testing::RunProgram(Exe(), {"--check", "--json", PathText(t.Path("job"))}, t.root());
+  EXPECT_EQ(check.status, 3) << check.err;
+  const auto lines = testing::Lines(check.out);
+  ASSERT_EQ(lines.size(), 2u) << check.out;
+  const auto links = [](const json_lite::Value& row) {
+    std::vector<std::string> out;
+    for (const auto& l : row["links"].array()) {
+      std::string found = l["found"].is_null() ? "-" : PathText(fs::path(std::u8string(l["found"].str().begin(), l["found"].str().end())).filename());
+      out.push_back(l["name"].str() + " | " + l["status"].str() + " | " + found + " | " + (l["match"].is_null() ? "exact" : l["match"].str()));
+    }
+    return out;
+  };
+  const auto flyer = json_lite::Parse(lines[0]);
+  EXPECT_EQ(links(flyer), (std::vector<std::string>{
+                              "/Users/hano/Downloads/" + nfcPamphlet + " | found_in_links_folder | " + nfdPamphlet + " | nfc_nfd",
+                              "/Users/hano/dcx/components/bf1241ab-fa13-4bbd-8e43.png | found_beside_document | bf1241ab-fa13-4bbd-8e43.png | exact",
+                              "/Users/hano/Desktop/" + nfcCampus + " | found_in_links_folder | " + nfdCampus + " | nfc_nfd"}));
+  EXPECT_EQ(flyer["findings"].array().size(), 0u);
+  const auto old = json_lite::Parse(lines[1]);
+  EXPECT_EQ(links(old), (std::vector<std::string>{
+                            "Macintosh HD:\xE3\x82\xAD\xE3\x83\xA3\xE3\x83\xB3\xE3\x83\x8F\xE3\x82\xB9\xE3\x81\xAE\xE9\x85\x8D\xE7\xB7\x9A\xE5\x9B\xB3.png | found_in_links_folder | " + nfdCampus + " | marks_lost",
+                            "gone.tif | missing | - | exact"}));
+  EXPECT_EQ(old["findings"].array().back().str(), "リンク切れ");
+
+  const auto collect = testing::RunProgram(Exe(), {"--collect", PathText(t.Path("out")), PathText(t.Path("job/flyer.eps"))}, t.root());
+  EXPECT_EQ(collect.status, 0) << collect.out << collect.err;
+  EXPECT_EQ(TempTree::Read(t.Path("out/" + nfdPamphlet)), "pamphlet");
+  EXPECT_EQ(TempTree::Read(t.Path("out/" + nfdCampus)), "campus");
+  EXPECT_EQ(TempTree::Read(t.Path("out/bf1241ab-fa13-4bbd-8e43.png")), "component");
+}
+
 TEST(ScanProgram, CollectsFromStalePathsWithoutOverwriting) {
   TempTree t;
   t.Write("delivery/a/Links/photo.psd", "photo");
