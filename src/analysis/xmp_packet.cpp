@@ -23,17 +23,26 @@ class PacketScan {
   // Returns true once the packet is whole or known to be too long.
   bool Feed(std::string_view bytes) {
     if (!started_) {
-      // The marker may straddle two reads: keep the tail of the previous one.
-      carry_.append(bytes);
-      const std::size_t at = carry_.find(kBegin);
+      // The marker may straddle two reads: the tail of the previous one is kept, and only the
+      // seam is searched as a copy; the read itself is searched where it lies.
+      std::size_t at = std::string::npos;
+      std::string seam = carry_;
+      seam.append(bytes.substr(0, kBegin.size() - 1));
+      if (const std::size_t s = seam.find(kBegin); s != std::string::npos) {
+        text_.assign(seam, s, std::string::npos);
+        text_.append(bytes.substr(std::min(bytes.size(), kBegin.size() - 1)));
+        at = 0;
+      } else if (const std::size_t b = bytes.find(kBegin); b != std::string_view::npos) {
+        text_.assign(bytes.substr(b));
+        at = 0;
+      }
       if (at == std::string::npos) {
-        if (carry_.size() >= kBegin.size()) carry_.erase(0, carry_.size() - (kBegin.size() - 1));
+        carry_ = std::string(seam.size() >= kBegin.size() - 1 ? std::string_view(seam).substr(seam.size() - (kBegin.size() - 1)) : std::string_view(seam));
+        if (bytes.size() >= kBegin.size() - 1) carry_.assign(bytes.substr(bytes.size() - (kBegin.size() - 1)));
         return false;
       }
       started_ = true;
-      text_.assign(carry_, at, std::string::npos);
       carry_.clear();
-      carry_.shrink_to_fit();
     } else {
       text_.append(bytes);
     }

@@ -186,6 +186,7 @@ ImageLocation LocateImage(const fs::path& document, std::wstring_view name, cons
 }
 
 void ImageCollector::Collect(const fs::path& document, const std::vector<std::wstring>& images) {
+  NewLookupRound();
   for (const std::wstring& name : images) {
     // "(atend)" defers the list to the trailer, which the header scan does not reach: no file.
     if (name.empty() || name == L"(atend)") continue;

@@ -1,6 +1,9 @@
 #include "cli/link_match.h"
 
+#include <cstdint>
+#include <list>
 #include <system_error>
+#include <unordered_map>
 
 #include "cli/image_collect.h"
 #include "cli/text_utf8.h"
@@ -96,17 +99,91 @@ std::vector<std::wstring> MergeLinkNames(const std::vector<std::wstring>& header
   return out;
 }
 
+namespace {
+
+// The entries of the few folders met last, by the name with every mark left out: the documents
+// of a delivery share their folders, and listing a folder of thousands for each link of each
+// document would cost more than the whole scan. A folder's listing is renewed when it changes;
+// a folder larger than kIndexedEntries is searched entry by entry instead of held.
+constexpr std::size_t kIndexedFolders = 4;
+constexpr std::size_t kIndexedEntries = 20000;
+
+struct FolderIndex {
+  fs::path folder;
+  fs::file_time_type changed;
+  bool exists = true;
+  std::uint64_t round = 0;  // checked against the folder in this round already
+  std::unordered_multimap<std::wstring, std::wstring> byBare;  // bare name -> name
+};
+
+std::uint64_t currentRound = 1;
+
+std::list<FolderIndex>& Indexes() {
+  static std::list<FolderIndex> indexes;  // the program is single-threaded
+  return indexes;
+}
+
+const FolderIndex* IndexOf(const fs::path& folder) {
+  auto& indexes = Indexes();
+  for (auto it = indexes.begin(); it != indexes.end(); ++it) {
+    if (it->folder != folder || it->round != currentRound) continue;
+    indexes.splice(indexes.begin(), indexes, it);
+    return &indexes.front();
+  }
+  std::error_code ec;
+  const fs::file_time_type changed = fs::last_write_time(folder, ec);
+  for (auto it = indexes.begin(); it != indexes.end(); ++it) {
+    if (it->folder != folder) continue;
+    if (!ec && it->exists && it->changed == changed) {
+      it->round = currentRound;
+      indexes.splice(indexes.begin(), indexes, it);
+      return &indexes.front();
+    }
+    indexes.erase(it);
+    break;
+  }
+  FolderIndex index{folder, changed, !ec, currentRound, {}};
+  if (!index.exists) {
+    // A folder that is not there (a document without a Links folder) holds nothing, this round.
+    indexes.push_front(std::move(index));
+    if (indexes.size() > kIndexedFolders) indexes.pop_back();
+    return &indexes.front();
+  }
+  fs::directory_iterator it(folder, ec), end;
+  for (; !ec && it != end; it.increment(ec)) {
+    if (index.byBare.size() == kIndexedEntries) return nullptr;
+    std::wstring name = FromUtf8(PathText(it->path().filename()));
+    index.byBare.emplace(Bare(name), std::move(name));
+  }
+  if (ec) return nullptr;
+  indexes.push_front(std::move(index));
+  if (indexes.size() > kIndexedFolders) indexes.pop_back();
+  return &indexes.front();
+}
+
+}  // namespace
+
+void NewLookupRound() { ++currentRound; }
+
 FolderMatch FindInFolder(const fs::path& folder, std::wstring_view file) {
   std::error_code ec;
   const fs::path direct = folder / PathFromWide(file);
-  if (fs::symlink_status(direct, ec).type() != fs::file_type::not_found && !ec) return {direct, NameMatch::kExact};
   FolderMatch best;
-  fs::directory_iterator it(folder, ec), end;
-  for (; !ec && it != end; it.increment(ec)) {
-    const std::wstring name = FromUtf8(PathText(it->path().filename()));
+  const FolderIndex* index = IndexOf(folder);
+  if (index && !index->exists) return best;
+  if (!index && fs::symlink_status(direct, ec).type() != fs::file_type::not_found && !ec) return {direct, NameMatch::kExact};
+  const auto consider = [&](const std::wstring& name, const fs::path& path) {
     const NameMatch how = MatchNames(file, name);
-    if (how != NameMatch::kNone && (best.how == NameMatch::kNone || how < best.how)) best = {it->path(), how};
+    if (how != NameMatch::kNone && (best.how == NameMatch::kNone || how < best.how)) best = {path, how};
+  };
+  if (index) {
+    // The exact name is among them too, as the folder listed it.
+    const auto [from, to] = index->byBare.equal_range(Bare(file));
+    for (auto it = from; it != to; ++it) consider(it->second, folder / PathFromWide(it->second));
+    return best;
   }
+  fs::directory_iterator it(folder, ec), end;
+  for (; !ec && it != end; it.increment(ec)) consider(FromUtf8(PathText(it->path().filename())), it->path());
   return best;
 }
 

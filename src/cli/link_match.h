@@ -32,4 +32,8 @@ struct FolderMatch {
 };
 FolderMatch FindInFolder(const std::filesystem::path& folder, std::wstring_view file);
 
+// The listings FindInFolder keeps of the folders met last are checked against the folders once
+// per round; each document's look-ups start a round, so a folder is looked at once per document.
+void NewLookupRound();
+
 }  // namespace pelmora::cli

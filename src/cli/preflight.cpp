@@ -48,6 +48,7 @@ std::vector<std::wstring> LinkNames(const std::vector<std::wstring>& header, con
 std::vector<CheckFacts::Link> LocateLinks(const std::filesystem::path& document, const std::vector<std::wstring>& names,
                                           const Delivery& delivery) {
   std::vector<CheckFacts::Link> links;
+  NewLookupRound();
   for (const std::wstring& name : names) {
     const ImageLocation where = LocateImage(document, name, delivery, false);
     links.push_back({ToUtf8(name), where.status, where.found.empty() ? "" : PathText(where.found), where.how});
