@@ -299,8 +299,10 @@ int Scan(const ScanOptions& o, Console& console) {
       if (o.check || collector) {
         // The header's names and the XMP manifest's, merged: a Mac's list may have lost marks,
         // been cut short, or left a link out.
+        // Decoded once, for the row already (a converter costs more than the rest of a look-up); a
+        // name cut there is longer than any file name.
         std::vector<std::wstring> header;
-        for (std::int32_t k = 0; k < result.vlngLinkImage; ++k) header.push_back(analysis::DecodeAnsi(result.rastrLinkImage[k]));
+        for (const std::string& name : row.images) header.push_back(FromUtf8(name));
         const std::optional<analysis::XmpFacts> xmp = ReadXmpFacts(item.path);
         const std::vector<std::wstring> names = LinkNames(header, xmp);
         if (o.check) {
