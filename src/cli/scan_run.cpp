@@ -336,7 +336,8 @@ int Scan(const ScanOptions& o, Console& console) {
       // Its own shape would break the CSV's columns: the summary goes to stderr.
       console.Err(FormatCollectSummary(s));
     } else {
-      console.Out("\n" + FormatCollectSummary(s));
+      console.Out("\n");
+      console.Out(FormatCollectSummary(s));
     }
     if (!s.Complete()) failed = true;
   }
