@@ -11,7 +11,7 @@ packages=(
   wine wine64 xvfb xauth x11-utils imagemagick locales
   fonts-ipafont-gothic fonts-ipafont-mincho fonts-wine
   libimage-exiftool-perl file
-  wixl msitools zip
+  wixl msitools zip dpkg-dev python3
 )
 
 missing=()
@@ -23,6 +23,31 @@ if ((${#missing[@]})); then
   sudo_cmd=(); [ "$(id -u)" -eq 0 ] || sudo_cmd=(sudo)
   "${sudo_cmd[@]}" apt-get update -qq
   DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+fi
+
+# pugixml (the XMP parser) is built from Debian's source package for every target, native and
+# MinGW alike: a deb-src entry beside the system's deb entry, and the source unpacked into a cache
+# folder of the clone's own (ignored by git; CMake finds it there or at PELMORA_PUGIXML_DIR).
+sudo_cmd=(); [ "$(id -u)" -eq 0 ] || sudo_cmd=(sudo)
+src_list=/etc/apt/sources.list.d/pelmora-deb-src
+if ! ls "$src_list".* >/dev/null 2>&1 &&
+   ! grep -rqsE '^(Types:.*deb-src|deb-src )' /etc/apt/sources.list /etc/apt/sources.list.d/; then
+  # The same URIs, suites and components as the deb entries, as source entries.
+  if [ -f /etc/apt/sources.list.d/debian.sources ]; then
+    sed 's/^Types: *deb *$/Types: deb-src/' /etc/apt/sources.list.d/debian.sources |
+      "${sudo_cmd[@]}" tee "$src_list.sources" >/dev/null
+  else
+    sed -n 's/^deb \(.*\)$/deb-src \1/p' /etc/apt/sources.list | "${sudo_cmd[@]}" tee "$src_list.list" >/dev/null
+  fi
+  "${sudo_cmd[@]}" apt-get update -qq
+fi
+repo=$(cd "$(dirname "$0")/.." && pwd)
+pugixml_cache="$repo/.cache/pugixml"
+if [ ! -f "$pugixml_cache/src/src/pugixml.cpp" ]; then
+  mkdir -p "$pugixml_cache/download"
+  (cd "$pugixml_cache/download" && apt-get source --download-only pugixml >/dev/null)
+  rm -rf "$pugixml_cache/src"
+  dpkg-source --no-copy -x "$(ls "$pugixml_cache"/download/pugixml_*.dsc | head -n1)" "$pugixml_cache/src" >/dev/null
 fi
 
 # Wine needs ja_JP.UTF-8 to pick ANSI code page 932.

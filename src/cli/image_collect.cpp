@@ -133,41 +133,75 @@ bool Delivery::Contains(const fs::path& resolved) const {
   return std::any_of(resolved_.begin(), resolved_.end(), [&](const fs::path& root) { return Under(resolved, root); });
 }
 
+ImageLocation LocateImage(const fs::path& document, std::wstring_view name, const Delivery& delivery, bool anywhere) {
+  ImageLocation where;
+  if (InvalidImageName(name)) {
+    where.status = ImageLocation::Status::kInvalid;
+    return where;
+  }
+  const fs::path folder = document.parent_path();
+  const fs::path written = PathFromWide(name);
+  const std::wstring_view file = LastNameComponent(name);
+  struct Place {
+    fs::path path;
+    ImageLocation::Status status;
+  };
+  std::vector<Place> places = {{written.is_absolute() ? written : folder / written, ImageLocation::Status::kWritten}};
+  if (!file.empty()) {
+    places.push_back({folder / PathFromWide(file), ImageLocation::Status::kBeside});
+    places.push_back({folder / kLinksFolder / PathFromWide(file), ImageLocation::Status::kLinks});
+  }
+  bool leadsOutside = false;
+  for (const Place& place : places) {
+    // Decided on the name alone: looking up a name such as \\host\share\x.tif would
+    // already contact the host, and on Windows offer it the user's login.
+    const bool inside = delivery.MayContain(place.path);
+    if (!anywhere && !inside) {
+      leadsOutside = true;
+      continue;
+    }
+    // Only a folder of the delivery is listed for a name in another form.
+    FolderMatch match{place.path, NameMatch::kExact};
+    if (inside && place.path.has_filename()) {
+      match = FindInFolder(place.path.parent_path(), FromUtf8(PathText(place.path.filename())));
+      if (match.how == NameMatch::kNone) continue;
+    }
+    std::error_code ec;
+    const fs::path resolved = fs::canonical(match.path, ec);
+    if (ec) continue;
+    if (!anywhere && !delivery.Contains(resolved)) {
+      leadsOutside = true;  // a link in the delivery to a file outside it
+      continue;
+    }
+    if (fs::is_regular_file(resolved, ec)) {
+      where.status = place.status;
+      where.found = match.path;
+      where.resolved = resolved;
+      where.how = match.how;
+      return where;
+    }
+  }
+  where.status = leadsOutside ? ImageLocation::Status::kOutside : ImageLocation::Status::kMissing;
+  return where;
+}
+
 void ImageCollector::Collect(const fs::path& document, const std::vector<std::wstring>& images) {
+  NewLookupRound();
   for (const std::wstring& name : images) {
     // "(atend)" defers the list to the trailer, which the header scan does not reach: no file.
     if (name.empty() || name == L"(atend)") continue;
     CollectEntry entry{PathText(document), ToUtf8(name)};
-    if (InvalidImageName(name)) {
+    const ImageLocation where = LocateImage(document, name, delivery_, anywhere_);
+    if (where.status == ImageLocation::Status::kInvalid) {
       summary_.invalid.Note(std::move(entry));
       continue;
     }
-    fs::path found, source;  // as named, and with its links followed
-    bool leadsOutside = false;
-    for (const fs::path& candidate : ImageCandidates(document, name)) {
-      // Decided on the name alone: looking up a name such as \\host\share\x.tif would
-      // already contact the host, and on Windows offer it the user's login.
-      if (!anywhere_ && !delivery_.MayContain(candidate)) {
-        leadsOutside = true;
-        continue;
-      }
-      std::error_code ec;
-      const fs::path resolved = fs::canonical(candidate, ec);
-      if (ec) continue;
-      if (!anywhere_ && !delivery_.Contains(resolved)) {
-        leadsOutside = true;  // a link in the delivery to a file outside it
-        continue;
-      }
-      if (fs::is_regular_file(resolved, ec)) {
-        found = candidate;
-        source = resolved;
-        break;
-      }
-    }
-    if (source.empty()) {
-      (leadsOutside ? summary_.outside : summary_.missing).Note(std::move(entry));
+    if (where.status == ImageLocation::Status::kOutside || where.status == ImageLocation::Status::kMissing) {
+      (where.status == ImageLocation::Status::kOutside ? summary_.outside : summary_.missing).Note(std::move(entry));
       continue;
     }
+    const fs::path& found = where.found;
+    const fs::path& source = where.resolved;
     if (!handled_.insert(source).second) continue;
     ++summary_.found;
     entry.source = PathText(found);

@@ -10,6 +10,8 @@
 #include <string_view>
 #include <vector>
 
+#include "cli/link_match.h"
+
 namespace pelmora::cli {
 
 // The file name at the end of a placed-image name, after its last '\', '/' or ':'.
@@ -44,6 +46,18 @@ class Delivery {
   std::vector<std::filesystem::path> lexical_;   // absolute, as named
   std::vector<std::filesystem::path> resolved_;  // with links followed
 };
+
+// Where a placed image was found, looked for as ImageCandidates says; in each folder, a name
+// that differs only in its form (NFC/NFD) or in lost voiced-sound marks is found too.
+struct ImageLocation {
+  enum class Status { kWritten, kBeside, kLinks, kMissing, kOutside, kInvalid };
+  Status status = Status::kMissing;
+  std::filesystem::path found;     // as named in the delivery
+  std::filesystem::path resolved;  // with links followed
+  NameMatch how = NameMatch::kNone;
+};
+ImageLocation LocateImage(const std::filesystem::path& document, std::wstring_view name, const Delivery& delivery,
+                          bool anywhere);
 
 // The images of one kind that were not collected. Only the first kListedEntries are kept with
 // their names, so that a delivery whose documents name thousands of images each cannot fill

@@ -11,6 +11,8 @@ struct ScanOptions {
   bool version = false;
   bool json = false;
   bool images = false;
+  bool check = false;  // the print shop's preflight columns, findings and exit status
+  bool csv = false;
   bool allFiles = false;  // walk folders for every file, not only document extensions
   std::optional<std::filesystem::path> collectDir;
   bool fromAnywhere = false;  // collect images wherever their names lead, not only inside the delivery

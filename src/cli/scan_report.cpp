@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "analysis/ansi_text.h"
+#include "analysis/dsc_comments.h"
 #include "cli/text_utf8.h"
 #include "cli/version_name.h"
 
@@ -21,6 +22,16 @@ constexpr std::string_view kCutMark = "…";
 enum Column { kFile, kKind, kVersion, kMac, kPdf, kImages, kCreator, kColumns };
 static_assert(kColumns == TableWriter::kColumns);
 constexpr std::array<const char*, kColumns> kHeadings = {"ファイル名", "種類", "バージョン", "Mac", "PDF", "配置画像", "保存形式"};
+// Between the placed images and the creator; the counts among them are right-aligned too.
+constexpr std::array<const char*, TableWriter::kCheckColumns> kCheckHeadings = {"フォント", "カラー", "特色",
+                                                                                 "サイズ(mm)", "透明", "指摘"};
+constexpr std::array<bool, TableWriter::kCheckColumns> kCheckCount = {true, false, true, false, false, false};
+constexpr std::string_view kFindingGap = "、";
+
+bool RightAligned(int column, bool check) {
+  if (column == kImages) return true;
+  return check && column > kImages && column <= kImages + TableWriter::kCheckColumns && kCheckCount[column - kImages - 1];
+}
 
 // Code page 932 keeps ASCII as it is; most values are ASCII, and decoding costs a converter each.
 std::string Decoded(std::string_view cp932) {
@@ -56,7 +67,9 @@ DocumentRow MakeRow(std::string path, const launch::AnalysisResult& result, bool
   };
   row.path = capped(std::move(path));
   row.kind = result.strFiletype;
-  row.creator = capped(Decoded(result.vstrVersionString));
+  // "(MATLAB, The MathWorks, Inc. Version 8.5.0.197613 \\(R2015a\\).)" says its text as PostScript.
+  const auto unwrapped = analysis::PostScriptString(analysis::TrimBlanks(result.vstrVersionString));
+  row.creator = capped(Decoded(unwrapped ? *unwrapped : result.vstrVersionString));
   row.creatorVersion = capped(Decoded(result.vstrCreatorVersion));
   row.versionName = IllustratorVersionName(result.vstrCreatorVersion);
   row.macBinary = result.vblnMac;
@@ -69,15 +82,75 @@ DocumentRow MakeRow(std::string path, const launch::AnalysisResult& result, bool
   return row;
 }
 
-TableWriter::TableWriter(bool images, std::size_t blockBytes) : images_(images), blockBytes_(blockBytes) {
+void AddCheck(DocumentRow& row, CheckFacts facts) {
+  const auto cap = [&row](std::vector<std::string>& list) {
+    for (std::string& v : list) {
+      bool c;
+      std::string out = CapChars(v, kValueChars, c);
+      if (c) {
+        out += kCutMark;
+        row.cut = true;
+      }
+      v = std::move(out);
+    }
+  };
+  cap(facts.fonts);
+  cap(facts.processColours);
+  cap(facts.spotColours);
+  for (CheckFacts::Link& l : facts.links) {
+    std::vector<std::string> both = {std::move(l.name), std::move(l.found)};
+    cap(both);
+    l.name = std::move(both[0]);
+    l.found = std::move(both[1]);
+  }
+  if (facts.cut) row.cut = true;
+  row.check = std::move(facts);
+}
+
+std::vector<std::string> HeadingCells(bool check) {
+  std::vector<std::string> cells(kHeadings.begin(), kHeadings.end() - 1);
+  if (check) cells.insert(cells.end(), kCheckHeadings.begin(), kCheckHeadings.end());
+  cells.push_back(kHeadings[kCreator]);
+  return cells;
+}
+
+std::vector<std::string> RowCells(const DocumentRow& r, bool check) {
+  std::vector<std::string> cells = {PrintableCell(r.path), PrintableCell(r.kind), PrintableCell(VersionCell(r)),
+                                    r.macBinary ? kYes : kNo, r.pdf ? kYes : kNo, std::to_string(r.images.size())};
+  if (check) {
+    if (r.check) {
+      const CheckFacts& f = *r.check;
+      std::string findings;
+      for (const std::string& word : f.findings) {
+        if (!findings.empty()) findings += kFindingGap;
+        findings += word;
+      }
+      cells.push_back(std::to_string(f.fonts.size()));
+      cells.push_back(f.colourModel.value_or(""));
+      cells.push_back(std::to_string(f.spotColours.size()));
+      cells.push_back(SizeText(f));
+      cells.push_back(!f.transparency ? "" : *f.transparency ? kYes : kNo);
+      cells.push_back(findings);
+    } else {
+      cells.resize(cells.size() + TableWriter::kCheckColumns);
+    }
+  }
+  cells.push_back(PrintableCell(r.creator));
+  return cells;
+}
+
+TableWriter::TableWriter(bool images, std::size_t blockBytes, bool check)
+    : images_(images), check_(check), blockBytes_(blockBytes) {
   Held head;
-  std::copy(kHeadings.begin(), kHeadings.end(), head.cells.begin());
+  head.cells = HeadingCells(check);
   head.heading = true;
+  width_.assign(head.cells.size(), 0);
   Keep(std::move(head));
 }
 
 void TableWriter::Keep(Held held) {
-  for (int c = 0; c < kColumns; ++c) {
+  held.used.assign(held.cells.size(), 0);
+  for (std::size_t c = 0; c < held.cells.size(); ++c) {
     width_[c] = std::max(width_[c], held.used[c] = DisplayWidth(held.cells[c]));
     kept_ += held.cells[c].size();
   }
@@ -87,9 +160,15 @@ void TableWriter::Keep(Held held) {
 
 void TableWriter::KeepRow(const DocumentRow& r) {
   Held h;
-  h.cells = {PrintableCell(r.path), PrintableCell(r.kind), PrintableCell(VersionCell(r)), r.macBinary ? kYes : kNo,
-             r.pdf ? kYes : kNo, std::to_string(r.images.size()), PrintableCell(r.creator)};
-  if (images_) {
+  h.cells = RowCells(r, check_);
+  if (images_ && check_ && r.check) {
+    // The merged names, each with where it was found.
+    for (const CheckFacts::Link& l : r.check->links) {
+      std::string line = std::string(kImageIndent) + PrintableCell(l.name) + "  [" + StatusText(l.status);
+      if (*MatchText(l.how)) line += std::string("、") + MatchText(l.how);
+      h.images.push_back(line + "]");
+    }
+  } else if (images_) {
     for (const std::string& name : r.images) h.images.push_back(std::string(kImageIndent) + PrintableCell(name));
   }
   Keep(std::move(h));
@@ -99,12 +178,14 @@ std::string TableWriter::Flush() {
   std::string out;
   for (const Held& h : held_) {
     std::string line;
-    for (int c = 0; c < kColumns; ++c) {
+    const int columns = static_cast<int>(h.cells.size());
+    for (int c = 0; c < columns; ++c) {
       const int w = h.used[c];
-      if (c == kImages && !h.heading) Pad(line, width_[c], w);  // counts read best right-aligned
+      const bool right = RightAligned(c, check_) && !h.heading;  // counts read best right-aligned
+      if (right) Pad(line, width_[c], w);
       line += h.cells[c];
-      if (c + 1 < kColumns) {
-        if (c != kImages || h.heading) Pad(line, width_[c], w);
+      if (c + 1 < columns) {
+        if (!right) Pad(line, width_[c], w);
         line += kGap;
       }
     }
@@ -177,8 +258,74 @@ std::string FormatJson(const DocumentRow& row) {
     out += JsonString(row.images[i]);
   }
   out += ']';
+  if (row.check) {
+    const CheckFacts& f = *row.check;
+    const auto list = [&out](const char* key, const std::vector<std::string>& values) {
+      out += std::string(",\"") + key + "\":[";
+      for (std::size_t i = 0; i < values.size(); ++i) {
+        if (i > 0) out += ',';
+        out += JsonString(values[i]);
+      }
+      out += ']';
+    };
+    const auto number = [](const std::optional<double>& v) {
+      if (!v) return std::string("null");
+      char buf[32];
+      std::snprintf(buf, sizeof buf, "%.1f", *v);
+      return std::string(buf);
+    };
+    list("fonts", f.fonts);
+    out += ",\"color_model\":" + (f.colourModel ? JsonString(*f.colourModel) : std::string("null"));
+    list("process_colors", f.processColours);
+    list("spot_colors", f.spotColours);
+    out += ",\"width_mm\":" + number(f.widthMm) + ",\"height_mm\":" + number(f.heightMm);
+    out += std::string(",\"transparency\":") + (!f.transparency ? "null" : *f.transparency ? "true" : "false");
+    out += ",\"links\":[";
+    for (std::size_t i = 0; i < f.links.size(); ++i) {
+      const CheckFacts::Link& l = f.links[i];
+      if (i > 0) out += ',';
+      const char* how = MatchKey(l.how);
+      out += "{\"name\":" + JsonString(l.name) + ",\"status\":\"" + StatusKey(l.status) + "\",\"found\":" +
+             (l.found.empty() ? std::string("null") : JsonString(l.found)) +
+             ",\"match\":" + (how ? "\"" + std::string(how) + "\"" : std::string("null")) + "}";
+    }
+    out += ']';
+    list("findings", f.findings);
+  }
   if (row.cut) out += ",\"truncated\":true";
   out += "}\n";
+  return out;
+}
+
+std::string FormatJsonError(const std::string& path, std::int32_t number, const std::string& message) {
+  // An entry that is no file (a pipe, a link to nothing) has a reason but no error number.
+  return "{\"path\":" + JsonString(path) + ",\"error\":{\"number\":" + (number != 0 ? std::to_string(number) : "null") +
+         ",\"message\":" + JsonString(message) + "}}\n";
+}
+
+std::string FormatCsvStart() { return "\xEF\xBB\xBF"; }
+
+std::string FormatCsvLine(const std::vector<std::string>& cells) {
+  std::string out;
+  for (std::size_t i = 0; i < cells.size(); ++i) {
+    if (i > 0) out += ',';
+    const std::string& cell = cells[i];
+    // A spreadsheet runs a cell that starts like a formula; a document's text must not.
+    const bool formula = !cell.empty() && std::string_view("=+-@\t\r").find(cell[0]) != std::string_view::npos;
+    const bool quote = formula || cell.find_first_of(",\"\r\n") != std::string::npos;
+    if (!quote) {
+      out += cell;
+      continue;
+    }
+    out += '"';
+    if (formula) out += '\'';
+    for (const char c : cell) {
+      if (c == '"') out += '"';
+      out += c;
+    }
+    out += '"';
+  }
+  out += "\r\n";
   return out;
 }
 

@@ -2,10 +2,14 @@
 // How one document's analysis is written out: as a table row or as one JSON line.
 #include <array>
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include <optional>
+
+#include "cli/preflight.h"
 #include "launch/analysis_run.h"
 
 namespace pelmora::cli {
@@ -27,11 +31,20 @@ struct DocumentRow {
   bool pdf = false;
   std::vector<std::string> images;
   bool cut = false;  // some value was longer: it ends in "…"
+  std::optional<CheckFacts> check;  // with --check
 };
 
 // Decodes the document strings; a placed-image slot without a name is left out, as it names no
-// file to look for.
+// file to look for. A creator written as a PostScript string is shown as the string's text.
 DocumentRow MakeRow(std::string path, const launch::AnalysisResult& result, bool pdf);
+
+// Caps the check's values like the others (the names come from the document too).
+void AddCheck(DocumentRow& row, CheckFacts facts);
+
+// The cells of one row, as the table and the CSV show them; with `check`, the preflight columns
+// stand before the creator, which stays last.
+std::vector<std::string> RowCells(const DocumentRow& row, bool check);
+std::vector<std::string> HeadingCells(bool check);
 
 // Aligned columns, headed, two blanks apart; the creator comes last so that its long values
 // widen no other column. With `images`, each document's placed images follow its row, indented.
@@ -42,7 +55,7 @@ DocumentRow MakeRow(std::string path, const launch::AnalysisResult& result, bool
 // any that fits one block is aligned throughout.
 class TableWriter {
  public:
-  TableWriter(bool images, std::size_t blockBytes);
+  TableWriter(bool images, std::size_t blockBytes, bool check = false);
   // `out` receives the text as it is ready.
   template <typename Out>
   void Add(const DocumentRow& row, Out&& out) {
@@ -52,22 +65,24 @@ class TableWriter {
   std::string Flush();  // the rows held, the headings first of all
 
   static constexpr int kColumns = 7;
+  static constexpr int kCheckColumns = 6;
 
  private:
   void KeepRow(const DocumentRow& row);
   struct Held {
-    std::array<std::string, kColumns> cells;
-    std::array<int, kColumns> used{};  // display columns of each cell
-    std::vector<std::string> images;   // lines under the row
+    std::vector<std::string> cells;
+    std::vector<int> used;            // display columns of each cell
+    std::vector<std::string> images;  // lines under the row
     bool heading = false;
   };
   void Keep(Held held);
 
   bool images_;
+  bool check_;
   std::size_t blockBytes_;
   std::size_t kept_ = 0;
   std::vector<Held> held_;
-  std::array<int, kColumns> width_{};
+  std::vector<int> width_;
 };
 
 // The whole table at once.
@@ -76,7 +91,15 @@ std::string FormatTable(const std::vector<DocumentRow>& rows, bool images);
 // A JSON string literal of valid UTF-8 text.
 std::string JsonString(std::string_view utf8);
 
-// One line, ending in LF.
+// One line, ending in LF. Values the check could not find are null.
 std::string FormatJson(const DocumentRow& row);
+
+// The one record of a document that could not be read.
+std::string FormatJsonError(const std::string& path, std::int32_t number, const std::string& message);
+
+// For Excel: UTF-8 after a byte-order mark (which FormatCsvStart gives), lines ending in CR LF.
+// A cell that a spreadsheet would take for a formula is written with a leading apostrophe.
+std::string FormatCsvStart();
+std::string FormatCsvLine(const std::vector<std::string>& cells);
 
 }  // namespace pelmora::cli

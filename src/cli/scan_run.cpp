@@ -12,6 +12,7 @@
 #include "cli/document_cache.h"
 #include "cli/document_walk.h"
 #include "cli/image_collect.h"
+#include "cli/preflight.h"
 #include "cli/scan_options.h"
 #include "cli/scan_report.h"
 #include "cli/text_utf8.h"
@@ -41,7 +42,11 @@ constexpr const char* kHelp =
     "ファイルを調べます。名前が \".\" で始まるものは除きます。\n"
     "\n"
     "オプション:\n"
-    "  --json           1 文書を 1 行の JSON で出力する\n"
+    "  --json           1 文書を 1 行の JSON で出力する。読めなかった文書も 1 行 (\"error\" に\n"
+    "                   エラー番号とメッセージ)。--collect の集計は \"collect\" の行\n"
+    "  --csv            Excel 用の CSV (UTF-8、BOM 付き、改行 CR LF) で出力する\n"
+    "  --check          入稿チェック: フォント、カラー (RGB/CMYK)、特色、サイズ (mm)、透明の列と\n"
+    "                   指摘 (未アウトライン、RGB、特色、透明、PostScript) を加える\n"
     "  --images         表の各文書の下に配置画像を並べる\n"
     "  --collect DIR    配置画像を DIR にコピーする。文書に書かれた場所、文書と同じフォルダー、\n"
     "                   その中の Links フォルダーの順に探す。DIR の既存ファイルは上書きしない。\n"
@@ -60,7 +65,8 @@ constexpr const char* kHelp =
     "  0  すべての文書を解析した (--collect ではすべての配置画像がそろった)\n"
     "  1  解析できない文書 (読み取りエラー、通常のファイルでないものを含む)、集められない\n"
     "     配置画像があった、または出力を書き込めなかった\n"
-    "  2  使い方の誤り\n";
+    "  2  使い方の誤り\n"
+    "  3  --check で、すべての文書を解析し、指摘のある文書があった\n";
 
 // The window program's cursor and progress window have no counterpart here.
 class NoHooks final : public launch::AnalysisHooks {
@@ -245,30 +251,38 @@ int Scan(const ScanOptions& o, Console& console) {
     }
     collector.emplace(*o.collectDir, DeliveryOf(o.paths), o.fromAnywhere);
   }
+  const Delivery delivery = DeliveryOf(o.paths);
 
   const std::vector<WalkItem> items = ListDocuments(o.paths, o.allFiles);
   Progress progress(console, items.size() >= kProgressFrom && console.ErrIsTerminal(), items.size());
   NoHooks hooks;
   ReadWatch watch;
-  TableWriter table(o.images, kTableBlockBytes);
+  TableWriter table(o.images, kTableBlockBytes, o.check);
   const auto out = [&](const std::string& text) {
     if (text.empty()) return;
     progress.Clear();
     console.Out(text);
   };
   bool failed = false;
-  const auto report = [&](const std::string& message, const std::string& shown) {
+  bool findings = false;
+  // Every document gets one JSON record, the unreadable ones too.
+  const auto report = [&](const std::string& message, const std::string& shown, std::int32_t number = 0) {
     progress.Clear();
     console.Err(message + " " + PrintableCell(shown) + "\n");
+    if (o.json) {
+      bool cut;
+      out(FormatJsonError(CapChars(shown, kValueChars, cut), number, message));
+    }
     failed = true;
   };
+  if (o.csv) out(FormatCsvStart() + FormatCsvLine(HeadingCells(o.check)));
 
   for (std::size_t i = 0; i < items.size(); ++i) {
     const WalkItem& item = items[i];
     const std::string shown = PathText(item.path);
     switch (item.kind) {
-      case WalkItem::Kind::kMissing: report(MissingMessage(), shown); continue;
-      case WalkItem::Kind::kUnreadableFolder: report(Message(item.error), shown); continue;
+      case WalkItem::Kind::kMissing: report(MissingMessage(), shown, err::kFileNotFound); continue;
+      case WalkItem::Kind::kUnreadableFolder: report(Message(item.error), shown, item.error); continue;
       case WalkItem::Kind::kNotAFile: report(NotAFileMessage(item.other), shown); continue;
       case WalkItem::Kind::kDocument: break;
     }
@@ -281,32 +295,54 @@ int Scan(const ScanOptions& o, Console& console) {
       const bool pdf = IsPdfBased(item.path, result.vblnMac);
       if (watch.error() != 0) throw RunError(watch.error());
       DocumentRow row = MakeRow(shown, result, pdf);
-      if (collector) {
-        std::vector<std::wstring> names;
-        for (std::int32_t k = 0; k < result.vlngLinkImage; ++k) names.push_back(analysis::DecodeAnsi(result.rastrLinkImage[k]));
-        collector->Collect(item.path, names);
+      if (o.check || collector) {
+        // The header's names and the XMP manifest's, merged: a Mac's list may have lost marks,
+        // been cut short, or left a link out.
+        // Decoded once, for the row already (a converter costs more than the rest of a look-up); a
+        // name cut there is longer than any file name.
+        std::vector<std::wstring> header;
+        for (const std::string& name : row.images) header.push_back(FromUtf8(name));
+        const std::optional<analysis::XmpFacts> xmp = ReadXmpFacts(item.path);
+        const std::vector<std::wstring> names = LinkNames(header, xmp);
+        if (o.check) {
+          AddCheck(row, CheckDocument(item.path, result.strFiletype, row.creator, xmp, LocateLinks(item.path, names, delivery)));
+          findings = findings || !row.check->findings.empty();
+        }
+        if (watch.error() != 0) throw RunError(watch.error());
+        if (collector) collector->Collect(item.path, names);
       }
       if (o.json) {
         out(FormatJson(row));
+      } else if (o.csv) {
+        out(FormatCsvLine(RowCells(row, o.check)));
       } else {
         table.Add(row, out);
       }
     } catch (const RunError& e) {
-      report(Message(e.number()), shown);
+      report(Message(e.number()), shown, e.number());
     } catch (const std::bad_alloc&) {
-      report(Message(err::kOutOfMemory), shown);
+      report(Message(err::kOutOfMemory), shown, err::kOutOfMemory);
     }
   }
   progress.Clear();
 
-  if (!o.json) console.Out(table.Flush());
+  if (!o.json && !o.csv) console.Out(table.Flush());
   if (collector) {
     const CollectSummary& s = collector->summary();
-    if (!o.json) console.Out("\n");
-    console.Out(o.json ? FormatCollectJson(s) : FormatCollectSummary(s));
+    if (o.json) {
+      console.Out(FormatCollectJson(s));
+    } else if (o.csv) {
+      // Its own shape would break the CSV's columns: the summary goes to stderr.
+      console.Err(FormatCollectSummary(s));
+    } else {
+      console.Out("\n");
+      console.Out(FormatCollectSummary(s));
+    }
     if (!s.Complete()) failed = true;
   }
-  return failed ? kExitSomeFailed : kExitAllAnalysed;
+  // A failure outranks findings: a check that could not read everything has not passed.
+  if (failed) return kExitSomeFailed;
+  return findings ? kExitFindings : kExitAllAnalysed;
 }
 
 }  // namespace

@@ -10,6 +10,7 @@ namespace pelmora::cli {
 inline constexpr int kExitAllAnalysed = 0;
 inline constexpr int kExitSomeFailed = 1;
 inline constexpr int kExitUsage = 2;
+inline constexpr int kExitFindings = 3;  // --check: every document read, and some have findings
 
 // Batches at least this long show a progress line on a terminal.
 inline constexpr std::size_t kProgressFrom = 20;

@@ -253,3 +253,39 @@ TEST_F(Collecting, CopiesAreNewCompleteFilesOrNone) {
 }
 }  // namespace
 }  // namespace pelmora::cli
+
+namespace pelmora::cli {
+namespace {
+
+// Names as Mac deliveries have them: composed in one place, decomposed in another, or without
+// their voiced-sound marks after a trip through code page 932.
+TEST(LinkNames, MatchTolerantlyAndMergeWithTheManifest) {
+  const struct {
+    std::wstring a, b;
+    NameMatch how;
+  } matches[] = {
+      {L"パンフ.jpg", L"パンフ.jpg", NameMatch::kExact},
+      {L"パンフ.jpg", L"ハ\u309Aンフ.jpg", NameMatch::kNormalised},
+      {L"ガイド.png", L"カ\u3099イド.png", NameMatch::kNormalised},
+      {L"ハンフ.jpg", L"パンフ.jpg", NameMatch::kMarksLost},
+      {L"ハンフ.jpg", L"ハ\u309Aンフ.jpg", NameMatch::kMarksLost},
+      {L"cafe.psd", L"cafe\u0301.psd", NameMatch::kMarksLost},
+      {L"ハンフ.jpg", L"ハンプ.jpg", NameMatch::kMarksLost},
+      {L"ハンフ.jpg", L"ハンフ.png", NameMatch::kNone},
+      {L"a.tif", L"b.tif", NameMatch::kNone},
+  };
+  for (const auto& m : matches) EXPECT_EQ(MatchNames(m.a, m.b), m.how) << ToUtf8(m.a) << " / " << ToUtf8(m.b);
+
+  const std::vector<std::wstring> header = {L"Mac:Downloads:CFハンフレット.jpg", L"/x/components/bf1241ab-fa13.",
+                                            L"C:\\img\\logo.ai"};
+  const std::vector<std::wstring> xmp = {L"/Users/h/CFパンフレット.jpg", L"/x/components/bf1241ab-fa13.png",
+                                         L"/Users/h/キャンパス.png", L"C:\\img\\logo.ai"};
+  EXPECT_EQ(MergeLinkNames(header, xmp),
+            (std::vector<std::wstring>{L"/Users/h/CFパンフレット.jpg", L"/x/components/bf1241ab-fa13.png",
+                                       L"C:\\img\\logo.ai", L"/Users/h/キャンパス.png"}));
+  // A short name is no prefix of another: "a." does not take "a.b.tif".
+  EXPECT_EQ(MergeLinkNames({L"a."}, {L"a.b.tif"}), (std::vector<std::wstring>{L"a.", L"a.b.tif"}));
+}
+
+}  // namespace
+}  // namespace pelmora::cli

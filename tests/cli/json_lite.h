@@ -21,6 +21,7 @@ struct Value {
   const std::string& str() const { return std::get<std::string>(v); }
   bool boolean() const { return std::get<bool>(v); }
   double number() const { return std::get<double>(v); }
+  bool is_null() const { return std::holds_alternative<std::nullptr_t>(v); }
   const Array& array() const { return *std::get<std::shared_ptr<Array>>(v); }
   const Object& object() const { return *std::get<std::shared_ptr<Object>>(v); }
   const Value& operator[](const std::string& key) const {
@@ -94,8 +95,18 @@ class Parser {
     if (Word("null")) return {nullptr};
     const std::size_t start = p_;
     if (p_ < t_.size() && t_[p_] == '-') ++p_;
-    while (p_ < t_.size() && t_[p_] >= '0' && t_[p_] <= '9') ++p_;
-    if (p_ == start) Fail("not a value");
+    const auto digits = [this] {
+      const std::size_t from = p_;
+      while (p_ < t_.size() && t_[p_] >= '0' && t_[p_] <= '9') ++p_;
+      return p_ > from;
+    };
+    if (!digits()) Fail("not a value");
+    if (p_ < t_.size() && t_[p_] == '.' && (++p_, !digits())) Fail("no digits after the point");
+    if (p_ < t_.size() && (t_[p_] == 'e' || t_[p_] == 'E')) {
+      ++p_;
+      if (p_ < t_.size() && (t_[p_] == '+' || t_[p_] == '-')) ++p_;
+      if (!digits()) Fail("no exponent digits");
+    }
     return {std::stod(std::string(t_.substr(start, p_ - start)))};
   }
 

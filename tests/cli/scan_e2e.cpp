@@ -33,6 +33,18 @@ const fs::path& Exe() {
   return exe;
 }
 
+// The scanner shows a creator written as a PostScript string as that string's text; the samples
+// here escape nothing but parentheses.
+std::string Unwrapped(std::string creator) {
+  if (creator.size() < 2 || creator.front() != '(' || creator.back() != ')') return creator;
+  std::string out;
+  for (std::size_t i = 1; i + 1 < creator.size(); ++i) {
+    if (creator[i] == '\\' && (creator[i + 1] == '(' || creator[i + 1] == ')')) ++i;
+    out += creator[i];
+  }
+  return out;
+}
+
 // The project's documents, and the third-party corpus where it lies beside the clone.
 struct SampleSet {
   const char* name;
@@ -104,7 +116,7 @@ TEST_P(SampleScan, EveryDocumentShowsWhatTheResultWindowShows) {
     ASSERT_NE(it, rows.end());
     const json_lite::Value& row = it->second;
     EXPECT_EQ(row["kind"].str(), s.kind);
-    EXPECT_EQ(row["creator"].str(), ToUtf8(s.creator));
+    EXPECT_EQ(row["creator"].str(), Unwrapped(ToUtf8(s.creator)));
     EXPECT_EQ(row["creator_version"].str(), ToUtf8(s.version));
     EXPECT_EQ(row["macbinary"].boolean(), s.mac);
   }
@@ -122,7 +134,7 @@ TEST_P(SampleScan, AgreesWithTheWindowStartupOnEveryField) {
     launch::Main(window);
     const launch::AnalysisResult& r = window.result;
     EXPECT_EQ(row["kind"].str(), r.strFiletype);
-    EXPECT_EQ(row["creator"].str(), ToUtf8(analysis::DecodeAnsi(r.vstrVersionString)));
+    EXPECT_EQ(row["creator"].str(), Unwrapped(ToUtf8(analysis::DecodeAnsi(r.vstrVersionString))));
     EXPECT_EQ(row["creator_version"].str(), ToUtf8(analysis::DecodeAnsi(r.vstrCreatorVersion)));
     EXPECT_EQ(row["macbinary"].boolean(), r.vblnMac);
     std::vector<std::string> images;
@@ -172,6 +184,129 @@ TEST(ScanProgram, ReportsLikeTheWindowAndSaysSoInItsStatus) {
   const auto version = testing::RunProgram(Exe(), {"--version"}, t.root());
   EXPECT_EQ(version.status, 0);
   EXPECT_EQ(version.out, "pelmora-scan " PELMORA_VERSION "\n");
+}
+
+// The preflight over the project's documents and five of the corpus: each field, the findings, and
+// an exit status that sorts deliveries.
+TEST(ScanProgram, CheckReportsEachFieldAndSaysSoInItsStatus) {
+  TempTree t;
+  const struct {
+    const char* root;
+    std::span<const ::e2e::CheckSample> samples;
+    bool corpus;
+  } sets[] = {{PELMORA_CHECK_DOCUMENTS, ::e2e::kCheckDocuments, false}, {PELMORA_CORPUS, ::e2e::kCheckSamples, true}};
+  for (const auto& set : sets) {
+    if (set.corpus && !::e2e::CorpusPresent()) {
+      std::printf("skipped the corpus: %s\n", ::e2e::kNoCorpus);
+      continue;
+    }
+    std::vector<std::string> args = {"--check", "--json"};
+    for (const auto& s : set.samples) args.push_back(PathText(TargetPath(set.root) / fs::path(std::u8string(s.file, s.file + strlen(s.file)))));
+    const auto run = testing::RunProgram(Exe(), args, t.root());
+    EXPECT_EQ(run.status, 3) << run.err;
+    const auto lines = testing::Lines(run.out);
+    ASSERT_EQ(lines.size(), set.samples.size()) << run.out;
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+      SCOPED_TRACE(set.samples[i].file);
+      EXPECT_NO_THROW(json_lite::Parse(lines[i]));
+      EXPECT_NE(lines[i].find(set.samples[i].json), std::string::npos) << lines[i];
+    }
+  }
+
+  const fs::path docs = TargetPath(PELMORA_CHECK_DOCUMENTS);
+  // Nothing to remark: 0. Without --check the same findings change nothing.
+  EXPECT_EQ(testing::RunProgram(Exe(), {"--check", PathText(docs / "c02-cmyk-clean.eps")}, t.root()).status, 0);
+  EXPECT_EQ(testing::RunProgram(Exe(), {PathText(docs)}, t.root()).status, 0);
+  // A document that could not be read outranks findings, and has its own record.
+  const auto missing = testing::RunProgram(Exe(), {"--check", "--json", PathText(docs), PathText(t.Path("gone.eps"))}, t.root());
+  EXPECT_EQ(missing.status, 1);
+  const auto lines = testing::Lines(missing.out);
+  ASSERT_EQ(lines.size(), std::size(::e2e::kCheckDocuments) + 1);
+  EXPECT_EQ(json_lite::Parse(lines.back())["error"]["number"].number(), 53) << lines.back();
+
+  // CSV for Excel: a byte-order mark, CR LF on every line, the table's columns, quoted where
+  // needed, and a creator that looks like a formula kept from being one.
+  const auto csv = testing::RunProgram(Exe(), {"--check", "--csv", PathText(docs)}, t.root());
+  EXPECT_EQ(csv.status, 3);
+  ASSERT_EQ(csv.out.substr(0, 3), "\xEF\xBB\xBF");
+  std::vector<std::string> rows;
+  for (std::size_t at = 3; at < csv.out.size();) {
+    const std::size_t end = csv.out.find("\r\n", at);
+    ASSERT_NE(end, std::string::npos) << "unterminated line";
+    rows.push_back(csv.out.substr(at, end - at));
+    EXPECT_EQ(rows.back().find('\n'), std::string::npos) << "a bare LF";
+    at = end + 2;
+  }
+  ASSERT_EQ(rows.size(), std::size(::e2e::kCheckDocuments) + 1);
+  EXPECT_EQ(rows[0], "ファイル名,種類,バージョン,Mac,PDF,配置画像,フォント,カラー,特色,サイズ(mm),透明,指摘,保存形式");
+  EXPECT_NE(rows[1].find(",AI,25.2.1 (2021),なし,あり,0,3,RGB,1,297.0×210.0,あり,未アウトライン、RGB、特色、透明,Adobe Illustrator(R) 24.0"), std::string::npos) << rows[1];
+  EXPECT_NE(rows[3].find(",PostScript,\"'=HYPERLINK(\"\"x\"\"), v2\""), std::string::npos) << rows[3];
+}
+
+// A Mac delivery: the files' names decomposed (NFD), the header's Shift-JIS list without the
+// voiced-sound marks and with a name cut short, and one link named only in the XMP manifest.
+// --check says where each was found and how it matched; --collect copies every one.
+TEST(ScanProgram, FindsLinksByTheirXmpNamesAndByNamesThatLostTheirMarks) {
+  TempTree t;
+  const std::string nfdPamphlet = "CF\xE3\x83\x8F\xE3\x82\x9A\xE3\x83\xB3\xE3\x83\x95\xE3\x83\xAC\xE3\x83\x83\xE3\x83\x88.jpg";
+  const std::string nfcPamphlet = "CF\xE3\x83\x91\xE3\x83\xB3\xE3\x83\x95\xE3\x83\xAC\xE3\x83\x83\xE3\x83\x88.jpg";
+  const std::string nfdCampus =
+      "\xE3\x82\xAD\xE3\x83\xA3\xE3\x83\xB3\xE3\x83\x8F\xE3\x82\x9A\xE3\x82\xB9\xE3\x81\xAE\xE9\x85\x8D\xE7\xB7\x9A\xE5\x9B\xB3.png";
+  const std::string nfcCampus =
+      "\xE3\x82\xAD\xE3\x83\xA3\xE3\x83\xB3\xE3\x83\x91\xE3\x82\xB9\xE3\x81\xAE\xE9\x85\x8D\xE7\xB7\x9A\xE5\x9B\xB3.png";
+  t.Write("job/Links/" + nfdPamphlet, "pamphlet");
+  t.Write("job/Links/" + nfdCampus, "campus");
+  t.Write("job/bf1241ab-fa13-4bbd-8e43.png", "component");
+  const std::string manifest =
+      "<?xpacket begin=\"\" id=\"W5M0MpCehiHzreSzNTczkc9d\"?><x:xmpmeta xmlns:x=\"adobe:ns:meta/\">"
+      "<rdf:RDF xmlns:rdf=\"http://www.w3.org/1999/02/22-rdf-syntax-ns#\"><rdf:Description rdf:about=\"\" "
+      "xmlns:xmpMM=\"http://ns.adobe.com/xap/1.0/mm/\" xmlns:stMfs=\"http://ns.adobe.com/xap/1.0/sType/ManifestItem#\" "
+      "xmlns:stRef=\"http://ns.adobe.com/xap/1.0/sType/ResourceRef#\"><xmpMM:Manifest><rdf:Seq>"
+      "<rdf:li rdf:parseType=\"Resource\"><stMfs:linkForm>ReferenceStream</stMfs:linkForm><stMfs:reference "
+      "stRef:filePath=\"/Users/hano/Downloads/" + nfcPamphlet + "\"/></rdf:li>"
+      "<rdf:li rdf:parseType=\"Resource\"><stMfs:linkForm>ReferenceStream</stMfs:linkForm><stMfs:reference "
+      "stRef:filePath=\"/Users/hano/dcx/components/bf1241ab-fa13-4bbd-8e43.png\"/></rdf:li>"
+      "<rdf:li rdf:parseType=\"Resource\"><stMfs:linkForm>ReferenceStream</stMfs:linkForm><stMfs:reference "
+      "stRef:filePath=\"/Users/hano/Desktop/" + nfcCampus + "\"/></rdf:li>"
+      "<rdf:li rdf:parseType=\"Resource\"><stMfs:linkForm>EmbedByReference</stMfs:linkForm><stMfs:reference "
+      "stRef:filePath=\"/Users/hano/Library/Caches/U54ptY.tif\"/></rdf:li>"
+      "</rdf:Seq></xmpMM:Manifest></rdf:Description></rdf:RDF></x:xmpmeta><?xpacket end=\"w\"?>";
+  t.Write("job/flyer.eps", Eps("Adobe Illustrator(R) 17.0", "23.1.1",
+                               {"/Users/hano/Downloads/CF\x83n\x83\x93\x83t\x83\x8c\x83" "b\x83g.jpg",
+                                "/Users/hano/dcx/components/bf1241ab-fa13-4bbd-8e43."}) + manifest);
+  // Without a manifest, the list's marks-lost name alone.
+  t.Write("job/old.eps", Eps("Adobe Illustrator(R) 8.0", "8.0.1",
+                             {"Macintosh HD:\x83L\x83\x83\x83\x93\x83n\x83X\x82\xcc\x94z\x90\xfc\x90}.png", "gone.tif"}));
+
+  const auto check = testing::RunProgram(Exe(), {"--check", "--json", PathText(t.Path("job"))}, t.root());
+  EXPECT_EQ(check.status, 3) << check.err;
+  const auto lines = testing::Lines(check.out);
+  ASSERT_EQ(lines.size(), 2u) << check.out;
+  const auto links = [](const json_lite::Value& row) {
+    std::vector<std::string> out;
+    for (const auto& l : row["links"].array()) {
+      std::string found = l["found"].is_null() ? "-" : PathText(fs::path(std::u8string(l["found"].str().begin(), l["found"].str().end())).filename());
+      out.push_back(l["name"].str() + " | " + l["status"].str() + " | " + found + " | " + (l["match"].is_null() ? "exact" : l["match"].str()));
+    }
+    return out;
+  };
+  const auto flyer = json_lite::Parse(lines[0]);
+  EXPECT_EQ(links(flyer), (std::vector<std::string>{
+                              "/Users/hano/Downloads/" + nfcPamphlet + " | found_in_links_folder | " + nfdPamphlet + " | nfc_nfd",
+                              "/Users/hano/dcx/components/bf1241ab-fa13-4bbd-8e43.png | found_beside_document | bf1241ab-fa13-4bbd-8e43.png | exact",
+                              "/Users/hano/Desktop/" + nfcCampus + " | found_in_links_folder | " + nfdCampus + " | nfc_nfd"}));
+  EXPECT_EQ(flyer["findings"].array().size(), 0u);
+  const auto old = json_lite::Parse(lines[1]);
+  EXPECT_EQ(links(old), (std::vector<std::string>{
+                            "Macintosh HD:\xE3\x82\xAD\xE3\x83\xA3\xE3\x83\xB3\xE3\x83\x8F\xE3\x82\xB9\xE3\x81\xAE\xE9\x85\x8D\xE7\xB7\x9A\xE5\x9B\xB3.png | found_in_links_folder | " + nfdCampus + " | marks_lost",
+                            "gone.tif | missing | - | exact"}));
+  EXPECT_EQ(old["findings"].array().back().str(), "リンク切れ");
+
+  const auto collect = testing::RunProgram(Exe(), {"--collect", PathText(t.Path("out")), PathText(t.Path("job/flyer.eps"))}, t.root());
+  EXPECT_EQ(collect.status, 0) << collect.out << collect.err;
+  EXPECT_EQ(TempTree::Read(t.Path("out/" + nfdPamphlet)), "pamphlet");
+  EXPECT_EQ(TempTree::Read(t.Path("out/" + nfdCampus)), "campus");
+  EXPECT_EQ(TempTree::Read(t.Path("out/bf1241ab-fa13-4bbd-8e43.png")), "component");
 }
 
 TEST(ScanProgram, CollectsFromStalePathsWithoutOverwriting) {

@@ -161,10 +161,87 @@ DOCUMENTS = [
 ]
 
 
-def main():
-    out = sys.argv[1]
+def xmp(body):
+    """An XMP packet as Illustrator writes it: UTF-8, namespaces declared on the description."""
+    return ("<?xpacket begin=\"\ufeff\" id=\"W5M0MpCehiHzreSzNTczkc9d\"?>\n"
+            "<x:xmpmeta xmlns:x=\"adobe:ns:meta/\">\n"
+            " <rdf:RDF xmlns:rdf=\"http://www.w3.org/1999/02/22-rdf-syntax-ns#\">\n"
+            "  <rdf:Description rdf:about=\"\"\n"
+            "    xmlns:xmpTPg=\"http://ns.adobe.com/xap/1.0/t/pg/\"\n"
+            "    xmlns:stDim=\"http://ns.adobe.com/xap/1.0/sType/Dimensions#\"\n"
+            "    xmlns:stFnt=\"http://ns.adobe.com/xap/1.0/sType/Font#\"\n"
+            "    xmlns:xmpG=\"http://ns.adobe.com/xap/1.0/g/\"\n"
+            "    xmlns:xmpMM=\"http://ns.adobe.com/xap/1.0/mm/\"\n"
+            "    xmlns:stMfs=\"http://ns.adobe.com/xap/1.0/sType/ManifestItem#\"\n"
+            "    xmlns:stRef=\"http://ns.adobe.com/xap/1.0/sType/ResourceRef#\">\n"
+            + body +
+            "  </rdf:Description>\n </rdf:RDF>\n</x:xmpmeta>\n" + " " * 2000 + "\n<?xpacket end=\"w\"?>").encode("utf-8")
+
+
+def xmp_page(w, h, unit):
+    return ("<xmpTPg:MaxPageSize rdf:parseType=\"Resource\"><stDim:w>%s</stDim:w><stDim:h>%s</stDim:h>"
+            "<stDim:unit>%s</stDim:unit></xmpTPg:MaxPageSize>\n" % (w, h, unit))
+
+
+def xmp_fonts(names):
+    return ("<xmpTPg:Fonts><rdf:Bag>" + "".join(
+        "<rdf:li rdf:parseType=\"Resource\"><stFnt:fontName>%s</stFnt:fontName></rdf:li>" % n for n in names)
+        + "</rdf:Bag></xmpTPg:Fonts>\n")
+
+
+def check_rgb_everything():
+    # RGB, Japanese fonts in the header and in the XMP, a spot colour, transparency.
+    out = b"%PDF-1.5\r%\xe2\xe3\xcf\xd3\r1 0 obj\r<</Length 2900 /Type /Metadata>>stream\r"
+    out += xmp(xmp_page("297.000000", "210.000000", "Millimeters") + xmp_fonts(["RyuminPro-Light", "KozGoPr6N-Bold"])
+               + "<xmpTPg:HasVisibleTransparency>True</xmpTPg:HasVisibleTransparency>\n")
+    out += b"\rendstream\rendobj\r%!PS-Adobe-3.0 \r\n%%Creator: Adobe Illustrator(R) 24.0\r\n"
+    out += b"%%AI8_CreatorVersion: 25.2.1\r\n%%For: (\x83f\x83U\x83C\x83i\x81[)\r\n"
+    out += b"%%DocumentNeededResources: procset Adobe_level2_AI5 1.2 0\r\n%%+ font RyuminPro-Light\r\n"
+    out += b"%%+ font " + sjis("リュウミン") + b"-Bold\r\n%%BoundingBox: 0 0 842 596\r\n"
+    out += b"%%HiResBoundingBox: 0 0 841.8898 595.2756\r\n%%DocumentProcessColors: Cyan Magenta Yellow Black\r\n"
+    out += b"%%DocumentCustomColors: (" + sjis("DIC 156s*") + b")\r\n%%CMYKCustomColor: 0 0.5 1 0 (" + sjis("DIC 156s*")
+    out += b")\r\n%AI5_FileFormat 14.0\r\n%AI9_ColorModel: 1\r\n%%EndComments\r\n" + drawing(3000, b"\r\n")
+    return out + b"%%EOF\r\n"
+
+
+def check_cmyk_clean():
+    # Nothing to remark: CMYK, no fonts, no spot colour, no transparency; size from %%BoundingBox.
+    out = b"%!PS-Adobe-3.0 EPSF-3.0\n%%Creator: Adobe Illustrator(R) 16.0\n%%AI8_CreatorVersion: 16.0.0\n"
+    out += b"%%BoundingBox: 0 0 283 142\n%%DocumentProcessColors: Black\n%AI9_ColorModel: 2\n%%EndComments\n"
+    out += drawing(3000, b"\n") + b"%ADO_BeginXMP\n"
+    out += xmp(xmp_page("100", "50", "Millimeters")
+               + "<xmpTPg:HasVisibleTransparency>False</xmpTPg:HasVisibleTransparency>\n")
+    return out + b"\n%%EOF\n"
+
+
+def check_plain_postscript():
+    # No EPSF and nothing of Illustrator's: the window calls it AI, the check says PostScript. The
+    # creator is a PostScript string starting like a spreadsheet formula; the size only in the XMP.
+    out = b"%!PS-Adobe-2.0\r%%Creator: (=HYPERLINK\\(\"x\"\\), v2)\r%%Pages: 1\r%%EndComments\r"
+    out += drawing(2000, b"\r") + xmp(xmp_page("595.28", "841.89", "Points")) + b"\r%%EOF\r"
+    return out
+
+
+def check_atend():
+    # Fonts and box deferred to the trailer; an included document's trailer comes first.
+    out = b"%!PS-Adobe-3.0 EPSF-3.0\n%%Creator: gnuplot 4.6 patchlevel 3\n%%DocumentFonts: (atend)\n"
+    out += b"%%BoundingBox: (atend)\n%%EndComments\n" + drawing(200000, b"\n")
+    out += b"\n%%BeginDocument: inner.eps\n%%Trailer\n%%BoundingBox: 0 0 10 10\n%%EndDocument\n"
+    out += b"%%Trailer\n%%BoundingBox: 50 50 410 302\n%%DocumentFonts: Helvetica\n%%+ Symbol\n%%EOF\n"
+    return out
+
+
+CHECK_DOCUMENTS = [
+    ("c01-rgb-everything.ai", check_rgb_everything),
+    ("c02-cmyk-clean.eps", check_cmyk_clean),
+    ("c03-plain-postscript.ps", check_plain_postscript),
+    ("c04-atend.eps", check_atend),
+]
+
+
+def write(out, documents):
     os.makedirs(out, exist_ok=True)
-    for name, make in DOCUMENTS:
+    for name, make in documents:
         data = make()
         path = os.path.join(out, name)
         try:
@@ -177,6 +254,13 @@ def main():
         with open(tmp, "wb") as f:
             f.write(data)
         os.replace(tmp, path)
+
+
+def main():
+    write(sys.argv[1], DOCUMENTS)
+    # The preflight's documents apart: the suites that walk OUTDIR expect exactly DOCUMENTS there.
+    if len(sys.argv) > 2:
+        write(sys.argv[2], CHECK_DOCUMENTS)
 
 
 if __name__ == "__main__":

@@ -29,6 +29,22 @@ inline constexpr Sample kSamples[] = {
 #include "corpus_expectations.inc"
 };
 
+// What the preflight (--check) reports: a part of the document's JSON line, from "fonts" on.
+struct CheckSample {
+  const char* file;
+  const char* json;
+};
+
+inline constexpr CheckSample kCheckDocuments[] = {
+#define PELMORA_CHECK_OWN
+#include "check_expectations.inc"
+#undef PELMORA_CHECK_OWN
+};
+
+inline constexpr CheckSample kCheckSamples[] = {
+#include "check_expectations.inc"
+};
+
 inline constexpr char kNoCorpus[] =
     "the sample corpus (" PELMORA_CORPUS ") is not beside this clone; it is there on the team's machines and in CI";
 

@@ -1,0 +1,39 @@
+#pragma once
+// Placed-image names as a delivery has them: the header's Shift-JIS list and the XMP manifest's
+// Unicode paths, merged; and files found by names that a Mac decomposed (NFD) or whose list lost
+// the voiced-sound marks (パ written as ハ) on the way to code page 932.
+#include <filesystem>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace pelmora::cli {
+
+// How a file name matched the name in the document.
+enum class NameMatch {
+  kNone,
+  kExact,
+  kNormalised,   // the same text, composed (NFC) on one side and decomposed (NFD) on the other
+  kMarksLost,    // the same only when voiced-sound marks and accents are left out
+};
+
+NameMatch MatchNames(std::wstring_view inDocument, std::wstring_view onDisk);
+
+// The header's names (in its order) and the manifest's linked (not embedded) paths. Where both
+// name the same file — the same last component, matched as above, or the header's cut short —
+// the manifest's Unicode name takes the header name's place; the manifest's others follow.
+std::vector<std::wstring> MergeLinkNames(const std::vector<std::wstring>& header, const std::vector<std::wstring>& xmp);
+
+// In `folder`, the entry that `file` names: itself when it exists, else the one that matches
+// best. Never looks outside the folder; an unreadable folder matches nothing.
+struct FolderMatch {
+  std::filesystem::path path;
+  NameMatch how = NameMatch::kNone;
+};
+FolderMatch FindInFolder(const std::filesystem::path& folder, std::wstring_view file);
+
+// The listings FindInFolder keeps of the folders met last are checked against the folders once
+// per round; each document's look-ups start a round, so a folder is looked at once per document.
+void NewLookupRound();
+
+}  // namespace pelmora::cli

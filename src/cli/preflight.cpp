@@ -1,0 +1,152 @@
+#include "cli/preflight.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+
+#include "analysis/ansi_text.h"
+#include "cli/text_utf8.h"
+
+namespace pelmora::cli {
+
+namespace {
+
+std::string Decoded(const std::string& cp932) {
+  return IsAscii(cp932) ? cp932 : ToUtf8(analysis::DecodeAnsi(cp932));
+}
+
+void AddOnce(std::vector<std::string>& list, std::string name) {
+  if (!name.empty() && std::find(list.begin(), list.end(), name) == list.end()) list.push_back(std::move(name));
+}
+
+constexpr double kMmPerPoint = 25.4 / 72;
+
+}  // namespace
+
+std::optional<analysis::XmpFacts> ReadXmpFacts(const std::filesystem::path& document) {
+  const auto packet = analysis::FindXmpPacket(document);
+  if (!packet || packet->tooLong) return std::nullopt;
+  analysis::XmpFacts facts = analysis::ReadXmp(packet->text);
+  if (!facts.wellFormed) return std::nullopt;
+  return facts;
+}
+
+std::vector<std::wstring> LinkNames(const std::vector<std::wstring>& header, const std::optional<analysis::XmpFacts>& xmp) {
+  std::vector<std::wstring> names;
+  // "(atend)" defers the list to the trailer: no file.
+  for (const std::wstring& n : header) {
+    if (!n.empty() && n != L"(atend)") names.push_back(n);
+  }
+  if (!xmp) return names;
+  std::vector<std::wstring> linked;
+  for (const auto& link : xmp->links) {
+    if (!link.embedded) linked.push_back(FromUtf8(link.path));
+  }
+  return MergeLinkNames(names, linked);
+}
+
+std::vector<CheckFacts::Link> LocateLinks(const std::filesystem::path& document, const std::vector<std::wstring>& names,
+                                          const Delivery& delivery) {
+  std::vector<CheckFacts::Link> links;
+  NewLookupRound();
+  for (const std::wstring& name : names) {
+    const ImageLocation where = LocateImage(document, name, delivery, false);
+    links.push_back({ToUtf8(name), where.status, where.found.empty() ? "" : PathText(where.found), where.how});
+  }
+  return links;
+}
+
+const char* StatusText(ImageLocation::Status status) {
+  switch (status) {
+    case ImageLocation::Status::kWritten: return "書かれた場所";
+    case ImageLocation::Status::kBeside: return "文書と同じフォルダー";
+    case ImageLocation::Status::kLinks: return "Links フォルダー";
+    case ImageLocation::Status::kMissing: return "見つからない";
+    case ImageLocation::Status::kOutside: return "フォルダー外";
+    case ImageLocation::Status::kInvalid: return "無効な名前";
+  }
+  return "";
+}
+
+const char* StatusKey(ImageLocation::Status status) {
+  switch (status) {
+    case ImageLocation::Status::kWritten: return "found_where_written";
+    case ImageLocation::Status::kBeside: return "found_beside_document";
+    case ImageLocation::Status::kLinks: return "found_in_links_folder";
+    case ImageLocation::Status::kMissing: return "missing";
+    case ImageLocation::Status::kOutside: return "outside_delivery";
+    case ImageLocation::Status::kInvalid: return "invalid_name";
+  }
+  return "";
+}
+
+const char* MatchKey(NameMatch how) {
+  switch (how) {
+    case NameMatch::kNormalised: return "nfc_nfd";
+    case NameMatch::kMarksLost: return "marks_lost";
+    default: return nullptr;
+  }
+}
+
+const char* MatchText(NameMatch how) {
+  switch (how) {
+    case NameMatch::kNormalised: return "NFC/NFD の違いを無視して一致";
+    case NameMatch::kMarksLost: return "濁点・半濁点を補って一致";
+    default: return "";
+  }
+}
+
+CheckFacts MergeFacts(const analysis::DscFacts& dsc, const std::optional<analysis::XmpFacts>& xmp,
+                      const std::string& kind, const std::string& creator, std::vector<CheckFacts::Link> links) {
+  CheckFacts f;
+  f.links = std::move(links);
+  for (const std::string& n : dsc.fonts) AddOnce(f.fonts, Decoded(n));
+  for (const std::string& n : dsc.processColours) AddOnce(f.processColours, Decoded(n));
+  for (const std::string& n : dsc.spotColours) AddOnce(f.spotColours, Decoded(n));
+  if (dsc.colourModel) f.colourModel = *dsc.colourModel == 1 ? "RGB" : "CMYK";
+  if (const auto& box = dsc.hiResBoundingBox ? dsc.hiResBoundingBox : dsc.boundingBox) {
+    f.widthMm = std::abs((*box)[2] - (*box)[0]) * kMmPerPoint;
+    f.heightMm = std::abs((*box)[3] - (*box)[1]) * kMmPerPoint;
+  }
+  if (xmp) {
+    for (const std::string& n : xmp->fonts) AddOnce(f.fonts, ValidUtf8(n));
+    for (const std::string& n : xmp->spotColours) AddOnce(f.spotColours, ValidUtf8(n));
+    if (!f.widthMm && xmp->widthMm) {
+      f.widthMm = xmp->widthMm;
+      f.heightMm = xmp->heightMm;
+    }
+    f.transparency = xmp->visibleTransparency;
+  }
+  f.illustrator = dsc.illustrator || creator.find("Illustrator") != std::string::npos;
+  f.cut = dsc.cut;
+
+  if (!f.fonts.empty()) f.findings.push_back(kFindingFonts);
+  if (f.colourModel == "RGB") f.findings.push_back(kFindingRgb);
+  if (!f.spotColours.empty()) f.findings.push_back(kFindingSpot);
+  if (f.transparency == true) f.findings.push_back(kFindingTransparency);
+  // Outside the delivery or unusable is as missing to the print shop as not there at all.
+  if (std::any_of(f.links.begin(), f.links.end(), [](const CheckFacts::Link& l) {
+        return l.status == ImageLocation::Status::kMissing || l.status == ImageLocation::Status::kOutside ||
+               l.status == ImageLocation::Status::kInvalid;
+      })) {
+    f.findings.push_back(kFindingMissingLinks);
+  }
+  // The window program calls every document without "EPSF" an AI one; one that carries nothing
+  // of Illustrator's is plain PostScript, which a print shop treats differently.
+  if (dsc.header && kind != "EPS" && !f.illustrator) f.findings.push_back(kFindingPostScript);
+  return f;
+}
+
+CheckFacts CheckDocument(const std::filesystem::path& document, const std::string& kind, const std::string& creator,
+                         const std::optional<analysis::XmpFacts>& xmp, std::vector<CheckFacts::Link> links) {
+  return MergeFacts(analysis::ReadDscComments(document), xmp, kind, creator, std::move(links));
+}
+
+std::string SizeText(const CheckFacts& f) {
+  if (!f.widthMm || !f.heightMm) return "";
+  char buf[64];
+  std::snprintf(buf, sizeof buf, "%.1f×%.1f", *f.widthMm, *f.heightMm);
+  return buf;
+}
+
+}  // namespace pelmora::cli
