@@ -56,13 +56,7 @@ rm -f "$fuzz_log"
 
 step "Windows x64 build"
 if cmake --preset win64 -B "$root/win64" >/dev/null && cmake --build "$root/win64" -j "$jobs"; then
-  step "Windows x64 tests under wine64 (x86 build alongside)"
-  # The window tests spend much of their time waiting for Wine, so the 32-bit build runs beside
-  # them, at low priority.
-  x86_log=$root/win32-build.log
-  mkdir -p "$root"
-  ( cmake --preset win32 -B "$root/win32" >/dev/null && nice -n 19 cmake --build "$root/win32" -j 1 ) >"$x86_log" 2>&1 &
-  x86_pid=$!
+  step "Windows x64 tests under wine64"
   source scripts/wine-env.sh "$PWD/$root/win64"
   pelmora_wine_start
   # A window test that fails twice in a row fails; once may be Wine still settling activation.
@@ -70,16 +64,10 @@ if cmake --preset win64 -B "$root/win64" >/dev/null && cmake --build "$root/win6
   pelmora_wine_stop
 else
   summary+=("win64: build failed"); status=1
-  x86_pid=
 fi
 
 step "Windows x86 build"
-if [ -n "$x86_pid" ]; then
-  wait "$x86_pid"; x86_rc=$?
-  cat "$x86_log"
-else
-  cmake --preset win32 -B "$root/win32" >/dev/null && cmake --build "$root/win32" -j "$jobs"; x86_rc=$?
-fi
+cmake --preset win32 -B "$root/win32" >/dev/null && cmake --build "$root/win32" -j "$jobs"; x86_rc=$?
 if [ "$x86_rc" -eq 0 ]; then
   summary+=("win32: built $(ls "$root/win32/bin/"*.exe | xargs -n1 basename | tr '\n' ' ')")
 else

@@ -269,15 +269,8 @@ TEST(TypeWindow, EnterAndEscCloseWhateverHasTheFocus) {
       HWND text = e2e::Child(w, tid::Text1).hwnd;
       if (inNotes) {
         // Right after the previous window closed, Wine may still be handing activation back and
-        // forth; a click only moves the focus once the notes window is active, so click again
-        // until it has (bounded by a deadline).
-        const DWORD deadline = ::GetTickCount() + 10000;
-        while (FocusOf(w) != text && ::GetTickCount() < deadline) {
-          ::PostMessageW(text, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
-          ::PostMessageW(text, WM_LBUTTONUP, 0, MAKELPARAM(5, 5));
-          e2e::WaitIdle(w);
-        }
-        ASSERT_EQ(FocusOf(w), text);
+        // forth.
+        ASSERT_TRUE(e2e::ClickUntilFocused(w, text));
         ::PostMessageW(text, WM_CHAR, L'a', 1);
         ::PostMessageW(text, WM_KEYDOWN, VK_DELETE, 1);
         ::PostMessageW(text, WM_CHAR, VK_BACK, 1);
@@ -307,10 +300,7 @@ TEST(TypeWindow, IsOwnedByTheResultWindowAndTabLeavesTheNotes) {
   HWND text = e2e::Child(w, tid::Text1).hwnd;
   for (const auto& [back, ctrl] : {std::pair{false, false}, std::pair{true, false}, std::pair{false, true}}) {
     SCOPED_TRACE(std::string(back ? "Shift+" : "") + (ctrl ? "Ctrl+" : "") + "Tab");
-    ::PostMessageW(text, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
-    ::PostMessageW(text, WM_LBUTTONUP, 0, MAKELPARAM(5, 5));
-    e2e::WaitIdle(w);
-    ASSERT_EQ(FocusOf(w), text);
+    ASSERT_TRUE(e2e::ClickUntilFocused(w, text));
     EXPECT_EQ(e2e::TabWalk(w, 1, back, ctrl), std::vector<int>{tid::cmdClose});
     // The whole cycle: the button is the only stop, so the next press comes back to it (the walk
     // waits a moment for the focus to go anywhere else).
@@ -510,10 +500,7 @@ TEST(AboutWindow, IsOwnedAndTabCyclesItsButtons) {
   EXPECT_EQ(e2e::TabWalk(w, 2, true), (std::vector<int>{did::cmdSysInfo, did::cmdOK}));
   // From the contact text, which is no tab stop, the next stop in the order is ｼｽﾃﾑ情報(&S)....
   HWND text = e2e::Child(w, did::Text1).hwnd;
-  ::PostMessageW(text, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
-  ::PostMessageW(text, WM_LBUTTONUP, 0, MAKELPARAM(5, 5));
-  e2e::WaitIdle(w);
-  ASSERT_EQ(FocusOf(w), text);
+  ASSERT_TRUE(e2e::ClickUntilFocused(w, text));
   EXPECT_EQ(e2e::TabWalk(w, 1), std::vector<int>{did::cmdSysInfo});
   EXPECT_EQ(e2e::TabWalk(w, 1, true), std::vector<int>{did::cmdOK});
   e2e::TypeKey(w, VK_RETURN);

@@ -203,6 +203,16 @@ HWND FocusOf(HWND top) {
   return ::GetGUIThreadInfo(::GetWindowThreadProcessId(top, nullptr), &gti) ? gti.hwndFocus : nullptr;
 }
 
+bool ClickUntilFocused(HWND top, HWND control, int timeoutMs) {
+  return Poll(timeoutMs, [&] {
+    if (FocusOf(top) == control) return true;
+    ::PostMessageW(control, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
+    ::PostMessageW(control, WM_LBUTTONUP, 0, MAKELPARAM(5, 5));
+    WaitIdle(top);
+    return FocusOf(top) == control;
+  });
+}
+
 void TypeKey(HWND top, WORD vk, bool shift, bool ctrl) {
   if (::GetForegroundWindow() != top) {
     ::SetForegroundWindow(top);

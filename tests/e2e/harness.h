@@ -67,6 +67,10 @@ int Twips(int twips);  // at the screen's DPI
 void Click(HWND button);
 // The control of `top`'s thread that has the keyboard focus.
 HWND FocusOf(HWND top);
+// Clicks into `control` until it has the focus, or the deadline passes: a posted click is handled
+// only once the window is active, and a sent message (WaitIdle) overtakes posted ones, so one
+// click and a wait may look before the click was handled.
+bool ClickUntilFocused(HWND top, HWND control, int timeoutMs = 10000);
 // A real key press through the system's input queue, with Shift and Ctrl held as asked; it goes
 // to the foreground window, which `top` is made first. Returns once `top`'s thread has handled it.
 void TypeKey(HWND top, WORD vk, bool shift = false, bool ctrl = false);
