@@ -19,19 +19,8 @@ trap pelmora_wine_stop EXIT
 echo "run: pelmora.exe \"$winpath\" on display $DISPLAY"
 if [ -n "${pelmora_xvfb_pid:-}" ]; then
   # No screen of our own: show it on the virtual display, save a picture, and close it.
-  "$pelmora_wine" build/win64/bin/pelmora.exe "$winpath" &
-  app=$!
-  win=
-  for _ in $(seq 200); do
-    win=$(xwininfo -root -tree -display "$DISPLAY" 2>/dev/null | awk '/"Pelmora 3.1"/ {print $1; exit}')
-    [ -n "$win" ] && break
-    sleep 0.1
-  done
-  [ -n "$win" ] || { echo "run: the window did not appear" >&2; exit 1; }
-  sleep 1  # let Wine finish painting before the picture is taken
-  import -display "$DISPLAY" -window "$win" build/pelmora-window.png
+  pelmora_window_picture build/win64/bin/pelmora.exe "$winpath" build/pelmora-window.png
   echo "run: window shown; screenshot in build/pelmora-window.png"
-  kill "$app" 2>/dev/null || true
 else
   "$pelmora_wine" build/win64/bin/pelmora.exe "$winpath"
 fi

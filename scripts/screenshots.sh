@@ -26,18 +26,7 @@ done
 
 # The result window on the bundled sample, as a user opens it.
 winpath="Z:${PWD//\//\\}\\samples\\sample-ai8.eps"
-"$pelmora_wine" "$build/bin/pelmora.exe" "$winpath" &
-app=$!
-win=
-for _ in $(seq 200); do
-  win=$(xwininfo -root -tree -display "$DISPLAY" 2>/dev/null | awk '/"Pelmora 3.1"/ {print $1; exit}')
-  [ -n "$win" ] && break
-  sleep 0.1
-done
-[ -n "$win" ] || { echo "screenshots: the result window did not appear" >&2; exit 1; }
-sleep 1  # let Wine finish painting
-import -display "$DISPLAY" -window "$win" docs/guide-result-window.png
-kill "$app" 2>/dev/null || true
+pelmora_window_picture "$build/bin/pelmora.exe" "$winpath" docs/guide-result-window.png
 
 # The other windows as the end-to-end tests open them; the harness saves each one.
 ctest --test-dir "$build" -R 'TypeWindow.AllElevenLines|AboutWindow.ShowsTheLayout|LateCreators/ProgressWindow.*generated' >/dev/null

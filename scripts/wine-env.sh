@@ -60,3 +60,23 @@ pelmora_wine_stop() {
   "$pelmora_wineserver" -w >/dev/null 2>&1 || true
   if [ -n "${pelmora_xvfb_pid:-}" ]; then kill "$pelmora_xvfb_pid" 2>/dev/null || true; wait "$pelmora_xvfb_pid" 2>/dev/null || true; fi
 }
+
+# Starts EXE on the document WINPATH, saves a picture of its result window once it has appeared
+# and painted, and ends the program. Usage: pelmora_window_picture EXE WINPATH OUT.png
+pelmora_window_picture() {
+  "$pelmora_wine" "$1" "$2" &
+  local app=$! win= i
+  for i in $(seq 200); do
+    win=$(xwininfo -root -tree -display "$DISPLAY" 2>/dev/null | awk '/"Pelmora 3.1"/ {print $1; exit}')
+    [ -n "$win" ] && break
+    sleep 0.1
+  done
+  if [ -z "$win" ]; then
+    kill "$app" 2>/dev/null
+    echo "the result window did not appear" >&2
+    return 1
+  fi
+  sleep 1  # let Wine finish painting before the picture is taken
+  import -display "$DISPLAY" -window "$win" "$3"
+  kill "$app" 2>/dev/null || true
+}
