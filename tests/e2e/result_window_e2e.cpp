@@ -152,29 +152,26 @@ TEST(ResultWindow, KeyboardReachesEveryTabStopInOrderAndEnterCloses) {
   EXPECT_EQ(e2e::TabWalk(w, 1, false, true), std::vector<int>{id::cmdFolder});
   EXPECT_EQ(e2e::TabWalk(w, 1, true, true), std::vector<int>{id::txtImage});
 
-  // 説明(&A)... by the keyboard: the notes are owned by this window, and the focus comes back.
+  // A modal window opened from here is owned by this window, and Esc gives the focus back.
+  const auto closesBackTo = [&](const wchar_t* caption, HWND opener, bool inFront) {
+    HWND modal = e2e::WaitWindow(app.pid(), caption);
+    ASSERT_TRUE(modal) << e2e::Narrow(caption);
+    EXPECT_EQ(::GetWindow(modal, GW_OWNER), w);
+    e2e::WaitIdle(modal);
+    e2e::TypeKey(modal, VK_ESCAPE);
+    ASSERT_TRUE(e2e::WaitGone(modal));
+    e2e::WaitIdle(w);
+    if (inFront) {
+      EXPECT_EQ(::GetForegroundWindow(), w);
+    }
+    EXPECT_EQ(e2e::FocusOf(w), opener) << "the focus did not return to " << e2e::Narrow(caption) << "'s opener";
+  };
+  // 説明(&A)... by the keyboard, then the About window from the menu.
   EXPECT_EQ(e2e::TabWalk(w, 2), (std::vector<int>{id::cmdFolder, id::cmdType}));
   e2e::TypeKey(w, VK_RETURN);
-  HWND notes = e2e::WaitWindow(app.pid(), L"形式とバージョンについて");
-  ASSERT_TRUE(notes);
-  EXPECT_EQ(::GetWindow(notes, GW_OWNER), w);
-  e2e::WaitIdle(notes);
-  e2e::TypeKey(notes, VK_ESCAPE);
-  ASSERT_TRUE(e2e::WaitGone(notes));
-  e2e::WaitIdle(w);
-  EXPECT_EQ(::GetForegroundWindow(), w);
-  EXPECT_EQ(e2e::FocusOf(w), e2e::Child(w, id::cmdType).hwnd) << "the focus did not return to 説明(&A)...";
-
-  // The About window from the menu, likewise.
+  closesBackTo(L"形式とバージョンについて", e2e::Child(w, id::cmdType).hwnd, true);
   e2e::MenuCommand(w, id::mnu_version);
-  HWND about = e2e::WaitWindow(app.pid(), L"Pelmoraのバージョン情報");
-  ASSERT_TRUE(about);
-  EXPECT_EQ(::GetWindow(about, GW_OWNER), w);
-  e2e::WaitIdle(about);
-  e2e::TypeKey(about, VK_ESCAPE);
-  ASSERT_TRUE(e2e::WaitGone(about));
-  e2e::WaitIdle(w);
-  EXPECT_EQ(e2e::FocusOf(w), e2e::Child(w, id::cmdType).hwnd);
+  closesBackTo(L"Pelmoraのバージョン情報", e2e::Child(w, id::cmdType).hwnd, false);
 
   EXPECT_EQ(e2e::TabWalk(w, 1), std::vector<int>{id::cmdCancel});
   e2e::TypeKey(w, VK_RETURN);
