@@ -20,6 +20,8 @@ inline constexpr std::size_t kDscSearchBytes = 40'960'000;
 inline constexpr std::size_t kDscHeaderBytes = 1024 * 1024;
 // Bytes of one line kept; the rest of a longer line is skipped unread into memory.
 inline constexpr std::size_t kDscLineBytes = 16 * 1024;
+// A box coordinate beyond this (in points, about 350 km) is taken for no box at all.
+inline constexpr double kDscLargestCoordinate = 1e9;
 // Names kept per list: a list of thousands says no more to a print shop than its first ones.
 inline constexpr std::size_t kDscNames = 600;
 

@@ -3,6 +3,7 @@
 #include <pugixml.hpp>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
@@ -124,7 +125,8 @@ std::optional<double> Number(const std::string& text) {
   const char* begin = text.c_str();
   char* end = nullptr;
   const double value = std::strtod(begin, &end);
-  if (end == begin) return std::nullopt;
+  // "NaN", "INF" and sizes past any page are no size: they would make no valid JSON either.
+  if (end == begin || !(std::fabs(value) <= 1e9)) return std::nullopt;
   return value;
 }
 

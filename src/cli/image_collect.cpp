@@ -115,6 +115,7 @@ void Delivery::Add(const fs::path& folder) {
   fs::path lexical = fs::absolute(folder, ec).lexically_normal();
   if (ec) return;
   if (!lexical.has_filename()) lexical = lexical.parent_path();  // "dir/" names the same folder as "dir"
+  memoValid_ = false;
   fs::path resolved = fs::weakly_canonical(lexical, ec);
   lexical_.push_back(std::move(lexical));
   if (!ec) resolved_.push_back(std::move(resolved));
@@ -133,65 +134,101 @@ bool Delivery::Contains(const fs::path& resolved) const {
   return std::any_of(resolved_.begin(), resolved_.end(), [&](const fs::path& root) { return Under(resolved, root); });
 }
 
-ImageLocation LocateImage(const fs::path& document, std::wstring_view name, const Delivery& delivery, bool anywhere) {
+bool Delivery::MayContainEntryOf(const fs::path& folder) const {
+  // One document after another lives in the same folder: the answer is kept for the last one.
+  if (!memoValid_ || folder.native() != memoFolder_.native()) {
+    memoFolder_ = folder;
+    memoInside_ = MayContain(folder / "x");
+    memoValid_ = true;
+  }
+  return memoInside_;
+}
+
+bool PlainEntryName(std::wstring_view name) {
+  if (name.find_first_not_of(L". ") == std::wstring_view::npos) return false;
+#ifdef _WIN32
+  return name.find_first_of(L"\\/:") == std::wstring_view::npos;
+#else
+  return name.find(L'/') == std::wstring_view::npos;
+#endif
+}
+
+ImageSearch::ImageSearch(const fs::path& document, const Delivery& delivery, bool anywhere)
+    : folder_(document.parent_path()), links_(folder_ / kLinksFolder), delivery_(delivery), anywhere_(anywhere),
+      inside_(delivery.MayContainEntryOf(folder_)) {}
+
+bool ImageSearch::Try(const fs::path& folder, std::wstring_view file, bool inside, ImageLocation::Status status,
+                      ImageLocation& where, bool& leadsOutside) const {
+  if (!anywhere_ && !inside) {
+    leadsOutside = true;
+    return false;
+  }
+  // Only a folder of the delivery is listed for a name in another form.
+  FolderMatch match;
+  if (inside) {
+    match = FindInFolder(folder, file);
+    if (match.how == NameMatch::kNone) return false;
+  } else {
+    match = {folder / PathFromWide(file), NameMatch::kExact};
+  }
+  std::error_code ec;
+  const fs::path resolved = fs::canonical(match.path, ec);
+  if (ec) return false;
+  if (!anywhere_ && !delivery_.Contains(resolved)) {
+    leadsOutside = true;  // a link in the delivery to a file outside it
+    return false;
+  }
+  if (!fs::is_regular_file(resolved, ec)) return false;
+  where.status = status;
+  where.found = std::move(match.path);
+  where.resolved = resolved;
+  where.how = match.how;
+  return true;
+}
+
+ImageLocation ImageSearch::Locate(std::wstring_view name) const {
   ImageLocation where;
   if (InvalidImageName(name)) {
     where.status = ImageLocation::Status::kInvalid;
     return where;
   }
-  const fs::path folder = document.parent_path();
-  const fs::path written = PathFromWide(name);
-  const std::wstring_view file = LastNameComponent(name);
-  struct Place {
-    fs::path path;
-    ImageLocation::Status status;
-  };
-  std::vector<Place> places = {{written.is_absolute() ? written : folder / written, ImageLocation::Status::kWritten}};
-  if (!file.empty()) {
-    places.push_back({folder / PathFromWide(file), ImageLocation::Status::kBeside});
-    places.push_back({folder / kLinksFolder / PathFromWide(file), ImageLocation::Status::kLinks});
-  }
   bool leadsOutside = false;
-  for (const Place& place : places) {
-    // Decided on the name alone: looking up a name such as \\host\share\x.tif would
-    // already contact the host, and on Windows offer it the user's login.
-    const bool inside = delivery.MayContain(place.path);
-    if (!anywhere && !inside) {
-      leadsOutside = true;
-      continue;
-    }
-    // Only a folder of the delivery is listed for a name in another form.
-    FolderMatch match{place.path, NameMatch::kExact};
-    if (inside && place.path.has_filename()) {
-      match = FindInFolder(place.path.parent_path(), FromUtf8(PathText(place.path.filename())));
-      if (match.how == NameMatch::kNone) continue;
-    }
-    std::error_code ec;
-    const fs::path resolved = fs::canonical(match.path, ec);
-    if (ec) continue;
-    if (!anywhere && !delivery.Contains(resolved)) {
-      leadsOutside = true;  // a link in the delivery to a file outside it
-      continue;
-    }
-    if (fs::is_regular_file(resolved, ec)) {
-      where.status = place.status;
-      where.found = match.path;
-      where.resolved = resolved;
-      where.how = match.how;
+  const std::wstring_view file = LastNameComponent(name);
+  const bool plain = PlainEntryName(file);
+  // As written. Whether it may lie inside is decided on the name alone: looking up a name such
+  // as \\host\share\x.tif would already contact the host, and on Windows offer it the user's login.
+  bool besideTried = false;
+  if (PlainEntryName(name)) {
+    if (Try(folder_, name, inside_, ImageLocation::Status::kWritten, where, leadsOutside)) return where;
+    besideTried = name == file;
+  } else {
+    const fs::path written = PathFromWide(name);
+    const fs::path path = written.is_absolute() ? written : folder_ / written;
+    const bool inside = delivery_.MayContain(path);
+    if (!path.has_filename()) {
+      leadsOutside = leadsOutside || (!anywhere_ && !inside);
+    } else if (Try(path.parent_path(), FromUtf8(PathText(path.filename())), inside, ImageLocation::Status::kWritten,
+                   where, leadsOutside)) {
       return where;
     }
+  }
+  if (!file.empty()) {
+    const bool inFolder = plain ? inside_ : delivery_.MayContain(folder_ / PathFromWide(file));
+    const bool inLinks = plain ? inside_ : delivery_.MayContain(links_ / PathFromWide(file));
+    if (!besideTried && Try(folder_, file, inFolder, ImageLocation::Status::kBeside, where, leadsOutside)) return where;
+    if (Try(links_, file, inLinks, ImageLocation::Status::kLinks, where, leadsOutside)) return where;
   }
   where.status = leadsOutside ? ImageLocation::Status::kOutside : ImageLocation::Status::kMissing;
   return where;
 }
 
 void ImageCollector::Collect(const fs::path& document, const std::vector<std::wstring>& images) {
-  NewLookupRound();
+  const ImageSearch search(document, delivery_, anywhere_);
   for (const std::wstring& name : images) {
     // "(atend)" defers the list to the trailer, which the header scan does not reach: no file.
     if (name.empty() || name == L"(atend)") continue;
     CollectEntry entry{PathText(document), ToUtf8(name)};
-    const ImageLocation where = LocateImage(document, name, delivery_, anywhere_);
+    const ImageLocation where = search.Locate(name);
     if (where.status == ImageLocation::Status::kInvalid) {
       summary_.invalid.Note(std::move(entry));
       continue;
@@ -213,6 +250,7 @@ void ImageCollector::Collect(const fs::path& document, const std::vector<std::ws
       const CopyResult copy = CopyNewFile(source, target);
       if (copy.outcome == CopyResult::Outcome::kCopied) {
         ++summary_.copied;
+        ForgetFolder(folder_);
         continue;
       }
       exists = copy.outcome == CopyResult::Outcome::kExists;

@@ -29,6 +29,10 @@ struct CollectEntry {
   std::string reason;    // why a copy failed
 };
 
+// True for a name that, joined to a folder, names an entry of that folder and nothing else: no
+// separator, and not ".", ".." or another name of dots and blanks, which Windows trims to those.
+bool PlainEntryName(std::wstring_view name);
+
 // True for a name that cannot be a file's: NUL or another control character, or the wildcards
 // '*' and '?' (which would name many files or none), apart from the "\\?\" prefix of Windows.
 bool InvalidImageName(std::wstring_view name);
@@ -39,12 +43,17 @@ class Delivery {
   void Add(const std::filesystem::path& folder);
   // `candidate` as written, before any look-up: true when it may lie inside.
   bool MayContain(const std::filesystem::path& candidate) const;
+  // The same for an entry of `folder` whose name is plain (PlainEntryName).
+  bool MayContainEntryOf(const std::filesystem::path& folder) const;
   // `resolved` with every link followed.
   bool Contains(const std::filesystem::path& resolved) const;
 
  private:
   std::vector<std::filesystem::path> lexical_;   // absolute, as named
   std::vector<std::filesystem::path> resolved_;  // with links followed
+  // MayContainEntryOf's last answer (the program is single-threaded).
+  mutable std::filesystem::path memoFolder_;
+  mutable bool memoValid_ = false, memoInside_ = false;
 };
 
 // Where a placed image was found, looked for as ImageCandidates says; in each folder, a name
@@ -56,8 +65,26 @@ struct ImageLocation {
   std::filesystem::path resolved;  // with links followed
   NameMatch how = NameMatch::kNone;
 };
-ImageLocation LocateImage(const std::filesystem::path& document, std::wstring_view name, const Delivery& delivery,
-                          bool anywhere);
+
+// The look-ups of one document's placed images. What does not change from one name to the next
+// (the document's folders, and whether they lie inside the delivery) is worked out once: a
+// delivery's documents name few images each, and path arithmetic per name costs more than the
+// rest of the check.
+class ImageSearch {
+ public:
+  // `delivery` must outlive the search. With `anywhere`, names may lead outside the delivery.
+  ImageSearch(const std::filesystem::path& document, const Delivery& delivery, bool anywhere);
+  ImageLocation Locate(std::wstring_view name) const;
+
+ private:
+  bool Try(const std::filesystem::path& folder, std::wstring_view file, bool inside, ImageLocation::Status status,
+           ImageLocation& where, bool& leadsOutside) const;
+
+  std::filesystem::path folder_, links_;
+  const Delivery& delivery_;
+  bool anywhere_;
+  bool inside_;  // an entry of the document's folder, or of its Links folder, may lie inside
+};
 
 // The images of one kind that were not collected. Only the first kListedEntries are kept with
 // their names, so that a delivery whose documents name thousands of images each cannot fill

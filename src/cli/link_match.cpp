@@ -1,5 +1,7 @@
 #include "cli/link_match.h"
 
+#include <algorithm>
+#include <chrono>
 #include <cstdint>
 #include <list>
 #include <system_error>
@@ -21,9 +23,12 @@ constexpr std::wstring_view kVoicedBase =
     L"かきくけこさしすせそたちつてとはひふへほうカキクケコサシスセソタチツテトハヒフヘホウワヰヱヲ";
 constexpr std::wstring_view kSemiVoiced = L"ぱぴぷぺぽパピプペポ";
 constexpr std::wstring_view kSemiVoicedBase = L"はひふへほハヒフヘホ";
-// Latin-1 letters with accents and their bases (a decomposed name has the base and a mark).
+// Latin-1 letters with accents, their bases and their combining marks.
 constexpr std::wstring_view kAccented = L"ÀÁÂÃÄÅÇÈÉÊËÌÍÎÏÑÒÓÔÕÖÙÚÛÜÝàáâãäåçèéêëìíîïñòóôõöùúûüýÿ";
 constexpr std::wstring_view kAccentBase = L"AAAAAACEEEEIIIINOOOOOUUUUYaaaaaaceeeeiiiinooooouuuuyy";
+constexpr std::wstring_view kAccentMark =
+    L"\u0300\u0301\u0302\u0303\u0308\u030A\u0327\u0300\u0301\u0302\u0308\u0300\u0301\u0302\u0308\u0303\u0300\u0301\u0302\u0303\u0308\u0300\u0301\u0302\u0308\u0301\u0300\u0301\u0302\u0303\u0308\u030A\u0327\u0300\u0301\u0302\u0308\u0300\u0301\u0302\u0308\u0303\u0300\u0301\u0302\u0303\u0308\u0300\u0301\u0302\u0308\u0301\u0308";
+static_assert(kAccented.size() == kAccentBase.size() && kAccented.size() == kAccentMark.size());
 
 constexpr wchar_t kVoicedMark = 0x3099, kSemiVoicedMark = 0x309A;
 
@@ -33,37 +38,59 @@ bool IsMark(wchar_t c) {
 
 wchar_t Lower(wchar_t c) { return c >= L'A' && c <= L'Z' ? c + (L'a' - L'A') : c; }
 
-// Kana decomposed: base followed by its combining mark, so NFC and NFD forms compare equal.
+// A precomposed character as its base and combining mark (0 for none; the spacing marks some
+// writers use have no base). Most characters of a name decompose to themselves: they are ruled
+// out by range before any table is searched.
+struct Parts {
+  wchar_t base, mark;
+};
+Parts Decompose(wchar_t c) {
+  if (c < 0xC0) return {c, 0};
+  if (c <= 0xFF) {
+    const auto a = kAccented.find(c);
+    return a == std::wstring_view::npos ? Parts{c, 0} : Parts{kAccentBase[a], kAccentMark[a]};
+  }
+  if (c < 0x3040 || c > 0x30FF) return {c, 0};
+  if (const auto v = kVoiced.find(c); v != std::wstring_view::npos) return {kVoicedBase[v], kVoicedMark};
+  if (const auto p = kSemiVoiced.find(c); p != std::wstring_view::npos) return {kSemiVoicedBase[p], kSemiVoicedMark};
+  if (c == 0x309B) return {0, kVoicedMark};
+  if (c == 0x309C) return {0, kSemiVoicedMark};
+  return {c, 0};
+}
+
+// Decomposed, so that NFC and NFD forms compare equal.
 std::wstring Decomposed(std::wstring_view s) {
   std::wstring out;
+  out.reserve(s.size() + 4);
   for (wchar_t c : s) {
-    if (const auto v = kVoiced.find(c); v != std::wstring_view::npos) {
-      out += kVoicedBase[v];
-      out += kVoicedMark;
-    } else if (const auto p = kSemiVoiced.find(c); p != std::wstring_view::npos) {
-      out += kSemiVoicedBase[p];
-      out += kSemiVoicedMark;
-    } else if (c == 0x309B) {
-      out += kVoicedMark;  // the spacing marks some writers use
-    } else if (c == 0x309C) {
-      out += kSemiVoicedMark;
-    } else {
-      out += c;
-    }
+    const Parts d = Decompose(c);
+    if (d.base) out += d.base;
+    if (d.mark) out += d.mark;
   }
   return out;
 }
 
-// Every mark left out, accents too.
+// Every mark left out, accents too, and ASCII letters in lower case.
 std::wstring Bare(std::wstring_view s) {
   std::wstring out;
-  for (wchar_t c : Decomposed(s)) {
-    if (IsMark(c)) continue;
-    if (const auto a = kAccented.find(c); a != std::wstring_view::npos) c = kAccentBase[a];
-    c = Lower(c);
-    out += c;
+  out.reserve(s.size());
+  for (wchar_t c : s) {
+    const wchar_t base = Decompose(c).base;
+    if (base && !IsMark(base)) out += Lower(base);
   }
   return out;
+}
+
+// A hash of Bare(s), made without building it: a look-up for a name that is not there, as most
+// are in a delivery with missing links, then allocates nothing.
+std::uint64_t BareHash(std::wstring_view s) {
+  std::uint64_t h = 0xcbf29ce484222325;  // FNV-1a
+  for (wchar_t c : s) {
+    const wchar_t base = Decompose(c).base;
+    if (!base || IsMark(base)) continue;
+    h = (h ^ static_cast<std::uint64_t>(Lower(base))) * 0x100000001b3;
+  }
+  return h;
 }
 
 }  // namespace
@@ -103,87 +130,119 @@ namespace {
 
 // The entries of the few folders met last, by the name with every mark left out: the documents
 // of a delivery share their folders, and listing a folder of thousands for each link of each
-// document would cost more than the whole scan. A folder's listing is renewed when it changes;
-// a folder larger than kIndexedEntries is searched entry by entry instead of held.
+// document would cost more than the whole scan. A listing is trusted for kFreshFor, then checked
+// against the folder's time of change (a stat per look-up would again cost more than the rest of
+// a document's check); a folder larger than kIndexedEntries is searched entry by entry instead.
 constexpr std::size_t kIndexedFolders = 4;
 constexpr std::size_t kIndexedEntries = 20000;
+constexpr auto kFreshFor = std::chrono::milliseconds(500);
+
+using Clock = std::chrono::steady_clock;
+
+// The entry's own name, taken from the listed path's text: taking the path apart into its
+// components costs more than the rest of indexing the entry.
+std::wstring EntryName(const fs::directory_entry& entry) {
+  const auto& text = entry.path().native();
+#ifdef _WIN32
+  const auto sep = text.find_last_of(L"\\/");
+  return text.substr(sep == std::wstring::npos ? 0 : sep + 1);
+#else
+  const auto sep = text.rfind('/');
+  return FromUtf8(std::string_view(text).substr(sep == std::string::npos ? 0 : sep + 1));
+#endif
+}
 
 struct FolderIndex {
   fs::path folder;
   fs::file_time_type changed;
   bool exists = true;
-  std::uint64_t round = 0;  // checked against the folder in this round already
-  std::unordered_multimap<std::wstring, std::wstring> byBare;  // bare name -> name
+  Clock::time_point checked;
+  std::vector<std::wstring> names;
+  std::unordered_multimap<std::uint64_t, std::uint32_t> byBare;  // BareHash -> index into names
 };
-
-std::uint64_t currentRound = 1;
 
 std::list<FolderIndex>& Indexes() {
   static std::list<FolderIndex> indexes;  // the program is single-threaded
   return indexes;
 }
 
-const FolderIndex* IndexOf(const fs::path& folder) {
+const FolderIndex* Keep(FolderIndex index) {
   auto& indexes = Indexes();
-  for (auto it = indexes.begin(); it != indexes.end(); ++it) {
-    if (it->folder != folder || it->round != currentRound) continue;
-    indexes.splice(indexes.begin(), indexes, it);
-    return &indexes.front();
-  }
-  std::error_code ec;
-  const fs::file_time_type changed = fs::last_write_time(folder, ec);
-  for (auto it = indexes.begin(); it != indexes.end(); ++it) {
-    if (it->folder != folder) continue;
-    if (!ec && it->exists && it->changed == changed) {
-      it->round = currentRound;
-      indexes.splice(indexes.begin(), indexes, it);
-      return &indexes.front();
-    }
-    indexes.erase(it);
-    break;
-  }
-  FolderIndex index{folder, changed, !ec, currentRound, {}};
-  if (!index.exists) {
-    // A folder that is not there (a document without a Links folder) holds nothing, this round.
-    indexes.push_front(std::move(index));
-    if (indexes.size() > kIndexedFolders) indexes.pop_back();
-    return &indexes.front();
-  }
-  fs::directory_iterator it(folder, ec), end;
-  for (; !ec && it != end; it.increment(ec)) {
-    if (index.byBare.size() == kIndexedEntries) return nullptr;
-    std::wstring name = FromUtf8(PathText(it->path().filename()));
-    index.byBare.emplace(Bare(name), std::move(name));
-  }
-  if (ec) return nullptr;
   indexes.push_front(std::move(index));
   if (indexes.size() > kIndexedFolders) indexes.pop_back();
   return &indexes.front();
 }
 
+const FolderIndex* IndexOf(const fs::path& folder) {
+  auto& indexes = Indexes();
+  const Clock::time_point now = Clock::now();
+  // The same spelling, not the same path: comparing paths component by component costs more than
+  // a look-up, and a folder spelt two ways is merely listed twice.
+  auto it = std::find_if(indexes.begin(), indexes.end(), [&](const FolderIndex& i) { return i.folder.native() == folder.native(); });
+  if (it != indexes.end() && now - it->checked < kFreshFor) {
+    indexes.splice(indexes.begin(), indexes, it);
+    return &indexes.front();
+  }
+  std::error_code ec;
+  const fs::file_time_type changed = fs::last_write_time(folder, ec);
+  if (it != indexes.end()) {
+    if (!ec && it->exists && it->changed == changed) {
+      it->checked = now;
+      indexes.splice(indexes.begin(), indexes, it);
+      return &indexes.front();
+    }
+    indexes.erase(it);
+  }
+  // A folder that is not there (a document without a Links folder) holds nothing, for now.
+  FolderIndex index{folder, changed, !ec, now, {}, {}};
+  if (!index.exists) return Keep(std::move(index));
+  fs::directory_iterator entry(folder, ec), end;
+  for (; !ec && entry != end; entry.increment(ec)) {
+    if (index.names.size() == kIndexedEntries) return nullptr;
+    index.names.push_back(EntryName(*entry));
+    index.byBare.emplace(BareHash(index.names.back()), static_cast<std::uint32_t>(index.names.size() - 1));
+  }
+  if (ec) return nullptr;
+  return Keep(std::move(index));
+}
+
 }  // namespace
 
-void NewLookupRound() { ++currentRound; }
+void ForgetFolders() { Indexes().clear(); }
+
+void ForgetFolder(const fs::path& folder) {
+  // Named perhaps otherwise than the documents' walk named it: the same folder is forgotten.
+  Indexes().remove_if([&](const FolderIndex& i) {
+    std::error_code ec;
+    return i.folder == folder || (i.exists && fs::equivalent(i.folder, folder, ec));
+  });
+}
 
 FolderMatch FindInFolder(const fs::path& folder, std::wstring_view file) {
-  std::error_code ec;
-  const fs::path direct = folder / PathFromWide(file);
   FolderMatch best;
   const FolderIndex* index = IndexOf(folder);
   if (index && !index->exists) return best;
-  if (!index && fs::symlink_status(direct, ec).type() != fs::file_type::not_found && !ec) return {direct, NameMatch::kExact};
-  const auto consider = [&](const std::wstring& name, const fs::path& path) {
+  const auto consider = [&](const std::wstring& name, const auto& path) {
     const NameMatch how = MatchNames(file, name);
-    if (how != NameMatch::kNone && (best.how == NameMatch::kNone || how < best.how)) best = {path, how};
+    if (how != NameMatch::kNone && (best.how == NameMatch::kNone || how < best.how)) best = {path(), how};
   };
   if (index) {
-    // The exact name is among them too, as the folder listed it.
-    const auto [from, to] = index->byBare.equal_range(Bare(file));
-    for (auto it = from; it != to; ++it) consider(it->second, folder / PathFromWide(it->second));
+    // The exact name is among them too, as the folder listed it; a name that merely shares the
+    // hash matches nothing.
+    const auto [from, to] = index->byBare.equal_range(BareHash(file));
+    for (auto it = from; it != to; ++it) {
+      const std::wstring& name = index->names[it->second];
+      consider(name, [&] { return folder / PathFromWide(name); });
+    }
     return best;
   }
+  std::error_code ec;
+  const fs::path direct = folder / PathFromWide(file);
+  if (fs::symlink_status(direct, ec).type() != fs::file_type::not_found && !ec) return {direct, NameMatch::kExact};
   fs::directory_iterator it(folder, ec), end;
-  for (; !ec && it != end; it.increment(ec)) consider(FromUtf8(PathText(it->path().filename())), it->path());
+  for (; !ec && it != end; it.increment(ec)) {
+    consider(EntryName(*it), [&] { return it->path(); });
+  }
   return best;
 }
 

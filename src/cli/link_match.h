@@ -32,8 +32,9 @@ struct FolderMatch {
 };
 FolderMatch FindInFolder(const std::filesystem::path& folder, std::wstring_view file);
 
-// The listings FindInFolder keeps of the folders met last are checked against the folders once
-// per round; each document's look-ups start a round, so a folder is looked at once per document.
-void NewLookupRound();
+// FindInFolder keeps listings of the folders met last and trusts each for a moment; a run starts
+// afresh, and a writer into a folder forgets them so that its own files are seen at once.
+void ForgetFolders();
+void ForgetFolder(const std::filesystem::path& folder);
 
 }  // namespace pelmora::cli

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
+#include <charconv>
 
 #include "analysis/ansi_text.h"
 #include "cli/text_utf8.h"
@@ -48,9 +48,9 @@ std::vector<std::wstring> LinkNames(const std::vector<std::wstring>& header, con
 std::vector<CheckFacts::Link> LocateLinks(const std::filesystem::path& document, const std::vector<std::wstring>& names,
                                           const Delivery& delivery) {
   std::vector<CheckFacts::Link> links;
-  NewLookupRound();
+  const ImageSearch search(document, delivery, false);
   for (const std::wstring& name : names) {
-    const ImageLocation where = LocateImage(document, name, delivery, false);
+    const ImageLocation where = search.Locate(name);
     links.push_back({ToUtf8(name), where.status, where.found.empty() ? "" : PathText(where.found), where.how});
   }
   return links;
@@ -142,11 +142,16 @@ CheckFacts CheckDocument(const std::filesystem::path& document, const std::strin
   return MergeFacts(analysis::ReadDscComments(document), xmp, kind, creator, std::move(links));
 }
 
+std::string MmText(double mm) {
+  // The readers bound every size, so 40 characters always hold it.
+  char buf[40];
+  const auto [end, ec] = std::to_chars(buf, buf + sizeof buf, mm, std::chars_format::fixed, 1);
+  return ec == std::errc() ? std::string(buf, end) : std::string("?");
+}
+
 std::string SizeText(const CheckFacts& f) {
   if (!f.widthMm || !f.heightMm) return "";
-  char buf[64];
-  std::snprintf(buf, sizeof buf, "%.1f×%.1f", *f.widthMm, *f.heightMm);
-  return buf;
+  return MmText(*f.widthMm) + "×" + MmText(*f.heightMm);
 }
 
 }  // namespace pelmora::cli

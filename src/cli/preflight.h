@@ -65,6 +65,9 @@ CheckFacts MergeFacts(const analysis::DscFacts& dsc, const std::optional<analysi
 CheckFacts CheckDocument(const std::filesystem::path& document, const std::string& kind, const std::string& creator,
                          const std::optional<analysis::XmpFacts>& xmp, std::vector<CheckFacts::Link> links);
 
+// "210.0", to a tenth of a millimetre.
+std::string MmText(double mm);
+
 // "210.0×297.0", or "" without a size.
 std::string SizeText(const CheckFacts& facts);
 

@@ -269,10 +269,7 @@ std::string FormatJson(const DocumentRow& row) {
       out += ']';
     };
     const auto number = [](const std::optional<double>& v) {
-      if (!v) return std::string("null");
-      char buf[32];
-      std::snprintf(buf, sizeof buf, "%.1f", *v);
-      return std::string(buf);
+      return v ? MmText(*v) : std::string("null");
     };
     list("fonts", f.fonts);
     out += ",\"color_model\":" + (f.colourModel ? JsonString(*f.colourModel) : std::string("null"));

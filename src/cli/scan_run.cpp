@@ -241,6 +241,7 @@ int Scan(const ScanOptions& o, Console& console) {
     return kExitAllAnalysed;
   }
 
+  ForgetFolders();  // a folder may have changed since an earlier run in this process
   std::optional<ImageCollector> collector;
   if (o.collectDir) {
     std::error_code ec;

@@ -82,7 +82,9 @@ INSTANTIATE_TEST_SUITE_P(
                     "gsave\r\n%%DocumentFonts: Late\r\n",
                 {}, {}, {}, {}, 2, std::array<double, 4>{0, 0, 10, 20}, std::nullopt, true},
         DscCase{"BadBoxIsNoBox", "%!PS-Adobe-3.0\n%%BoundingBox: 0 0 a 9\n%%HiResBoundingBox: 1 2 3\n", {}, {}, {}, {},
-                std::nullopt, std::nullopt, std::nullopt}));
+                std::nullopt, std::nullopt, std::nullopt},
+        DscCase{"NonFiniteOrHugeBoxIsNoBox", "%!PS-Adobe-3.0\n%%BoundingBox: 0 0 nan 9\n%%HiResBoundingBox: 0 -1e300 1 1\n",
+                {}, {}, {}, {}, std::nullopt, std::nullopt, std::nullopt}));
 
 TEST(ReadDsc, NoHeaderLongLinesAndFailingReads) {
   {

@@ -100,6 +100,10 @@ INSTANTIATE_TEST_SUITE_P(
         XmpCase{"UnknownUnitGivesNoSize",
                 Packet("<xmpTPg:MaxPageSize stDim:w=\"1\" stDim:h=\"1\" stDim:unit=\"Furlongs\"/>"), true, {}, {}, {},
                 std::nullopt, std::nullopt, std::nullopt},
+        XmpCase{"NonFiniteOrHugeSizeGivesNoSize",
+                Packet("<xmpTPg:MaxPageSize stDim:w=\"NaN\" stDim:h=\"1\" stDim:unit=\"Points\"/>"
+                       "<xmpTPg:MaxPageSize stDim:w=\"1\" stDim:h=\"1e300\" stDim:unit=\"Points\"/>"),
+                true, {}, {}, {}, std::nullopt, std::nullopt, std::nullopt},
         // Declared entities are neither expanded nor fetched: no laughs, no file read.
         XmpCase{"DoctypeEntitiesNotExpanded",
                 "<?xpacket begin=\"\"?><!DOCTYPE x [<!ENTITY a \"aaaaaaaaaa\"><!ENTITY b \"&a;&a;&a;&a;\">"
@@ -148,7 +152,9 @@ TEST_F(FindXmpPacketTest, FindsTheFirstPacketAcrossReadsAndStopsThere) {
       EXPECT_FALSE(found->tooLong);
       EXPECT_EQ(found->text, packet) << piece;
       // Reading stops soon after the packet's end: the rest of the document is not read.
-      if (!lend && piece >= 65536) EXPECT_LT(Fake().bytes_read, before.size() + packet.size() + 3 * 65536);
+      if (!lend && piece >= 65536) {
+        EXPECT_LT(Fake().bytes_read, before.size() + packet.size() + 3 * 65536);
+      }
     }
   }
 }

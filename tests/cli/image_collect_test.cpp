@@ -35,6 +35,16 @@ TEST(LastNameComponent, TakesTheNameAfterAnySeparatorOfAnyPlatform) {
       {L"C:\\img\\", L""},
   };
   for (const auto& c : cases) EXPECT_EQ(LastNameComponent(c.in), c.out) << ToUtf8(c.in);
+
+  // A plain name is decided inside without any path arithmetic: nothing that could climb out or
+  // that Windows trims into "..".
+  for (const wchar_t* plain : {L"a.psd", L"写真 1.tif", L"..a", L"a..", L".hidden"}) EXPECT_TRUE(PlainEntryName(plain)) << ToUtf8(plain);
+  for (const wchar_t* not_plain : {L"", L".", L"..", L"...", L".. ", L" . ", L"a/b", L"../a"}) {
+    EXPECT_FALSE(PlainEntryName(not_plain)) << ToUtf8(not_plain);
+  }
+#ifdef _WIN32
+  for (const wchar_t* not_plain : {L"a\\b", L"C:a", L"..\\x"}) EXPECT_FALSE(PlainEntryName(not_plain)) << ToUtf8(not_plain);
+#endif
 }
 
 TEST(ImageCandidates, AsWrittenThenBesideTheDocumentThenInLinks) {
@@ -270,6 +280,8 @@ TEST(LinkNames, MatchTolerantlyAndMergeWithTheManifest) {
       {L"ハンフ.jpg", L"パンフ.jpg", NameMatch::kMarksLost},
       {L"ハンフ.jpg", L"ハ\u309Aンフ.jpg", NameMatch::kMarksLost},
       {L"cafe.psd", L"cafe\u0301.psd", NameMatch::kMarksLost},
+      {L"café.psd", L"cafe\u0301.psd", NameMatch::kNormalised},
+      {L"CAFÉ.psd", L"cafe.psd", NameMatch::kMarksLost},
       {L"ハンフ.jpg", L"ハンプ.jpg", NameMatch::kMarksLost},
       {L"ハンフ.jpg", L"ハンフ.png", NameMatch::kNone},
       {L"a.tif", L"b.tif", NameMatch::kNone},
