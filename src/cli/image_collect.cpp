@@ -33,12 +33,13 @@ bool Under(const fs::path& p, const fs::path& root) {
   return !rel.empty() && *rel.begin() != ".." && rel != ".";
 }
 
-std::string Entries(const char* title, const EntryList& list, bool withTarget) {
+// `arrow`: the file shown after the name, if any.
+std::string Entries(const char* title, const EntryList& list, std::string CollectEntry::*arrow) {
   if (list.empty()) return {};
   std::string out = std::string(title) + "\n";
   for (const CollectEntry& e : list) {
     out += "  " + PrintableCell(e.document) + ": " + PrintableCell(e.image);
-    if (withTarget) out += " → " + PrintableCell(e.target);
+    if (arrow) out += " → " + PrintableCell(e.*arrow);
     if (!e.reason.empty()) out += " (" + PrintableCell(e.reason) + ")";
     out += '\n';
   }
@@ -54,7 +55,11 @@ std::string JsonEntries(const EntryList& list) {
     out += "{\"document\":" + JsonString(e.document) + ",\"image\":" + JsonString(e.image);
     if (!e.source.empty()) out += ",\"source\":" + JsonString(e.source);
     if (!e.target.empty()) out += ",\"target\":" + JsonString(e.target);
-    if (!e.reason.empty()) out += ",\"reason\":" + JsonString(e.reason);
+    if (!e.match.empty()) {
+      out += ",\"match\":" + JsonString(e.match);
+    } else if (!e.reason.empty()) {
+      out += ",\"reason\":" + JsonString(e.reason);
+    }
     out += '}';
   }
   return out + "]";
@@ -225,7 +230,7 @@ ImageLocation ImageSearch::Locate(std::wstring_view name) const {
 void ImageCollector::Collect(const fs::path& document, const std::vector<std::wstring>& images) {
   const ImageSearch search(document, delivery_, anywhere_);
   for (const std::wstring& name : images) {
-    // "(atend)" defers the list to the trailer, which the header scan does not reach: no file.
+    // A list deferred to a trailer that named nothing: no file.
     if (name.empty() || name == L"(atend)") continue;
     CollectEntry entry{PathText(document), ToUtf8(name)};
     const ImageLocation where = search.Locate(name);
@@ -239,6 +244,9 @@ void ImageCollector::Collect(const fs::path& document, const std::vector<std::ws
     }
     const fs::path& found = where.found;
     const fs::path& source = where.resolved;
+    if (*MatchText(where.how)) {
+      summary_.matched.Note({entry.document, entry.image, PathText(found), {}, MatchText(where.how), MatchKey(where.how)});
+    }
     if (!handled_.insert(source).second) continue;
     ++summary_.found;
     entry.source = PathText(found);
@@ -276,11 +284,12 @@ std::string FormatCollectSummary(const CollectSummary& s) {
                     std::to_string(s.conflicts.total()) + " / コピーできない " + std::to_string(s.failed.total()) +
                     " / 見つからない " + std::to_string(s.missing.total()) + " / フォルダー外 " +
                     std::to_string(s.outside.total()) + " / 無効な名前 " + std::to_string(s.invalid.total()) + "\n";
-  out += Entries("同名の別ファイルがあるためコピーしなかった画像:", s.conflicts, true);
-  out += Entries("コピーできなかった画像:", s.failed, true);
-  out += Entries("見つからない画像:", s.missing, false);
-  out += Entries("調べるフォルダーの外を指すため読まなかった画像:", s.outside, false);
-  out += Entries("ファイル名として無効なため読まなかった画像:", s.invalid, false);
+  out += Entries("同名の別ファイルがあるためコピーしなかった画像:", s.conflicts, &CollectEntry::target);
+  out += Entries("コピーできなかった画像:", s.failed, &CollectEntry::target);
+  out += Entries("見つからない画像:", s.missing, nullptr);
+  out += Entries("調べるフォルダーの外を指すため読まなかった画像:", s.outside, nullptr);
+  out += Entries("ファイル名として無効なため読まなかった画像:", s.invalid, nullptr);
+  out += Entries("名前の表記の違いを補って見つけた画像:", s.matched, &CollectEntry::source);
   return out;
 }
 
@@ -288,8 +297,9 @@ std::string FormatCollectJson(const CollectSummary& s) {
   return "{\"collect\":{\"found\":" + std::to_string(s.found) + ",\"copied\":" + std::to_string(s.copied) +
          ",\"present\":" + std::to_string(s.present) + ",\"conflicts\":" + JsonEntries(s.conflicts) +
          ",\"failed\":" + JsonEntries(s.failed) + ",\"missing\":" + JsonEntries(s.missing) + ",\"outside\":" + JsonEntries(s.outside) +
-         ",\"invalid\":" + JsonEntries(s.invalid) + ",\"unlisted\":" +
-         std::to_string(s.conflicts.unlisted + s.failed.unlisted + s.missing.unlisted + s.outside.unlisted + s.invalid.unlisted) +
+         ",\"invalid\":" + JsonEntries(s.invalid) + ",\"matched\":" + JsonEntries(s.matched) + ",\"unlisted\":" +
+         std::to_string(s.conflicts.unlisted + s.failed.unlisted + s.missing.unlisted + s.outside.unlisted + s.invalid.unlisted +
+                        s.matched.unlisted) +
          "}}\n";
 }
 

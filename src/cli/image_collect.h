@@ -26,7 +26,8 @@ struct CollectEntry {
   std::string image;     // the name in the document
   std::string source;    // the file found, if any
   std::string target;    // the file in the folder that blocked or failed the copy
-  std::string reason;    // why a copy failed
+  std::string reason;    // why a copy failed, or how a name in another form matched
+  std::string match;     // the latter's JSON key
 };
 
 // True for a name that, joined to a folder, names an entry of that folder and nothing else: no
@@ -111,6 +112,7 @@ struct CollectSummary {
   EntryList missing;    // found nowhere
   EntryList outside;    // named only outside the delivery: not read
   EntryList invalid;    // the name can be no file's: not read
+  EntryList matched;    // found under a name in another form (reason: how): collected, but worth a look
   bool Complete() const {
     return conflicts.empty() && failed.empty() && missing.empty() && outside.empty() && invalid.empty();
   }

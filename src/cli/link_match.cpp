@@ -102,6 +102,22 @@ NameMatch MatchNames(std::wstring_view a, std::wstring_view b) {
   return NameMatch::kNone;
 }
 
+const char* MatchKey(NameMatch how) {
+  switch (how) {
+    case NameMatch::kNormalised: return "nfc_nfd";
+    case NameMatch::kMarksLost: return "marks_lost";
+    default: return nullptr;
+  }
+}
+
+const char* MatchText(NameMatch how) {
+  switch (how) {
+    case NameMatch::kNormalised: return "NFC/NFD の違いを無視して一致";
+    case NameMatch::kMarksLost: return "濁点・半濁点を補って一致";
+    default: return "";
+  }
+}
+
 std::vector<std::wstring> MergeLinkNames(const std::vector<std::wstring>& header, const std::vector<std::wstring>& xmp) {
   std::vector<std::wstring> out = header;
   std::vector<bool> replaced(out.size(), false);

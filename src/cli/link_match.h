@@ -19,6 +19,9 @@ enum class NameMatch {
 
 NameMatch MatchNames(std::wstring_view inDocument, std::wstring_view onDisk);
 
+const char* MatchKey(NameMatch how);   // JSON: null for an exact match
+const char* MatchText(NameMatch how);  // Japanese note, "" for an exact match
+
 // The header's names (in its order) and the manifest's linked (not embedded) paths. Where both
 // name the same file — the same last component, matched as above, or the header's cut short —
 // the manifest's Unicode name takes the header name's place; the manifest's others follow.

@@ -31,11 +31,26 @@ std::optional<analysis::XmpFacts> ReadXmpFacts(const std::filesystem::path& docu
   return facts;
 }
 
-std::vector<std::wstring> LinkNames(const std::vector<std::wstring>& header, const std::optional<analysis::XmpFacts>& xmp) {
+namespace {
+constexpr std::wstring_view kAtEnd = L"(atend)";
+}  // namespace
+
+bool ListAtEnd(const std::vector<std::wstring>& header) {
+  return std::find(header.begin(), header.end(), kAtEnd) != header.end();
+}
+
+std::vector<std::wstring> LinkNames(const std::vector<std::wstring>& header, const analysis::DscFacts* dsc,
+                                    const std::optional<analysis::XmpFacts>& xmp) {
   std::vector<std::wstring> names;
-  // "(atend)" defers the list to the trailer: no file.
   for (const std::wstring& n : header) {
-    if (!n.empty() && n != L"(atend)") names.push_back(n);
+    if (n == kAtEnd) {
+      // The names the trailer gives, in the list's place; without them, no file.
+      if (dsc) {
+        for (const std::string& f : dsc->files) names.push_back(analysis::DecodeAnsi(f));
+      }
+    } else if (!n.empty()) {
+      names.push_back(n);
+    }
   }
   if (!xmp) return names;
   std::vector<std::wstring> linked;
@@ -80,22 +95,6 @@ const char* StatusKey(ImageLocation::Status status) {
   return "";
 }
 
-const char* MatchKey(NameMatch how) {
-  switch (how) {
-    case NameMatch::kNormalised: return "nfc_nfd";
-    case NameMatch::kMarksLost: return "marks_lost";
-    default: return nullptr;
-  }
-}
-
-const char* MatchText(NameMatch how) {
-  switch (how) {
-    case NameMatch::kNormalised: return "NFC/NFD の違いを無視して一致";
-    case NameMatch::kMarksLost: return "濁点・半濁点を補って一致";
-    default: return "";
-  }
-}
-
 CheckFacts MergeFacts(const analysis::DscFacts& dsc, const std::optional<analysis::XmpFacts>& xmp,
                       const std::string& kind, const std::string& creator, std::vector<CheckFacts::Link> links) {
   CheckFacts f;
@@ -135,11 +134,6 @@ CheckFacts MergeFacts(const analysis::DscFacts& dsc, const std::optional<analysi
   // of Illustrator's is plain PostScript, which a print shop treats differently.
   if (dsc.header && kind != "EPS" && !f.illustrator) f.findings.push_back(kFindingPostScript);
   return f;
-}
-
-CheckFacts CheckDocument(const std::filesystem::path& document, const std::string& kind, const std::string& creator,
-                         const std::optional<analysis::XmpFacts>& xmp, std::vector<CheckFacts::Link> links) {
-  return MergeFacts(analysis::ReadDscComments(document), xmp, kind, creator, std::move(links));
 }
 
 std::string MmText(double mm) {

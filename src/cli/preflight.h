@@ -42,8 +42,14 @@ struct CheckFacts {
 // The XMP packet's facts, or nothing without a readable packet. Throws RunError when a read fails.
 std::optional<analysis::XmpFacts> ReadXmpFacts(const std::filesystem::path& document);
 
-// The window's list of names (decoded) merged with the manifest's linked paths.
-std::vector<std::wstring> LinkNames(const std::vector<std::wstring>& header, const std::optional<analysis::XmpFacts>& xmp);
+// True when the window's list defers the names to the trailer ("(atend)"), which only the
+// comments' reader reaches.
+bool ListAtEnd(const std::vector<std::wstring>& header);
+
+// The window's list of names (decoded) merged with the manifest's linked paths. Where the list is
+// "(atend)", `dsc` (when read) gives the trailer's names in its place.
+std::vector<std::wstring> LinkNames(const std::vector<std::wstring>& header, const analysis::DscFacts* dsc,
+                                    const std::optional<analysis::XmpFacts>& xmp);
 
 // Each link's status, found the way --collect finds it.
 std::vector<CheckFacts::Link> LocateLinks(const std::filesystem::path& document, const std::vector<std::wstring>& names,
@@ -52,18 +58,11 @@ std::vector<CheckFacts::Link> LocateLinks(const std::filesystem::path& document,
 // Words for the table and JSON.
 const char* StatusText(ImageLocation::Status status);  // Japanese, for the table
 const char* StatusKey(ImageLocation::Status status);   // JSON
-const char* MatchKey(NameMatch how);                  // JSON: null for an exact match
-const char* MatchText(NameMatch how);                 // Japanese note, "" for an exact match
 
 // Both sources merged: the header comments first, then what only the XMP packet names.
 // `kind` and `creator` are the scan's (the window program's) answers.
 CheckFacts MergeFacts(const analysis::DscFacts& dsc, const std::optional<analysis::XmpFacts>& xmp,
                       const std::string& kind, const std::string& creator, std::vector<CheckFacts::Link> links = {});
-
-// Reads the header comments of one document and merges them with `xmp`. Throws RunError when a
-// read fails.
-CheckFacts CheckDocument(const std::filesystem::path& document, const std::string& kind, const std::string& creator,
-                         const std::optional<analysis::XmpFacts>& xmp, std::vector<CheckFacts::Link> links);
 
 // "210.0", to a tenth of a millimetre.
 std::string MmText(double mm);

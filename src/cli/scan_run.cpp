@@ -304,9 +304,11 @@ int Scan(const ScanOptions& o, Console& console) {
         std::vector<std::wstring> header;
         for (const std::string& name : row.images) header.push_back(FromUtf8(name));
         const std::optional<analysis::XmpFacts> xmp = ReadXmpFacts(item.path);
-        const std::vector<std::wstring> names = LinkNames(header, xmp);
+        std::optional<analysis::DscFacts> dsc;
+        if (o.check || ListAtEnd(header)) dsc = analysis::ReadDscComments(item.path);
+        const std::vector<std::wstring> names = LinkNames(header, dsc ? &*dsc : nullptr, xmp);
         if (o.check) {
-          AddCheck(row, CheckDocument(item.path, result.strFiletype, row.creator, xmp, LocateLinks(item.path, names, delivery)));
+          AddCheck(row, MergeFacts(*dsc, xmp, result.strFiletype, row.creator, LocateLinks(item.path, names, delivery)));
           findings = findings || !row.check->findings.empty();
         }
         if (watch.error() != 0) throw RunError(watch.error());

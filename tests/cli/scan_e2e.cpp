@@ -274,6 +274,10 @@ TEST(ScanProgram, FindsLinksByTheirXmpNamesAndByNamesThatLostTheirMarks) {
   t.Write("job/flyer.eps", Eps("Adobe Illustrator(R) 17.0", "23.1.1",
                                {"/Users/hano/Downloads/CF\x83n\x83\x93\x83t\x83\x8c\x83" "b\x83g.jpg",
                                 "/Users/hano/dcx/components/bf1241ab-fa13-4bbd-8e43."}) + manifest);
+  // The list deferred to the trailer.
+  t.Write("job/Links/late.tif", "late");
+  t.Write("job/late.eps", "%!PS-Adobe-3.0 EPSF-3.0\r\n%%Creator: Adobe Illustrator(R) 8.0\r\n%%DocumentFiles: (atend)\r\n"
+                          "%%EndComments\r\n0 0 m\r\n%%Trailer\r\n%%DocumentFiles: Macintosh HD:Links:late.tif\r\n%%EOF\r\n");
   // Without a manifest, the list's marks-lost name alone.
   t.Write("job/old.eps", Eps("Adobe Illustrator(R) 8.0", "8.0.1",
                              {"Macintosh HD:\x83L\x83\x83\x83\x93\x83n\x83X\x82\xcc\x94z\x90\xfc\x90}.png", "gone.tif"}));
@@ -281,7 +285,7 @@ TEST(ScanProgram, FindsLinksByTheirXmpNamesAndByNamesThatLostTheirMarks) {
   const auto check = testing::RunProgram(Exe(), {"--check", "--json", PathText(t.Path("job"))}, t.root());
   EXPECT_EQ(check.status, 3) << check.err;
   const auto lines = testing::Lines(check.out);
-  ASSERT_EQ(lines.size(), 2u) << check.out;
+  ASSERT_EQ(lines.size(), 3u) << check.out;
   const auto links = [](const json_lite::Value& row) {
     std::vector<std::string> out;
     for (const auto& l : row["links"].array()) {
@@ -296,17 +300,31 @@ TEST(ScanProgram, FindsLinksByTheirXmpNamesAndByNamesThatLostTheirMarks) {
                               "/Users/hano/dcx/components/bf1241ab-fa13-4bbd-8e43.png | found_beside_document | bf1241ab-fa13-4bbd-8e43.png | exact",
                               "/Users/hano/Desktop/" + nfcCampus + " | found_in_links_folder | " + nfdCampus + " | nfc_nfd"}));
   EXPECT_EQ(flyer["findings"].array().size(), 0u);
-  const auto old = json_lite::Parse(lines[1]);
+  EXPECT_EQ(links(json_lite::Parse(lines[1])),
+            (std::vector<std::string>{"Macintosh HD:Links:late.tif | found_in_links_folder | late.tif | exact"}));
+  const auto old = json_lite::Parse(lines[2]);
   EXPECT_EQ(links(old), (std::vector<std::string>{
                             "Macintosh HD:\xE3\x82\xAD\xE3\x83\xA3\xE3\x83\xB3\xE3\x83\x8F\xE3\x82\xB9\xE3\x81\xAE\xE9\x85\x8D\xE7\xB7\x9A\xE5\x9B\xB3.png | found_in_links_folder | " + nfdCampus + " | marks_lost",
                             "gone.tif | missing | - | exact"}));
   EXPECT_EQ(old["findings"].array().back().str(), "リンク切れ");
 
-  const auto collect = testing::RunProgram(Exe(), {"--collect", PathText(t.Path("out")), PathText(t.Path("job/flyer.eps"))}, t.root());
+  const auto collect = testing::RunProgram(
+      Exe(), {"--collect", PathText(t.Path("out")), PathText(t.Path("job/flyer.eps")), PathText(t.Path("job/late.eps"))}, t.root());
   EXPECT_EQ(collect.status, 0) << collect.out << collect.err;
   EXPECT_EQ(TempTree::Read(t.Path("out/" + nfdPamphlet)), "pamphlet");
   EXPECT_EQ(TempTree::Read(t.Path("out/" + nfdCampus)), "campus");
   EXPECT_EQ(TempTree::Read(t.Path("out/bf1241ab-fa13-4bbd-8e43.png")), "component");
+  EXPECT_EQ(TempTree::Read(t.Path("out/late.tif")), "late");
+  // The summary says which names matched only in another form, and how.
+  EXPECT_NE(collect.out.find("名前の表記の違いを補って見つけた画像:\n  " + PathText(t.Path("job/flyer.eps")) + ": /Users/hano/Downloads/" +
+                             nfcPamphlet + " → " + PathText(t.Path("job/Links/" + nfdPamphlet)) + " (NFC/NFD の違いを無視して一致)"),
+            std::string::npos)
+      << collect.out;
+  const auto collectJson = testing::RunProgram(Exe(), {"--json", "--collect", PathText(t.Path("out2")), PathText(t.Path("job/old.eps"))}, t.root());
+  const auto summary = json_lite::Parse(testing::Lines(collectJson.out).back())["collect"];
+  ASSERT_EQ(summary["matched"].array().size(), 1u) << collectJson.out;
+  EXPECT_EQ(summary["matched"].array()[0]["match"].str(), "marks_lost");
+  EXPECT_EQ(summary["missing"].array()[0]["image"].str(), "gone.tif");
 }
 
 TEST(ScanProgram, CollectsFromStalePathsWithoutOverwriting) {
