@@ -5,7 +5,6 @@
 #include <cstdint>
 #include <list>
 #include <system_error>
-#include <unordered_map>
 
 #include "cli/image_collect.h"
 #include "cli/text_utf8.h"
@@ -174,7 +173,38 @@ struct FolderIndex {
   bool exists = true;
   Clock::time_point checked;
   std::vector<std::wstring> names;
-  std::unordered_multimap<std::uint64_t, std::uint32_t> byBare;  // BareHash -> index into names
+  // The names' BareHash values, open-addressed: a look-up for a name that is not there, as most
+  // are in a delivery with missing links, touches one slot and no name. Node-based maps cost a
+  // cache miss per node here, more than the rest of the look-up.
+  struct Slot {
+    std::uint64_t hash = 0;  // 0: empty
+    std::uint32_t name = 0;
+  };
+  std::vector<Slot> slots;  // a power of two, at most half full
+
+  static std::uint64_t Key(std::uint64_t hash) { return hash ? hash : 1; }
+
+  void Build() {
+    std::size_t size = 16;
+    while (size < 2 * names.size()) size *= 2;
+    slots.assign(size, {});
+    for (std::uint32_t n = 0; n < names.size(); ++n) {
+      const std::uint64_t key = Key(BareHash(names[n]));
+      std::size_t i = key & (size - 1);
+      while (slots[i].hash) i = (i + 1) & (size - 1);
+      slots[i] = {key, n};
+    }
+  }
+
+  // Calls `f` with each name whose bare form may equal `file`'s.
+  template <typename F>
+  void ForEachCandidate(std::wstring_view file, F&& f) const {
+    if (slots.empty()) return;
+    const std::uint64_t key = Key(BareHash(file));
+    for (std::size_t i = key & (slots.size() - 1); slots[i].hash; i = (i + 1) & (slots.size() - 1)) {
+      if (slots[i].hash == key) f(names[slots[i].name]);
+    }
+  }
 };
 
 std::list<FolderIndex>& Indexes() {
@@ -216,9 +246,9 @@ const FolderIndex* IndexOf(const fs::path& folder) {
   for (; !ec && entry != end; entry.increment(ec)) {
     if (index.names.size() == kIndexedEntries) return nullptr;
     index.names.push_back(EntryName(*entry));
-    index.byBare.emplace(BareHash(index.names.back()), static_cast<std::uint32_t>(index.names.size() - 1));
   }
   if (ec) return nullptr;
+  index.Build();
   return Keep(std::move(index));
 }
 
@@ -245,11 +275,7 @@ FolderMatch FindInFolder(const fs::path& folder, std::wstring_view file) {
   if (index) {
     // The exact name is among them too, as the folder listed it; a name that merely shares the
     // hash matches nothing.
-    const auto [from, to] = index->byBare.equal_range(BareHash(file));
-    for (auto it = from; it != to; ++it) {
-      const std::wstring& name = index->names[it->second];
-      consider(name, [&] { return folder / PathFromWide(name); });
-    }
+    index->ForEachCandidate(file, [&](const std::wstring& name) { consider(name, [&] { return folder / PathFromWide(name); }); });
     return best;
   }
   std::error_code ec;

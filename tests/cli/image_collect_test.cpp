@@ -295,6 +295,22 @@ TEST(LinkNames, MatchTolerantlyAndMergeWithTheManifest) {
   EXPECT_EQ(MergeLinkNames(header, xmp),
             (std::vector<std::wstring>{L"/Users/h/CFパンフレット.jpg", L"/x/components/bf1241ab-fa13.png",
                                        L"C:\\img\\logo.ai", L"/Users/h/キャンパス.png"}));
+  // In a folder, the closest form wins; a file the program itself wrote there is seen at once.
+  TempTree t;
+  const std::string nfd = "\xE3\x83\x8F\xE3\x82\x9A\xE3\x83\xB3\xE3\x83\x95.jpg";  // ハ゜ンフ.jpg
+  t.Write("f/" + nfd, "");
+  t.Write("f/\xE3\x83\x8F\xE3\x83\xB3\xE3\x83\x95.jpg", "");  // ハンフ.jpg
+  for (int i = 0; i < 40; ++i) t.Write("f/x" + std::to_string(i) + ".jpg", "");
+  const auto find = [&](std::wstring_view name) { return FindInFolder(t.Path("f"), name); };
+  EXPECT_EQ(find(L"パンフ.jpg").how, NameMatch::kNormalised);
+  EXPECT_EQ(PathText(find(L"パンフ.jpg").path.filename()), nfd);
+  EXPECT_EQ(find(L"ハンフ.JPG").how, NameMatch::kMarksLost);
+  EXPECT_EQ(find(L"x7.jpg").how, NameMatch::kExact);
+  EXPECT_EQ(find(L"x40.jpg").how, NameMatch::kNone);
+  t.Write("f/x40.jpg", "");
+  ForgetFolder(t.Path("f"));
+  EXPECT_EQ(find(L"x40.jpg").how, NameMatch::kExact);
+
   // A short name is no prefix of another: "a." does not take "a.b.tif".
   EXPECT_EQ(MergeLinkNames({L"a."}, {L"a.b.tif"}), (std::vector<std::wstring>{L"a.", L"a.b.tif"}));
 }
