@@ -232,6 +232,7 @@ TEST_F(Collecting, CopiesAreNewCompleteFilesOrNone) {
   t.Write("in/b.psd", "other");
   EXPECT_EQ(CopyNewFile(t.Path("in/b.psd"), dir / "a.psd").outcome, CopyResult::Outcome::kExists);
   EXPECT_EQ(TempTree::Read(dir / "a.psd"), "image") << "never replaced";
+  EXPECT_EQ(leftovers(), 0) << "no temporary file left behind";
 
 #ifndef _WIN32
   // Larger than the free space: refused before a byte is written. (Wine makes no sparse file
