@@ -1,6 +1,7 @@
 #include "analysis/dsc_comments.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <cstdlib>
 #include <memory>
@@ -148,17 +149,25 @@ std::vector<std::string> Tokens(std::string_view value) {
   return out;
 }
 
+// Four numbers; a PostScript string or anything else is no box. Read where they stand: a box is
+// in every document, and splitting it into strings first cost more than the rest of the header.
 std::optional<std::array<double, 4>> Box(std::string_view value) {
-  const std::vector<std::string> t = Tokens(value);
-  if (t.size() != 4) return std::nullopt;
   std::array<double, 4> box{};
+  std::size_t i = 0;
   for (int k = 0; k < 4; ++k) {
-    char* end = nullptr;
-    box[k] = std::strtod(t[k].c_str(), &end);
-    if (end == t[k].c_str() || *end != '\0') return std::nullopt;
+    while (i < value.size() && Blank(value[i])) ++i;
+    std::size_t end = i;
+    while (end < value.size() && !Blank(value[end])) ++end;
+    std::string_view number = value.substr(i, end - i);
+    if (number.size() > 1 && number[0] == '+' && number[1] != '-') number.remove_prefix(1);  // PostScript allows it
+    const auto [ptr, ec] = std::from_chars(number.data(), number.data() + number.size(), box[k]);
+    if (number.empty() || ec != std::errc() || ptr != number.data() + number.size()) return std::nullopt;
     // "nan", "inf" and numbers past any page are no box: they would make no size, nor valid JSON.
     if (!(std::fabs(box[k]) <= kDscLargestCoordinate)) return std::nullopt;
+    i = end;
   }
+  while (i < value.size() && Blank(value[i])) ++i;
+  if (i != value.size()) return std::nullopt;
   return box;
 }
 

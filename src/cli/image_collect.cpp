@@ -120,7 +120,7 @@ void Delivery::Add(const fs::path& folder) {
   fs::path lexical = fs::absolute(folder, ec).lexically_normal();
   if (ec) return;
   if (!lexical.has_filename()) lexical = lexical.parent_path();  // "dir/" names the same folder as "dir"
-  memoValid_ = false;
+  last_.reset();
   fs::path resolved = fs::weakly_canonical(lexical, ec);
   lexical_.push_back(std::move(lexical));
   if (!ec) resolved_.push_back(std::move(resolved));
@@ -139,14 +139,23 @@ bool Delivery::Contains(const fs::path& resolved) const {
   return std::any_of(resolved_.begin(), resolved_.end(), [&](const fs::path& root) { return Under(resolved, root); });
 }
 
-bool Delivery::MayContainEntryOf(const fs::path& folder) const {
-  // One document after another lives in the same folder: the answer is kept for the last one.
-  if (!memoValid_ || folder.native() != memoFolder_.native()) {
-    memoFolder_ = folder;
-    memoInside_ = MayContain(folder / "x");
-    memoValid_ = true;
-  }
-  return memoInside_;
+std::shared_ptr<const Delivery::DocumentFolders> Delivery::FoldersOf(const fs::path& document) const {
+  const auto& text = document.native();
+#ifdef _WIN32
+  const auto end = text.find_last_of(L"\\/:");
+#else
+  const auto end = text.rfind('/');
+#endif
+  const std::size_t keySize = end == text.npos ? 0 : end + 1;
+  const std::basic_string_view<fs::path::value_type> key(text.data(), keySize);
+  if (last_ && key == lastKey_) return last_;
+  DocumentFolders f;
+  f.folder = document.has_parent_path() ? document.parent_path() : fs::path(".");
+  f.links = f.folder / kLinksFolder;
+  f.inside = MayContain(f.folder / "x");
+  lastKey_.assign(key);
+  last_ = std::make_shared<const DocumentFolders>(std::move(f));
+  return last_;
 }
 
 bool PlainEntryName(std::wstring_view name) {
@@ -159,8 +168,8 @@ bool PlainEntryName(std::wstring_view name) {
 }
 
 ImageSearch::ImageSearch(const fs::path& document, const Delivery& delivery, bool anywhere)
-    : folder_(document.parent_path()), links_(folder_ / kLinksFolder), delivery_(delivery), anywhere_(anywhere),
-      inside_(delivery.MayContainEntryOf(folder_)) {}
+    : folders_(delivery.FoldersOf(document)), folder_(folders_->folder), links_(folders_->links), delivery_(delivery),
+      anywhere_(anywhere), inside_(folders_->inside) {}
 
 bool ImageSearch::Try(const fs::path& folder, std::wstring_view file, bool inside, ImageLocation::Status status,
                       ImageLocation& where, bool& leadsOutside) const {

@@ -5,6 +5,7 @@
 // is neither opened nor looked up. Nothing in the folder is ever overwritten.
 #include <cstdint>
 #include <filesystem>
+#include <memory>
 #include <set>
 #include <string>
 #include <string_view>
@@ -44,17 +45,24 @@ class Delivery {
   void Add(const std::filesystem::path& folder);
   // `candidate` as written, before any look-up: true when it may lie inside.
   bool MayContain(const std::filesystem::path& candidate) const;
-  // The same for an entry of `folder` whose name is plain (PlainEntryName).
-  bool MayContainEntryOf(const std::filesystem::path& folder) const;
+  // Where a document's images are looked for: its folder ("." for a document named without
+  // one), the Links folder in it, and whether a plain-named entry of either may lie inside.
+  struct DocumentFolders {
+    std::filesystem::path folder, links;
+    bool inside = false;
+  };
+  // The answer is kept for the folder met last: one delivery's documents share their folders, and
+  // taking paths apart costs more than a document's look-ups.
+  std::shared_ptr<const DocumentFolders> FoldersOf(const std::filesystem::path& document) const;
   // `resolved` with every link followed.
   bool Contains(const std::filesystem::path& resolved) const;
 
  private:
   std::vector<std::filesystem::path> lexical_;   // absolute, as named
   std::vector<std::filesystem::path> resolved_;  // with links followed
-  // MayContainEntryOf's last answer (the program is single-threaded).
-  mutable std::filesystem::path memoFolder_;
-  mutable bool memoValid_ = false, memoInside_ = false;
+  // FoldersOf's last answer, by the document's path without its name (single-threaded).
+  mutable std::filesystem::path::string_type lastKey_;
+  mutable std::shared_ptr<const DocumentFolders> last_;
 };
 
 // Where a placed image was found, looked for as ImageCandidates says; in each folder, a name
@@ -81,10 +89,12 @@ class ImageSearch {
   bool Try(const std::filesystem::path& folder, std::wstring_view file, bool inside, ImageLocation::Status status,
            ImageLocation& where, bool& leadsOutside) const;
 
-  std::filesystem::path folder_, links_;
+  std::shared_ptr<const Delivery::DocumentFolders> folders_;
+  const std::filesystem::path& folder_;
+  const std::filesystem::path& links_;
   const Delivery& delivery_;
   bool anywhere_;
-  bool inside_;  // an entry of the document's folder, or of its Links folder, may lie inside
+  bool inside_;
 };
 
 // The images of one kind that were not collected. Only the first kListedEntries are kept with

@@ -4,10 +4,18 @@
 #include <chrono>
 #include <cstdint>
 #include <list>
+#include <memory>
 #include <system_error>
 
 #include "cli/image_collect.h"
 #include "cli/text_utf8.h"
+
+#ifndef _WIN32
+#include <dirent.h>
+
+#include <cerrno>
+#include <cstring>
+#endif
 
 namespace pelmora::cli {
 
@@ -167,6 +175,31 @@ std::wstring EntryName(const fs::directory_entry& entry) {
 #endif
 }
 
+// The names of `folder`'s entries, false when it cannot be listed or holds more than `limit`.
+bool ListNames(const fs::path& folder, std::size_t limit, std::vector<std::wstring>& names) {
+#ifdef _WIN32
+  std::error_code ec;
+  fs::directory_iterator entry(folder, ec), end;
+  for (; !ec && entry != end; entry.increment(ec)) {
+    if (names.size() == limit) return false;
+    names.push_back(EntryName(*entry));
+  }
+  return !ec;
+#else
+  // The directory stream itself: the library's iterator builds a path per entry, which costs more
+  // than the rest of indexing it.
+  const std::unique_ptr<DIR, int (*)(DIR*)> dir(opendir(folder.c_str()), closedir);
+  if (!dir) return false;
+  errno = 0;
+  while (const dirent* e = readdir(dir.get())) {
+    if (std::strcmp(e->d_name, ".") == 0 || std::strcmp(e->d_name, "..") == 0) continue;
+    if (names.size() == limit) return false;
+    names.push_back(FromUtf8(e->d_name));
+  }
+  return errno == 0;
+#endif
+}
+
 struct FolderIndex {
   fs::path folder;
   fs::file_time_type changed;
@@ -242,12 +275,7 @@ const FolderIndex* IndexOf(const fs::path& folder) {
   // A folder that is not there (a document without a Links folder) holds nothing, for now.
   FolderIndex index{folder, changed, !ec, now, {}, {}};
   if (!index.exists) return Keep(std::move(index));
-  fs::directory_iterator entry(folder, ec), end;
-  for (; !ec && entry != end; entry.increment(ec)) {
-    if (index.names.size() == kIndexedEntries) return nullptr;
-    index.names.push_back(EntryName(*entry));
-  }
-  if (ec) return nullptr;
+  if (!ListNames(folder, kIndexedEntries, index.names)) return nullptr;
   index.Build();
   return Keep(std::move(index));
 }

@@ -84,7 +84,9 @@ INSTANTIATE_TEST_SUITE_P(
         DscCase{"BadBoxIsNoBox", "%!PS-Adobe-3.0\n%%BoundingBox: 0 0 a 9\n%%HiResBoundingBox: 1 2 3\n", {}, {}, {}, {},
                 std::nullopt, std::nullopt, std::nullopt},
         DscCase{"NonFiniteOrHugeBoxIsNoBox", "%!PS-Adobe-3.0\n%%BoundingBox: 0 0 nan 9\n%%HiResBoundingBox: 0 -1e300 1 1\n",
-                {}, {}, {}, {}, std::nullopt, std::nullopt, std::nullopt}));
+                {}, {}, {}, {}, std::nullopt, std::nullopt, std::nullopt},
+        DscCase{"SignedBoxesAndTrailingWords", "%!PS-Adobe-3.0\n%%BoundingBox: +0 -0 +10 9 extra\n%%HiResBoundingBox: +0 0 .5 1E1 \n",
+                {}, {}, {}, {}, std::nullopt, std::nullopt, std::array<double, 4>{0, 0, 0.5, 10}}));
 
 TEST(ReadDsc, NoHeaderLongLinesAndFailingReads) {
   {

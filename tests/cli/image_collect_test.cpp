@@ -110,6 +110,22 @@ TEST_F(Collecting, FindsStalePathsCopiesOnceAndNeverOverwrites) {
   EXPECT_NE(text.find(PathText(out / "shared.psd")), std::string::npos);
 }
 
+// "pelmora-scan --collect out doc.eps": the document's folder is the current one.
+TEST_F(Collecting, FindsImagesBesideADocumentNamedWithoutItsFolder) {
+  t.Write("job/a.tif", "a");
+  t.Write("job/Links/b.tif", "b");
+  const fs::path before = fs::current_path();
+  fs::current_path(t.Path("job"));
+  Delivery here;
+  here.Add(".");
+  const ImageSearch search("doc.eps", here, false);
+  const ImageLocation a = search.Locate(L"a.tif"), b = search.Locate(L"Mac:Links:b.tif");
+  fs::current_path(before);
+  EXPECT_EQ(a.status, ImageLocation::Status::kWritten);
+  EXPECT_EQ(b.status, ImageLocation::Status::kLinks);
+  EXPECT_EQ(TempTree::Read(t.Path("job") / b.found), "b");
+}
+
 TEST_F(Collecting, IntoTheDocumentsOwnFolderFindsEverythingAlreadyThere) {
   t.Write("job/photo.psd", "photo");
   ImageCollector c(t.Path("job"), Whole());
