@@ -1,6 +1,7 @@
 // Peak memory of pelmora-scan as a whole process: on documents with a creator line of 80 MB
 // (one, and four in one table), and over a delivery of 100,000 small documents in table and JSON
-// mode. Documents are generated once into $PELMORA_BENCH_DIR (default $TMPDIR/pelmora-bench).
+// mode, with and without the preflight check. Documents are generated once into
+// $PELMORA_BENCH_DIR (default $TMPDIR/pelmora-bench).
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <fcntl.h>
@@ -106,6 +107,9 @@ int main(int argc, char** argv) {
       {"100,000 documents, table", {scan, delivery}},
       {"100,000 documents, table with images", {scan, "--images", delivery}},
       {"100,000 documents, JSON", {scan, "--json", delivery}},
+      {"one document, 80 MB creator line, --check", {scan, "--check", huge[0]}},
+      {"100,000 documents, --check", {scan, "--check", delivery}},
+      {"100,000 documents, --check --json", {scan, "--check", "--json", delivery}},
   };
   for (const auto& r : runs) {
     int status = -1;
