@@ -102,9 +102,24 @@ std::uint64_t BareHash(std::wstring_view s) {
 
 }  // namespace
 
+namespace {
+
+// Windows finds a file whatever the letter case of its name: there a difference of case alone is
+// none, and calling it a lost mark would mislead.
+bool SameName(std::wstring_view a, std::wstring_view b) {
+#ifdef _WIN32
+  return a.size() == b.size() &&
+         std::equal(a.begin(), a.end(), b.begin(), [](wchar_t x, wchar_t y) { return Lower(x) == Lower(y); });
+#else
+  return a == b;
+#endif
+}
+
+}  // namespace
+
 NameMatch MatchNames(std::wstring_view a, std::wstring_view b) {
-  if (a == b) return NameMatch::kExact;
-  if (Decomposed(a) == Decomposed(b)) return NameMatch::kNormalised;
+  if (SameName(a, b)) return NameMatch::kExact;
+  if (SameName(Decomposed(a), Decomposed(b))) return NameMatch::kNormalised;
   if (Bare(a) == Bare(b)) return NameMatch::kMarksLost;
   return NameMatch::kNone;
 }
@@ -120,7 +135,7 @@ const char* MatchKey(NameMatch how) {
 const char* MatchText(NameMatch how) {
   switch (how) {
     case NameMatch::kNormalised: return "NFC/NFD の違いを無視して一致";
-    case NameMatch::kMarksLost: return "濁点・半濁点を補って一致";
+    case NameMatch::kMarksLost: return "濁点・半濁点の欠落や大文字・小文字の違いを無視して一致";
     default: return "";
   }
 }

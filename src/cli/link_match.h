@@ -14,7 +14,7 @@ enum class NameMatch {
   kNone,
   kExact,
   kNormalised,   // the same text, composed (NFC) on one side and decomposed (NFD) on the other
-  kMarksLost,    // the same only when voiced-sound marks and accents are left out
+  kMarksLost,    // the same only when voiced-sound marks, accents and (outside Windows) case are left out
 };
 
 NameMatch MatchNames(std::wstring_view inDocument, std::wstring_view onDisk);
