@@ -100,10 +100,6 @@ std::uint64_t BareHash(std::wstring_view s) {
   return h;
 }
 
-}  // namespace
-
-namespace {
-
 // Windows finds a file whatever the letter case of its name: there a difference of case alone is
 // none, and calling it a lost mark would mislead.
 bool SameName(std::wstring_view a, std::wstring_view b) {
