@@ -126,7 +126,7 @@ std::optional<double> Number(const std::string& text) {
   char* end = nullptr;
   const double value = std::strtod(begin, &end);
   // "NaN", "INF" and sizes past any page are no size: they would make no valid JSON either.
-  if (end == begin || !(std::fabs(value) <= 1e9)) return std::nullopt;
+  if (end == begin || !(std::fabs(value) <= kXmpLargestSize)) return std::nullopt;
   return value;
 }
 

@@ -14,6 +14,8 @@ namespace pelmora::analysis {
 
 // The marker is looked for in this many bytes at most (the header scan's largest window).
 inline constexpr std::size_t kXmpSearchBytes = 40'960'000;
+// A page side beyond this, in its own unit, is taken for no size.
+inline constexpr double kXmpLargestSize = 1e9;
 // A packet longer than this is left unread: Illustrator's own, thumbnails included, stay far below.
 inline constexpr std::size_t kXmpPacketBytes = 4 * 1024 * 1024;
 

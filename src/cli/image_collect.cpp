@@ -168,8 +168,7 @@ bool PlainEntryName(std::wstring_view name) {
 }
 
 ImageSearch::ImageSearch(const fs::path& document, const Delivery& delivery, bool anywhere)
-    : folders_(delivery.FoldersOf(document)), folder_(folders_->folder), links_(folders_->links), delivery_(delivery),
-      anywhere_(anywhere), inside_(folders_->inside) {}
+    : folders_(delivery.FoldersOf(document)), delivery_(delivery), anywhere_(anywhere) {}
 
 bool ImageSearch::Try(const fs::path& folder, std::wstring_view file, bool inside, ImageLocation::Status status,
                       ImageLocation& where, bool& leadsOutside) const {
@@ -206,6 +205,7 @@ ImageLocation ImageSearch::Locate(std::wstring_view name) const {
     where.status = ImageLocation::Status::kInvalid;
     return where;
   }
+  const auto& [folder, links, inside] = *folders_;
   bool leadsOutside = false;
   const std::wstring_view file = LastNameComponent(name);
   const bool plain = PlainEntryName(file);
@@ -213,24 +213,24 @@ ImageLocation ImageSearch::Locate(std::wstring_view name) const {
   // as \\host\share\x.tif would already contact the host, and on Windows offer it the user's login.
   bool besideTried = false;
   if (PlainEntryName(name)) {
-    if (Try(folder_, name, inside_, ImageLocation::Status::kWritten, where, leadsOutside)) return where;
+    if (Try(folder, name, inside, ImageLocation::Status::kWritten, where, leadsOutside)) return where;
     besideTried = name == file;
   } else {
     const fs::path written = PathFromWide(name);
-    const fs::path path = written.is_absolute() ? written : folder_ / written;
-    const bool inside = delivery_.MayContain(path);
+    const fs::path path = written.is_absolute() ? written : folder / written;
+    const bool pathInside = delivery_.MayContain(path);
     if (!path.has_filename()) {
-      leadsOutside = leadsOutside || (!anywhere_ && !inside);
-    } else if (Try(path.parent_path(), FromUtf8(PathText(path.filename())), inside, ImageLocation::Status::kWritten,
+      leadsOutside = !anywhere_ && !pathInside;
+    } else if (Try(path.parent_path(), FromUtf8(PathText(path.filename())), pathInside, ImageLocation::Status::kWritten,
                    where, leadsOutside)) {
       return where;
     }
   }
   if (!file.empty()) {
-    const bool inFolder = plain ? inside_ : delivery_.MayContain(folder_ / PathFromWide(file));
-    const bool inLinks = plain ? inside_ : delivery_.MayContain(links_ / PathFromWide(file));
-    if (!besideTried && Try(folder_, file, inFolder, ImageLocation::Status::kBeside, where, leadsOutside)) return where;
-    if (Try(links_, file, inLinks, ImageLocation::Status::kLinks, where, leadsOutside)) return where;
+    const bool inFolder = plain ? inside : delivery_.MayContain(folder / PathFromWide(file));
+    const bool inLinks = plain ? inside : delivery_.MayContain(links / PathFromWide(file));
+    if (!besideTried && Try(folder, file, inFolder, ImageLocation::Status::kBeside, where, leadsOutside)) return where;
+    if (Try(links, file, inLinks, ImageLocation::Status::kLinks, where, leadsOutside)) return where;
   }
   where.status = leadsOutside ? ImageLocation::Status::kOutside : ImageLocation::Status::kMissing;
   return where;

@@ -90,11 +90,8 @@ class ImageSearch {
            ImageLocation& where, bool& leadsOutside) const;
 
   std::shared_ptr<const Delivery::DocumentFolders> folders_;
-  const std::filesystem::path& folder_;
-  const std::filesystem::path& links_;
   const Delivery& delivery_;
   bool anywhere_;
-  bool inside_;
 };
 
 // The images of one kind that were not collected. Only the first kListedEntries are kept with

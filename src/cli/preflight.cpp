@@ -11,10 +11,6 @@ namespace pelmora::cli {
 
 namespace {
 
-std::string Decoded(const std::string& cp932) {
-  return IsAscii(cp932) ? cp932 : ToUtf8(analysis::DecodeAnsi(cp932));
-}
-
 void AddOnce(std::vector<std::string>& list, std::string name) {
   if (!name.empty() && std::find(list.begin(), list.end(), name) == list.end()) list.push_back(std::move(name));
 }
@@ -99,9 +95,9 @@ CheckFacts MergeFacts(const analysis::DscFacts& dsc, const std::optional<analysi
                       const std::string& kind, const std::string& creator, std::vector<CheckFacts::Link> links) {
   CheckFacts f;
   f.links = std::move(links);
-  for (const std::string& n : dsc.fonts) AddOnce(f.fonts, Decoded(n));
-  for (const std::string& n : dsc.processColours) AddOnce(f.processColours, Decoded(n));
-  for (const std::string& n : dsc.spotColours) AddOnce(f.spotColours, Decoded(n));
+  for (const std::string& n : dsc.fonts) AddOnce(f.fonts, Cp932ToUtf8(n));
+  for (const std::string& n : dsc.processColours) AddOnce(f.processColours, Cp932ToUtf8(n));
+  for (const std::string& n : dsc.spotColours) AddOnce(f.spotColours, Cp932ToUtf8(n));
   if (dsc.colourModel) f.colourModel = *dsc.colourModel == 1 ? "RGB" : "CMYK";
   if (const auto& box = dsc.hiResBoundingBox ? dsc.hiResBoundingBox : dsc.boundingBox) {
     f.widthMm = std::abs((*box)[2] - (*box)[0]) * kMmPerPoint;

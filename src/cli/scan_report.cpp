@@ -33,12 +33,6 @@ bool RightAligned(int column, bool check) {
   return check && column > kImages && column <= kImages + TableWriter::kCheckColumns && kCheckCount[column - kImages - 1];
 }
 
-// Code page 932 keeps ASCII as it is; most values are ASCII, and decoding costs a converter each.
-std::string Decoded(std::string_view cp932) {
-  if (IsAscii(cp932)) return std::string(cp932);
-  return ToUtf8(analysis::DecodeAnsi(cp932));
-}
-
 std::string VersionCell(const DocumentRow& row) {
   if (row.versionName.empty()) return row.creatorVersion;
   return row.creatorVersion + " (" + row.versionName + ")";
@@ -69,14 +63,14 @@ DocumentRow MakeRow(std::string path, const launch::AnalysisResult& result, bool
   row.kind = result.strFiletype;
   // "(MATLAB, The MathWorks, Inc. Version 8.5.0.197613 \\(R2015a\\).)" says its text as PostScript.
   const auto unwrapped = analysis::PostScriptString(analysis::TrimBlanks(result.vstrVersionString));
-  row.creator = capped(Decoded(unwrapped ? *unwrapped : result.vstrVersionString));
-  row.creatorVersion = capped(Decoded(result.vstrCreatorVersion));
+  row.creator = capped(Cp932ToUtf8(unwrapped ? *unwrapped : result.vstrVersionString));
+  row.creatorVersion = capped(Cp932ToUtf8(result.vstrCreatorVersion));
   row.versionName = IllustratorVersionName(result.vstrCreatorVersion);
   row.macBinary = result.vblnMac;
   row.pdf = pdf;
   const auto count = static_cast<std::size_t>(std::max<std::int32_t>(result.vlngLinkImage, 0));
   for (std::size_t i = 0; i < count && i < result.rastrLinkImage.size(); ++i) {
-    if (!result.rastrLinkImage[i].empty()) row.images.push_back(capped(Decoded(result.rastrLinkImage[i])));
+    if (!result.rastrLinkImage[i].empty()) row.images.push_back(capped(Cp932ToUtf8(result.rastrLinkImage[i])));
   }
   row.cut = cut;
   return row;

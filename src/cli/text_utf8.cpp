@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <iterator>
 
+#include "analysis/ansi_text.h"
+
 namespace pelmora::cli {
 
 namespace {
@@ -123,6 +125,10 @@ std::wstring FromUtf8(std::string_view text) {
     }
   }
   return out;
+}
+
+std::string Cp932ToUtf8(std::string_view cp932) {
+  return IsAscii(cp932) ? std::string(cp932) : ToUtf8(analysis::DecodeAnsi(cp932));
 }
 
 bool IsAscii(std::string_view bytes) {

@@ -12,6 +12,10 @@ std::string ToUtf8(std::wstring_view text);
 // True when every byte is below 0x80: such text reads the same in UTF-8 and code page 932.
 bool IsAscii(std::string_view bytes);
 
+// Code page 932 text as UTF-8. ASCII, which most values are, is taken as it is: decoding costs a
+// converter each.
+std::string Cp932ToUtf8(std::string_view cp932);
+
 // Invalid sequences become U+FFFD, one per byte that starts none.
 std::wstring FromUtf8(std::string_view text);
 std::string ValidUtf8(std::string_view bytes);
