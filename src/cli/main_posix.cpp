@@ -4,9 +4,9 @@
 #include <cstdio>
 #include <unistd.h>
 
-#include "cli/file_copy.h"
+#include "delivery/file_copy.h"
 #include "cli/scan_run.h"
-#include "cli/text_utf8.h"
+#include "base/text_utf8.h"
 
 namespace {
 
@@ -21,7 +21,7 @@ class StdConsole final : public pelmora::cli::Console {
       if (n <= 0) {
         const int error = n < 0 ? errno : EIO;
         // With SIGPIPE ignored by whoever started us, a gone reader shows as EPIPE.
-        throw pelmora::cli::OutputError{pelmora::cli::SystemErrorText(error), error == EPIPE};
+        throw pelmora::cli::OutputError{pelmora::delivery::SystemErrorText(error), error == EPIPE};
       }
       at += static_cast<std::size_t>(n);
     }

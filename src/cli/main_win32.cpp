@@ -2,10 +2,10 @@
 // written in UTF-16, which shows Japanese whatever its code page; a file or pipe gets UTF-8.
 #include <windows.h>
 
-#include "cli/file_copy.h"
-#include "cli/folder_walk_win32.h"
+#include "delivery/file_copy.h"
+#include "delivery/folder_walk_win32.h"
 #include "cli/scan_run.h"
-#include "cli/text_utf8.h"
+#include "base/text_utf8.h"
 
 namespace {
 
@@ -15,7 +15,7 @@ class Win32Console final : public pelmora::cli::Console {
     if (const DWORD error = Write(::GetStdHandle(STD_OUTPUT_HANDLE), utf8); error != 0) {
       // A reader that has gone away ends the run as quietly as it would on POSIX systems.
       const bool gone = error == ERROR_NO_DATA || error == ERROR_BROKEN_PIPE;
-      throw pelmora::cli::OutputError{pelmora::cli::SystemErrorText(static_cast<int>(error)), gone};
+      throw pelmora::cli::OutputError{pelmora::delivery::SystemErrorText(static_cast<int>(error)), gone};
     }
   }
   void Err(std::string_view utf8) override { Write(::GetStdHandle(STD_ERROR_HANDLE), utf8); }
@@ -30,7 +30,7 @@ class Win32Console final : public pelmora::cli::Console {
     if (h == nullptr || h == INVALID_HANDLE_VALUE) return ERROR_INVALID_HANDLE;
     DWORD mode, written = 0;
     if (::GetConsoleMode(h, &mode)) {
-      const std::wstring text = pelmora::cli::FromUtf8(utf8);
+      const std::wstring text = pelmora::base::FromUtf8(utf8);
       for (std::size_t at = 0; at < text.size(); at += written) {
         if (!::WriteConsoleW(h, text.data() + at, static_cast<DWORD>(text.size() - at), &written, nullptr)) return ::GetLastError();
         if (written == 0) return ERROR_WRITE_FAULT;
@@ -51,5 +51,5 @@ int wmain(int argc, wchar_t** argv) {
   std::vector<std::filesystem::path> args;
   for (int i = 1; i < argc; ++i) args.emplace_back(argv[i]);
   Win32Console console;
-  return pelmora::cli::RunScan(pelmora::cli::ExpandWildcards(args), console);
+  return pelmora::cli::RunScan(pelmora::delivery::ExpandWildcards(args), console);
 }

@@ -3,9 +3,11 @@
 #include <algorithm>
 #include <string_view>
 
-#include "cli/text_utf8.h"
+#include "base/text_utf8.h"
 
 namespace pelmora::cli {
+
+using namespace base;
 
 namespace {
 

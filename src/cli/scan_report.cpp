@@ -6,10 +6,13 @@
 
 #include "analysis/ansi_text.h"
 #include "analysis/dsc_comments.h"
-#include "cli/text_utf8.h"
-#include "cli/version_name.h"
+#include "base/text_utf8.h"
+#include "preflight/version_name.h"
 
 namespace pelmora::cli {
+
+using namespace base;
+using namespace preflight;
 
 namespace {
 
@@ -197,46 +200,6 @@ std::string FormatTable(const std::vector<DocumentRow>& rows, bool images) {
   return table.Flush();
 }
 
-std::string JsonString(std::string_view utf8) {
-  std::string out = "\"";
-  const auto escape = [&out](char32_t c) {
-    char buf[8];
-    std::snprintf(buf, sizeof buf, "\\u%04x", static_cast<unsigned>(c));
-    out += buf;
-  };
-  for (std::size_t pos = 0; pos < utf8.size();) {
-    const auto b = static_cast<unsigned char>(utf8[pos]);
-    if (b >= 0x80) {
-      // JSON allows these raw, but a reader that prints them acts on them: escaped, they read the same.
-      const std::size_t at = pos;
-      const char32_t c = NextCodePoint(utf8, pos);
-      if (IsTerminalControl(c)) {
-        escape(c);
-      } else {
-        out.append(utf8.substr(at, pos - at));
-      }
-      continue;
-    }
-    ++pos;
-    switch (b) {
-      case '"': out += "\\\""; break;
-      case '\\': out += "\\\\"; break;
-      case '\b': out += "\\b"; break;
-      case '\f': out += "\\f"; break;
-      case '\n': out += "\\n"; break;
-      case '\r': out += "\\r"; break;
-      case '\t': out += "\\t"; break;
-      default:
-        if (b < 0x20 || b == 0x7F) {
-          escape(b);
-        } else {
-          out += static_cast<char>(b);
-        }
-    }
-  }
-  out += '"';
-  return out;
-}
 
 std::string FormatJson(const DocumentRow& row) {
   std::string out = "{\"path\":" + JsonString(row.path);

@@ -9,7 +9,7 @@
 
 #include <optional>
 
-#include "cli/preflight.h"
+#include "preflight/preflight.h"
 #include "launch/analysis_run.h"
 
 namespace pelmora::cli {
@@ -31,7 +31,7 @@ struct DocumentRow {
   bool pdf = false;
   std::vector<std::string> images;
   bool cut = false;  // some value was longer: it ends in "…"
-  std::optional<CheckFacts> check;  // with --check
+  std::optional<preflight::CheckFacts> check;  // with --check
 };
 
 // Decodes the document strings; a placed-image slot without a name is left out, as it names no
@@ -39,7 +39,7 @@ struct DocumentRow {
 DocumentRow MakeRow(std::string path, const launch::AnalysisResult& result, bool pdf);
 
 // Caps the check's values like the others (the names come from the document too).
-void AddCheck(DocumentRow& row, CheckFacts facts);
+void AddCheck(DocumentRow& row, preflight::CheckFacts facts);
 
 // The cells of one row, as the table and the CSV show them; with `check`, the preflight columns
 // stand before the creator, which stays last.
@@ -88,8 +88,6 @@ class TableWriter {
 // The whole table at once.
 std::string FormatTable(const std::vector<DocumentRow>& rows, bool images);
 
-// A JSON string literal of valid UTF-8 text.
-std::string JsonString(std::string_view utf8);
 
 // One line, ending in LF. Values the check could not find are null.
 std::string FormatJson(const DocumentRow& row);

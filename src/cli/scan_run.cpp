@@ -9,13 +9,14 @@
 
 #include "analysis/ansi_text.h"
 #include "analysis/run_error.h"
-#include "cli/document_cache.h"
-#include "cli/document_walk.h"
-#include "cli/image_collect.h"
-#include "cli/preflight.h"
+#include "delivery/document_cache.h"
+#include "delivery/document_walk.h"
+#include "delivery/image_collect.h"
+#include "preflight/preflight.h"
+#include "cli/collect_report.h"
 #include "cli/scan_options.h"
 #include "cli/scan_report.h"
-#include "cli/text_utf8.h"
+#include "base/text_utf8.h"
 #include "launch/analysis_run.h"
 #include "base/error_text.h"
 
@@ -24,6 +25,10 @@
 #endif
 
 namespace pelmora::cli {
+
+using namespace base;
+using namespace delivery;
+using namespace preflight;
 
 namespace fs = std::filesystem;
 

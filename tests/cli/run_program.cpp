@@ -3,7 +3,7 @@
 #include <fstream>
 #include <iterator>
 
-#include "cli/text_utf8.h"
+#include "base/text_utf8.h"
 
 #ifdef _WIN32
 #include <windows.h>
@@ -15,6 +15,8 @@ extern char** environ;
 #endif
 
 namespace pelmora::cli::testing {
+
+using namespace base;
 
 namespace fs = std::filesystem;
 

@@ -12,7 +12,7 @@
 
 #include "../documents/samples.h"
 #include "analysis/ansi_text.h"
-#include "cli/text_utf8.h"
+#include "base/text_utf8.h"
 #include "cli_fixture.h"
 #include "json_lite.h"
 #include "launch/analysis_run.h"
@@ -20,6 +20,8 @@
 
 namespace pelmora::cli {
 namespace {
+
+using namespace base;
 
 namespace fs = std::filesystem;
 using testing::Eps;

@@ -3,9 +3,9 @@
 
 #include <algorithm>
 
-#include "cli/document_walk.h"
+#include "delivery/document_walk.h"
 #include "cli/scan_options.h"
-#include "cli/text_utf8.h"
+#include "base/text_utf8.h"
 #include "cli_fixture.h"
 
 #ifndef _WIN32
@@ -14,6 +14,9 @@
 
 namespace pelmora::cli {
 namespace {
+
+using namespace base;
+using namespace delivery;
 
 using testing::TempTree;
 namespace fs = std::filesystem;

@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "../analysis/fake_document.h"
-#include "cli/text_utf8.h"
+#include "base/text_utf8.h"
 #include "cli_fixture.h"
 #include "json_lite.h"
 #include "base/error_text.h"
@@ -12,6 +12,8 @@
 
 namespace pelmora::cli {
 namespace {
+
+using namespace base;
 
 using testing::Lines;
 

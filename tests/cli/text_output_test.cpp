@@ -2,13 +2,15 @@
 #include <gtest/gtest.h>
 
 #include "cli/scan_report.h"
-#include "cli/text_utf8.h"
+#include "base/text_utf8.h"
 #include "json_lite.h"
 
 #include "cli_fixture.h"
 
 namespace pelmora::cli {
 namespace {
+
+using namespace base;
 
 using testing::Lines;
 

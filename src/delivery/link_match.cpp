@@ -1,4 +1,4 @@
-#include "cli/link_match.h"
+#include "delivery/link_match.h"
 
 #include <algorithm>
 #include <chrono>
@@ -7,8 +7,8 @@
 #include <memory>
 #include <system_error>
 
-#include "cli/image_collect.h"
-#include "cli/text_utf8.h"
+#include "delivery/image_collect.h"
+#include "base/text_utf8.h"
 
 #ifndef _WIN32
 #include <dirent.h>
@@ -17,7 +17,9 @@
 #include <cstring>
 #endif
 
-namespace pelmora::cli {
+namespace pelmora::delivery {
+
+using namespace base;
 
 namespace fs = std::filesystem;
 
@@ -327,4 +329,4 @@ FolderMatch FindInFolder(const fs::path& folder, std::wstring_view file) {
   return best;
 }
 
-}  // namespace pelmora::cli
+}  // namespace pelmora::delivery

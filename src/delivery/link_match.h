@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-namespace pelmora::cli {
+namespace pelmora::delivery {
 
 // How a file name matched the name in the document.
 enum class NameMatch {
@@ -40,4 +40,4 @@ FolderMatch FindInFolder(const std::filesystem::path& folder, std::wstring_view 
 void ForgetFolders();
 void ForgetFolder(const std::filesystem::path& folder);
 
-}  // namespace pelmora::cli
+}  // namespace pelmora::delivery

@@ -8,11 +8,13 @@
 #include <unistd.h>
 
 #include "analysis/run_error.h"
-#include "cli/file_copy.h"
-#include "cli/text_utf8.h"
+#include "delivery/file_copy.h"
+#include "base/text_utf8.h"
 #include "base/error_text.h"
 
-namespace pelmora::cli {
+namespace pelmora::delivery {
+
+using namespace base;
 
 namespace fs = std::filesystem;
 
@@ -128,4 +130,4 @@ CopyResult CopyNewFile(const fs::path& from, const fs::path& to) {
   return {CopyResult::Outcome::kCopied, {}};
 }
 
-}  // namespace pelmora::cli
+}  // namespace pelmora::delivery

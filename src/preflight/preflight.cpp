@@ -1,13 +1,16 @@
-#include "cli/preflight.h"
+#include "preflight/preflight.h"
 
 #include <algorithm>
 #include <cmath>
 #include <charconv>
 
 #include "analysis/ansi_text.h"
-#include "cli/text_utf8.h"
+#include "base/text_utf8.h"
 
-namespace pelmora::cli {
+namespace pelmora::preflight {
+
+using namespace base;
+using namespace delivery;
 
 namespace {
 
@@ -144,4 +147,4 @@ std::string SizeText(const CheckFacts& f) {
   return MmText(*f.widthMm) + "×" + MmText(*f.heightMm);
 }
 
-}  // namespace pelmora::cli
+}  // namespace pelmora::preflight

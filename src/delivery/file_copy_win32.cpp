@@ -4,11 +4,13 @@
 #include <random>
 
 #include "analysis/run_error.h"
-#include "cli/file_copy.h"
-#include "cli/text_utf8.h"
+#include "delivery/file_copy.h"
+#include "base/text_utf8.h"
 #include "base/error_text.h"
 
-namespace pelmora::cli {
+namespace pelmora::delivery {
+
+using namespace base;
 
 namespace fs = std::filesystem;
 
@@ -121,4 +123,4 @@ CopyResult CopyNewFile(const fs::path& from, const fs::path& to) {
   return {CopyResult::Outcome::kCopied, {}};
 }
 
-}  // namespace pelmora::cli
+}  // namespace pelmora::delivery

@@ -1,4 +1,4 @@
-#include "cli/text_utf8.h"
+#include "base/text_utf8.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -6,7 +6,7 @@
 
 #include "analysis/ansi_text.h"
 
-namespace pelmora::cli {
+namespace pelmora::base {
 
 namespace {
 
@@ -212,4 +212,45 @@ std::string FitWidth(std::string_view utf8, int columns) {
   return std::string(utf8.substr(0, pos));
 }
 
-}  // namespace pelmora::cli
+std::string JsonString(std::string_view utf8) {
+  std::string out = "\"";
+  const auto escape = [&out](char32_t c) {
+    char buf[8];
+    std::snprintf(buf, sizeof buf, "\\u%04x", static_cast<unsigned>(c));
+    out += buf;
+  };
+  for (std::size_t pos = 0; pos < utf8.size();) {
+    const auto b = static_cast<unsigned char>(utf8[pos]);
+    if (b >= 0x80) {
+      // JSON allows these raw, but a reader that prints them acts on them: escaped, they read the same.
+      const std::size_t at = pos;
+      const char32_t c = NextCodePoint(utf8, pos);
+      if (IsTerminalControl(c)) {
+        escape(c);
+      } else {
+        out.append(utf8.substr(at, pos - at));
+      }
+      continue;
+    }
+    ++pos;
+    switch (b) {
+      case '"': out += "\\\""; break;
+      case '\\': out += "\\\\"; break;
+      case '\b': out += "\\b"; break;
+      case '\f': out += "\\f"; break;
+      case '\n': out += "\\n"; break;
+      case '\r': out += "\\r"; break;
+      case '\t': out += "\\t"; break;
+      default:
+        if (b < 0x20 || b == 0x7F) {
+          escape(b);
+        } else {
+          out += static_cast<char>(b);
+        }
+    }
+  }
+  out += '"';
+  return out;
+}
+
+}  // namespace pelmora::base

@@ -1,10 +1,11 @@
-#include "cli/version_name.h"
+#include "preflight/version_name.h"
 
 #include <iterator>
 
 #include "analysis/ansi_text.h"
 
-namespace pelmora::cli {
+namespace pelmora::preflight {
+
 
 namespace {
 
@@ -60,4 +61,4 @@ std::string IllustratorVersionName(std::string_view creatorVersion) {
   return {};
 }
 
-}  // namespace pelmora::cli
+}  // namespace pelmora::preflight

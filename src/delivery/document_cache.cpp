@@ -1,4 +1,4 @@
-#include "cli/document_cache.h"
+#include "delivery/document_cache.h"
 
 #include <algorithm>
 #include <cstring>
@@ -6,7 +6,8 @@
 
 #include "analysis/read_buffer.h"
 
-namespace pelmora::cli {
+namespace pelmora::delivery {
+
 
 namespace {
 
@@ -88,4 +89,4 @@ ScopedDocumentCache::~ScopedDocumentCache() {
   c.fallback = nullptr;
 }
 
-}  // namespace pelmora::cli
+}  // namespace pelmora::delivery

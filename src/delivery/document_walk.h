@@ -4,7 +4,7 @@
 #include <string_view>
 #include <vector>
 
-namespace pelmora::cli {
+namespace pelmora::delivery {
 
 struct WalkItem {
   enum class Kind { kDocument, kMissing, kUnreadableFolder, kNotAFile };
@@ -29,4 +29,4 @@ bool HasDocumentExtension(NameView name);
 // does not exist is kept as missing; a path met twice is listed once.
 std::vector<WalkItem> ListDocuments(const std::vector<std::filesystem::path>& paths, bool allFiles);
 
-}  // namespace pelmora::cli
+}  // namespace pelmora::delivery

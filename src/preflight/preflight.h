@@ -8,9 +8,9 @@
 
 #include "analysis/dsc_comments.h"
 #include "analysis/xmp_packet.h"
-#include "cli/image_collect.h"
+#include "delivery/image_collect.h"
 
-namespace pelmora::cli {
+namespace pelmora::preflight {
 
 // The findings, one short word each, in the order they are listed.
 inline constexpr const char* kFindingFonts = "未アウトライン";
@@ -31,9 +31,9 @@ struct CheckFacts {
   bool cut = false;          // a list was cut short (see the analysis' limits)
   struct Link {
     std::string name;   // merged (MergeLinkNames)
-    ImageLocation::Status status = ImageLocation::Status::kMissing;
+    delivery::ImageLocation::Status status = delivery::ImageLocation::Status::kMissing;
     std::string found;  // the file, where found
-    NameMatch how = NameMatch::kNone;
+    delivery::NameMatch how = delivery::NameMatch::kNone;
   };
   std::vector<Link> links;
   std::vector<std::string> findings;
@@ -53,11 +53,11 @@ std::vector<std::wstring> LinkNames(const std::vector<std::wstring>& header, con
 
 // Each link's status, found the way --collect finds it.
 std::vector<CheckFacts::Link> LocateLinks(const std::filesystem::path& document, const std::vector<std::wstring>& names,
-                                          const Delivery& delivery);
+                                          const delivery::Delivery& delivery);
 
 // Words for the table and JSON.
-const char* StatusText(ImageLocation::Status status);  // Japanese, for the table
-const char* StatusKey(ImageLocation::Status status);   // JSON
+const char* StatusText(delivery::ImageLocation::Status status);  // Japanese, for the table
+const char* StatusKey(delivery::ImageLocation::Status status);   // JSON
 
 // Both sources merged: the header comments first, then what only the XMP packet names.
 // `kind` and `creator` are the scan's (the window program's) answers.
@@ -70,4 +70,4 @@ std::string MmText(double mm);
 // "210.0×297.0", or "" without a size.
 std::string SizeText(const CheckFacts& facts);
 
-}  // namespace pelmora::cli
+}  // namespace pelmora::preflight

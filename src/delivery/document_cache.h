@@ -7,7 +7,7 @@
 
 #include "analysis/document_file.h"
 
-namespace pelmora::cli {
+namespace pelmora::delivery {
 
 inline constexpr std::size_t kCachedDocumentBytes = 256 * 1024;
 
@@ -30,4 +30,4 @@ class ScopedDocumentCache {
   analysis::DocumentOpener previous_ = nullptr;
 };
 
-}  // namespace pelmora::cli
+}  // namespace pelmora::delivery

@@ -4,7 +4,7 @@
 #include <string>
 #include <string_view>
 
-namespace pelmora::cli {
+namespace pelmora::base {
 
 // UTF-16 (Windows) or UTF-32 (elsewhere) to UTF-8; an unpaired surrogate becomes U+FFFD.
 std::string ToUtf8(std::wstring_view text);
@@ -47,4 +47,7 @@ std::string CapChars(std::string_view utf8, std::size_t chars, bool& cut);
 // The longest prefix of whole characters that fits in `columns`.
 std::string FitWidth(std::string_view utf8, int columns);
 
-}  // namespace pelmora::cli
+// A JSON string literal of valid UTF-8 text; characters that act on a terminal are escaped.
+std::string JsonString(std::string_view utf8);
+
+}  // namespace pelmora::base

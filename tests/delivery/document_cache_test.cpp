@@ -1,13 +1,15 @@
 // The one-read cache must be invisible to the analysis apart from the opens it saves.
-#include "cli/document_cache.h"
+#include "delivery/document_cache.h"
 
 #include <gtest/gtest.h>
 
 #include "analysis/run_error.h"
 #include "cli_fixture.h"
 
-namespace pelmora::cli {
+namespace pelmora::delivery {
 namespace {
+
+namespace testing = cli::testing;
 
 using testing::TempTree;
 
@@ -56,4 +58,4 @@ TEST(ScopedDocumentCache, LeavesLargeAndUnreadableDocumentsToThePlatform) {
 }
 
 }  // namespace
-}  // namespace pelmora::cli
+}  // namespace pelmora::delivery

@@ -1,8 +1,8 @@
-#include "cli/version_name.h"
+#include "preflight/version_name.h"
 
 #include <gtest/gtest.h>
 
-namespace pelmora::cli {
+namespace pelmora::preflight {
 namespace {
 
 TEST(IllustratorVersionName, NamesEveryReleaseFromCsOn) {
@@ -27,4 +27,4 @@ TEST(IllustratorVersionName, NamesEveryReleaseFromCsOn) {
 }
 
 }  // namespace
-}  // namespace pelmora::cli
+}  // namespace pelmora::preflight

@@ -11,9 +11,9 @@
 #include <string_view>
 #include <vector>
 
-#include "cli/link_match.h"
+#include "delivery/link_match.h"
 
-namespace pelmora::cli {
+namespace pelmora::delivery {
 
 // The file name at the end of a placed-image name, after its last '\', '/' or ':'.
 std::wstring_view LastNameComponent(std::wstring_view name);
@@ -147,8 +147,4 @@ class ImageCollector {
 // True when both files hold the same bytes.
 bool SameContent(const std::filesystem::path& a, const std::filesystem::path& b);
 
-// The summary as text: counts, then what was not copied and why.
-std::string FormatCollectSummary(const CollectSummary& summary);
-std::string FormatCollectJson(const CollectSummary& summary);
-
-}  // namespace pelmora::cli
+}  // namespace pelmora::delivery

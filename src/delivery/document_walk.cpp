@@ -1,4 +1,4 @@
-#include "cli/document_walk.h"
+#include "delivery/document_walk.h"
 
 #include <algorithm>
 #include <string_view>
@@ -8,10 +8,11 @@
 
 #include "analysis/run_error.h"
 #ifdef _WIN32
-#include "cli/folder_walk_win32.h"
+#include "delivery/folder_walk_win32.h"
 #endif
 
-namespace pelmora::cli {
+namespace pelmora::delivery {
+
 
 namespace fs = std::filesystem;
 
@@ -158,4 +159,4 @@ std::vector<WalkItem> ListDocuments(const std::vector<fs::path>& paths, bool all
   return walker.Take();
 }
 
-}  // namespace pelmora::cli
+}  // namespace pelmora::delivery

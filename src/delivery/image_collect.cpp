@@ -1,15 +1,16 @@
-#include "cli/image_collect.h"
+#include "delivery/image_collect.h"
 
 #include <algorithm>
 #include <array>
 #include <fstream>
 #include <system_error>
 
-#include "cli/file_copy.h"
-#include "cli/scan_report.h"
-#include "cli/text_utf8.h"
+#include "delivery/file_copy.h"
+#include "base/text_utf8.h"
 
-namespace pelmora::cli {
+namespace pelmora::delivery {
+
+using namespace base;
 
 namespace fs = std::filesystem;
 
@@ -31,38 +32,6 @@ const fs::path& Folded(const fs::path& p) { return p; }
 bool Under(const fs::path& p, const fs::path& root) {
   const fs::path rel = Folded(p).lexically_relative(Folded(root));
   return !rel.empty() && *rel.begin() != ".." && rel != ".";
-}
-
-// `arrow`: the file shown after the name, if any.
-std::string Entries(const char* title, const EntryList& list, std::string CollectEntry::*arrow) {
-  if (list.empty()) return {};
-  std::string out = std::string(title) + "\n";
-  for (const CollectEntry& e : list) {
-    out += "  " + PrintableCell(e.document) + ": " + PrintableCell(e.image);
-    if (arrow) out += " → " + PrintableCell(e.*arrow);
-    if (!e.reason.empty()) out += " (" + PrintableCell(e.reason) + ")";
-    out += '\n';
-  }
-  if (list.unlisted > 0) out += "  ほか " + std::to_string(list.unlisted) + " 件\n";
-  return out;
-}
-
-std::string JsonEntries(const EntryList& list) {
-  std::string out = "[";
-  for (std::size_t i = 0; i < list.size(); ++i) {
-    const CollectEntry& e = list[i];
-    if (i > 0) out += ',';
-    out += "{\"document\":" + JsonString(e.document) + ",\"image\":" + JsonString(e.image);
-    if (!e.source.empty()) out += ",\"source\":" + JsonString(e.source);
-    if (!e.target.empty()) out += ",\"target\":" + JsonString(e.target);
-    if (!e.match.empty()) {
-      out += ",\"match\":" + JsonString(e.match);
-    } else if (!e.reason.empty()) {
-      out += ",\"reason\":" + JsonString(e.reason);
-    }
-    out += '}';
-  }
-  return out + "]";
 }
 
 }  // namespace
@@ -287,29 +256,4 @@ void ImageCollector::Collect(const fs::path& document, const std::vector<std::ws
   }
 }
 
-std::string FormatCollectSummary(const CollectSummary& s) {
-  std::string out = "配置画像: 見つかった " + std::to_string(s.found) + " / コピーした " + std::to_string(s.copied) +
-                    " / 同じファイルが既にある " + std::to_string(s.present) + " / 同名の別ファイルがある " +
-                    std::to_string(s.conflicts.total()) + " / コピーできない " + std::to_string(s.failed.total()) +
-                    " / 見つからない " + std::to_string(s.missing.total()) + " / フォルダー外 " +
-                    std::to_string(s.outside.total()) + " / 無効な名前 " + std::to_string(s.invalid.total()) + "\n";
-  out += Entries("同名の別ファイルがあるためコピーしなかった画像:", s.conflicts, &CollectEntry::target);
-  out += Entries("コピーできなかった画像:", s.failed, &CollectEntry::target);
-  out += Entries("見つからない画像:", s.missing, nullptr);
-  out += Entries("調べるフォルダーの外を指すため読まなかった画像:", s.outside, nullptr);
-  out += Entries("ファイル名として無効なため読まなかった画像:", s.invalid, nullptr);
-  out += Entries("名前の表記の違いを補って見つけた画像:", s.matched, &CollectEntry::source);
-  return out;
-}
-
-std::string FormatCollectJson(const CollectSummary& s) {
-  return "{\"collect\":{\"found\":" + std::to_string(s.found) + ",\"copied\":" + std::to_string(s.copied) +
-         ",\"present\":" + std::to_string(s.present) + ",\"conflicts\":" + JsonEntries(s.conflicts) +
-         ",\"failed\":" + JsonEntries(s.failed) + ",\"missing\":" + JsonEntries(s.missing) + ",\"outside\":" + JsonEntries(s.outside) +
-         ",\"invalid\":" + JsonEntries(s.invalid) + ",\"matched\":" + JsonEntries(s.matched) + ",\"unlisted\":" +
-         std::to_string(s.conflicts.unlisted + s.failed.unlisted + s.missing.unlisted + s.outside.unlisted + s.invalid.unlisted +
-                        s.matched.unlisted) +
-         "}}\n";
-}
-
-}  // namespace pelmora::cli
+}  // namespace pelmora::delivery

@@ -4,7 +4,7 @@
 #include <filesystem>
 #include <string>
 
-namespace pelmora::cli {
+namespace pelmora::delivery {
 
 struct CopyResult {
   enum class Outcome { kCopied, kExists, kFailed };
@@ -25,4 +25,4 @@ std::string CopyFailure(int code);
 // The platform's own text for an error number (errno, or a Windows error code), as UTF-8.
 std::string SystemErrorText(int code);
 
-}  // namespace pelmora::cli
+}  // namespace pelmora::delivery

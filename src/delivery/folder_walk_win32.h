@@ -6,7 +6,7 @@
 #include <functional>
 #include <vector>
 
-namespace pelmora::cli {
+namespace pelmora::delivery {
 
 // Calls `entry` for each entry of the folder (unsorted), leaving out ".", "..", hidden and system
 // entries, and links to elsewhere (junctions, symbolic links, mount points: a walk through them
@@ -24,4 +24,4 @@ PathKind PathKindWin32(const std::filesystem::path& path);
 // folder as typed. An argument that matches nothing, or that looks like an option, stays as it is.
 std::vector<std::filesystem::path> ExpandWildcards(const std::vector<std::filesystem::path>& args);
 
-}  // namespace pelmora::cli
+}  // namespace pelmora::delivery

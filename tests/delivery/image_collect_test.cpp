@@ -1,5 +1,5 @@
 // Collecting placed images from stale paths into one folder, never overwriting.
-#include "cli/image_collect.h"
+#include "delivery/image_collect.h"
 
 #include <gtest/gtest.h>
 
@@ -7,8 +7,9 @@
 #include <cwctype>
 
 #include "analysis/run_error.h"
-#include "cli/file_copy.h"
-#include "cli/text_utf8.h"
+#include "cli/collect_report.h"
+#include "delivery/file_copy.h"
+#include "base/text_utf8.h"
 #include "base/error_text.h"
 #include "cli_fixture.h"
 
@@ -16,8 +17,11 @@
 #include <sys/stat.h>
 #endif
 
-namespace pelmora::cli {
+namespace pelmora::delivery {
 namespace {
+
+using namespace base;
+namespace testing = cli::testing;
 
 using testing::TempTree;
 namespace fs = std::filesystem;
@@ -105,7 +109,7 @@ TEST_F(Collecting, FindsStalePathsCopiesOnceAndNeverOverwrites) {
   EXPECT_EQ(TempTree::Read(out / "map.tif"), "map");
   EXPECT_EQ(TempTree::Read(t.Path("other/shared.psd")), "B");
 
-  const std::string text = FormatCollectSummary(s);
+  const std::string text = cli::FormatCollectSummary(s);
   EXPECT_NE(text.find("gone.psd"), std::string::npos);
   EXPECT_NE(text.find(PathText(out / "shared.psd")), std::string::npos);
 }
@@ -212,7 +216,7 @@ TEST_F(Collecting, TakesImagesOnlyFromInsideTheDelivery) {
   for (const auto& e : fs::directory_iterator(t.Path("out"))) out.push_back(PathText(e.path().filename()));
   std::sort(out.begin(), out.end());
   EXPECT_EQ(out, (std::vector<std::string>{"inside.psd", "up.psd"})) << "nothing from outside, nothing left half-made";
-  EXPECT_NE(FormatCollectSummary(s).find("外"), std::string::npos);
+  EXPECT_NE(cli::FormatCollectSummary(s).find("外"), std::string::npos);
 
   // Asked explicitly, a designer's own links are taken from anywhere; invalid names never are.
   ImageCollector anywhere(t.Path("mine"), delivery, true);
@@ -228,8 +232,8 @@ TEST_F(Collecting, TakesImagesOnlyFromInsideTheDelivery) {
   flood.Collect(t.Path("delivery/job/card.eps"), many);
   EXPECT_EQ(flood.summary().outside.size(), kListedEntries);
   EXPECT_EQ(flood.summary().outside.total(), kListedEntries + 500);
-  EXPECT_NE(FormatCollectSummary(flood.summary()).find("フォルダー外 1500 /"), std::string::npos);
-  EXPECT_NE(FormatCollectSummary(flood.summary()).find("  ほか 500 件\n"), std::string::npos);
+  EXPECT_NE(cli::FormatCollectSummary(flood.summary()).find("フォルダー外 1500 /"), std::string::npos);
+  EXPECT_NE(cli::FormatCollectSummary(flood.summary()).find("  ほか 500 件\n"), std::string::npos);
 }
 
 // A copy is a new file of the folder's own, complete under its name or not there at all.
@@ -279,10 +283,13 @@ TEST_F(Collecting, CopiesAreNewCompleteFilesOrNone) {
 #endif
 }
 }  // namespace
-}  // namespace pelmora::cli
+}  // namespace pelmora::delivery
 
-namespace pelmora::cli {
+namespace pelmora::delivery {
 namespace {
+
+using namespace base;
+namespace testing = cli::testing;
 
 // Names as Mac deliveries have them: composed in one place, decomposed in another, or without
 // their voiced-sound marks after a trip through code page 932.
@@ -337,4 +344,4 @@ TEST(LinkNames, MatchTolerantlyAndMergeWithTheManifest) {
 }
 
 }  // namespace
-}  // namespace pelmora::cli
+}  // namespace pelmora::delivery

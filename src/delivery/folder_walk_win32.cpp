@@ -1,4 +1,4 @@
-#include "cli/folder_walk_win32.h"
+#include "delivery/folder_walk_win32.h"
 
 #include <windows.h>
 #include <shlwapi.h>
@@ -9,7 +9,8 @@
 #include "win32/platform.h"
 #include "win32/raii.h"
 
-namespace pelmora::cli {
+namespace pelmora::delivery {
+
 
 namespace fs = std::filesystem;
 
@@ -91,4 +92,4 @@ std::vector<fs::path> ExpandWildcards(const std::vector<fs::path>& args) {
   return out;
 }
 
-}  // namespace pelmora::cli
+}  // namespace pelmora::delivery
