@@ -1,6 +1,8 @@
 #include "cli/scan_options.h"
 
 #include <algorithm>
+#include <charconv>
+#include <cmath>
 #include <string_view>
 
 #include "base/text_utf8.h"
@@ -20,6 +22,19 @@ bool Is(const Native& arg, std::string_view ascii) {
 
 bool StartsWith(const Native& arg, std::string_view ascii) {
   return arg.size() >= ascii.size() && Is(arg.substr(0, ascii.size()), ascii);
+}
+
+// A positive decimal number of a sane size; anything else is a usage error rather than a silent 0.
+std::optional<double> PositiveNumber(const Native& arg, double most) {
+  std::string ascii;
+  for (const auto c : arg) {
+    if (c < 0 || c > 0x7F) return std::nullopt;
+    ascii += static_cast<char>(c);
+  }
+  double v = 0;
+  const auto [end, ec] = std::from_chars(ascii.data(), ascii.data() + ascii.size(), v);
+  if (ec != std::errc() || end != ascii.data() + ascii.size() || !std::isfinite(v) || v < 0 || v > most) return std::nullopt;
+  return v;
 }
 
 }  // namespace
@@ -75,6 +90,17 @@ ParsedArgs ParseArgs(const std::vector<std::filesystem::path>& args) {
         return parsed;
       }
       o.collectDir = std::filesystem::path(dir);
+    } else if (Is(arg, "--min-ppi") || Is(arg, "--min-bleed")) {
+      const bool ppi = Is(arg, "--min-ppi");
+      const char* what = ppi ? "--min-ppi には 1 から 10000 までの解像度 (ppi) を指定してください"
+                             : "--min-bleed には 0 から 100 までの幅 (mm) を指定してください";
+      const auto v = i + 1 < args.size() ? PositiveNumber(args[i + 1].native(), ppi ? 10000 : 100) : std::nullopt;
+      if (!v || (ppi && *v < 1)) {
+        parsed.error = what;
+        return parsed;
+      }
+      ++i;
+      (ppi ? o.limits.minPpi : o.limits.minBleedMm) = *v;
     } else {
       parsed.error = "不明なオプションです: " + PrintableCell(PathText(args[i]));
       return parsed;

@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "preflight/preflight.h"
+
 namespace pelmora::cli {
 
 struct ScanOptions {
@@ -16,6 +18,7 @@ struct ScanOptions {
   bool allFiles = false;  // walk folders for every file, not only document extensions
   std::optional<std::filesystem::path> collectDir;
   bool fromAnywhere = false;  // collect images wherever their names lead, not only inside the delivery
+  preflight::Thresholds limits;  // --min-bleed, --min-ppi
   std::vector<std::filesystem::path> paths;
 };
 

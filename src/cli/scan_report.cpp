@@ -91,7 +91,17 @@ void AddCheck(DocumentRow& row, CheckFacts facts) {
       v = std::move(out);
     }
   };
-  cap(facts.fonts);
+  for (Font& font : facts.fonts) {
+    std::vector<std::string> one = {std::move(font.name)};
+    cap(one);
+    font.name = std::move(one[0]);
+  }
+  for (Placed& p : facts.placed) {
+    if (!p.name) continue;
+    std::vector<std::string> one = {std::move(*p.name)};
+    cap(one);
+    p.name = std::move(one[0]);
+  }
   cap(facts.processColours);
   cap(facts.spotColours);
   for (CheckFacts::Link& l : facts.links) {
@@ -228,11 +238,46 @@ std::string FormatJson(const DocumentRow& row) {
     const auto number = [](const std::optional<double>& v) {
       return v ? MmText(*v) : std::string("null");
     };
-    list("fonts", f.fonts);
+    const auto optional_number = [](const std::optional<double>& v) {
+      return v ? MmText(*v) : std::string("null");
+    };
+    const auto optional_bool = [](const std::optional<bool>& v) {
+      return std::string(!v ? "null" : *v ? "true" : "false");
+    };
+    const auto optional_text = [](const std::optional<std::string>& v) {
+      return v ? JsonString(*v) : std::string("null");
+    };
+    const auto source = [](Source s) {
+      const char* key = SourceKey(s);
+      return key ? "\"" + std::string(key) + "\"" : std::string("null");
+    };
+    out += ",\"fonts\":[";
+    for (std::size_t i = 0; i < f.fonts.size(); ++i) {
+      if (i > 0) out += ',';
+      out += "{\"name\":" + JsonString(f.fonts[i].name) + ",\"embedded\":" + optional_bool(f.fonts[i].embedded) + "}";
+    }
+    out += ']';
     out += ",\"color_model\":" + (f.colourModel ? JsonString(*f.colourModel) : std::string("null"));
     list("process_colors", f.processColours);
     list("spot_colors", f.spotColours);
-    out += ",\"width_mm\":" + number(f.widthMm) + ",\"height_mm\":" + number(f.heightMm);
+    // The size column's figures: the first artboard, else the art's box.
+    const bool board = !f.artboards.empty();
+    out += ",\"width_mm\":" + (board ? MmText(f.artboards[0].widthMm) : number(f.widthMm)) +
+           ",\"height_mm\":" + (board ? MmText(f.artboards[0].heightMm) : number(f.heightMm));
+    out += ",\"art_box_mm\":" + (f.widthMm && f.heightMm
+                                      ? "{\"width\":" + MmText(*f.widthMm) + ",\"height\":" + MmText(*f.heightMm) + "}"
+                                      : std::string("null"));
+    out += ",\"artboards\":[";
+    for (std::size_t i = 0; i < f.artboards.size(); ++i) {
+      const Artboard& a = f.artboards[i];
+      if (i > 0) out += ',';
+      out += "{\"width_mm\":" + MmText(a.widthMm) + ",\"height_mm\":" + MmText(a.heightMm) + ",\"bleed_mm\":";
+      out += a.bleedMm ? "{\"left\":" + MmText(a.bleedMm->left) + ",\"right\":" + MmText(a.bleedMm->right) +
+                             ",\"top\":" + MmText(a.bleedMm->top) + ",\"bottom\":" + MmText(a.bleedMm->bottom) + "}"
+                       : std::string("null");
+      out += ",\"source\":" + source(a.source) + "}";
+    }
+    out += ']';
     out += std::string(",\"transparency\":") + (!f.transparency ? "null" : *f.transparency ? "true" : "false");
     out += ",\"links\":[";
     for (std::size_t i = 0; i < f.links.size(); ++i) {
@@ -242,6 +287,25 @@ std::string FormatJson(const DocumentRow& row) {
       out += "{\"name\":" + JsonString(l.name) + ",\"status\":\"" + StatusKey(l.status) + "\",\"found\":" +
              (l.found.empty() ? std::string("null") : JsonString(l.found)) +
              ",\"match\":" + (how ? "\"" + std::string(how) + "\"" : std::string("null")) + "}";
+    }
+    out += ']';
+    out += ",\"placed\":[";
+    for (std::size_t i = 0; i < f.placed.size(); ++i) {
+      const Placed& p = f.placed[i];
+      if (i > 0) out += ',';
+      const auto count = [](const std::optional<long long>& v) { return v ? std::to_string(*v) : std::string("null"); };
+      out += "{\"name\":" + optional_text(p.name) + ",\"linked\":" + (p.linked ? "true" : "false") +
+             ",\"width_px\":" + count(p.widthPx) + ",\"height_px\":" + count(p.heightPx) +
+             ",\"color\":" + optional_text(p.color) + ",\"ppi_x\":" + optional_number(p.ppiX) +
+             ",\"ppi_y\":" + optional_number(p.ppiY) + ",\"page\":" + (p.page ? std::to_string(*p.page) : "null") +
+             ",\"source\":" + source(p.source);
+      if (p.file) {
+        const ImageFile& file = *p.file;
+        out += ",\"file\":{\"type\":" + JsonString(file.type) +
+               ",\"bits\":" + (file.bits ? std::to_string(*file.bits) : "null") + ",\"icc\":" + optional_text(file.icc) +
+               ",\"own_ppi_x\":" + optional_number(file.ownPpiX) + ",\"own_ppi_y\":" + optional_number(file.ownPpiY) + "}";
+      }
+      out += '}';
     }
     out += ']';
     list("findings", f.findings);

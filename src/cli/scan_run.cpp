@@ -52,6 +52,8 @@ constexpr const char* kHelp =
     "  --csv            Excel 用の CSV (UTF-8、BOM 付き、改行 CR LF) で出力する\n"
     "  --check          入稿チェック: フォント、カラー (RGB/CMYK)、特色、サイズ (mm)、透明の列と\n"
     "                   指摘 (未アウトライン、RGB、特色、透明、PostScript) を加える\n"
+    "  --min-ppi N      低解像度とする実効解像度の下限 (既定 300 ppi、1 ビット画像はその 2 倍)\n"
+    "  --min-bleed MM   塗り足し不足とする塗り足しの下限 (既定 3 mm)\n"
     "  --images         表の各文書の下に配置画像を並べる\n"
     "  --collect DIR    配置画像を DIR にコピーする。文書に書かれた場所、文書と同じフォルダー、\n"
     "                   その中の Links フォルダーの順に探す。DIR の既存ファイルは上書きしない。\n"
@@ -313,7 +315,9 @@ int Scan(const ScanOptions& o, Console& console) {
         if (o.check || ListAtEnd(header)) dsc = analysis::ReadDscComments(item.path);
         const std::vector<std::wstring> names = LinkNames(header, dsc ? &*dsc : nullptr, xmp);
         if (o.check) {
-          AddCheck(row, MergeFacts(*dsc, xmp, result.strFiletype, row.creator, LocateLinks(item.path, names, delivery)));
+          CheckFacts facts = MergeFacts(*dsc, xmp, result.strFiletype, row.creator, LocateLinks(item.path, names, delivery));
+          AddDrawnFindings(facts, o.limits);
+          AddCheck(row, std::move(facts));
           findings = findings || !row.check->findings.empty();
         }
         if (watch.error() != 0) throw RunError(watch.error());

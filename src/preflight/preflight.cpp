@@ -18,6 +18,15 @@ void AddOnce(std::vector<std::string>& list, std::string name) {
   if (!name.empty() && std::find(list.begin(), list.end(), name) == list.end()) list.push_back(std::move(name));
 }
 
+void AddFontOnce(std::vector<Font>& list, std::string name) {
+  if (name.empty()) return;
+  if (std::none_of(list.begin(), list.end(), [&](const Font& f) { return f.name == name; })) list.push_back({std::move(name), {}});
+}
+
+void AddFindingOnce(std::vector<std::string>& findings, const char* word) {
+  if (std::find(findings.begin(), findings.end(), word) == findings.end()) findings.push_back(word);
+}
+
 constexpr double kMmPerPoint = 25.4 / 72;
 
 }  // namespace
@@ -98,7 +107,7 @@ CheckFacts MergeFacts(const analysis::DscFacts& dsc, const std::optional<analysi
                       const std::string& kind, const std::string& creator, std::vector<CheckFacts::Link> links) {
   CheckFacts f;
   f.links = std::move(links);
-  for (const std::string& n : dsc.fonts) AddOnce(f.fonts, Cp932ToUtf8(n));
+  for (const std::string& n : dsc.fonts) AddFontOnce(f.fonts, Cp932ToUtf8(n));
   for (const std::string& n : dsc.processColours) AddOnce(f.processColours, Cp932ToUtf8(n));
   for (const std::string& n : dsc.spotColours) AddOnce(f.spotColours, Cp932ToUtf8(n));
   if (dsc.colourModel) f.colourModel = *dsc.colourModel == 1 ? "RGB" : "CMYK";
@@ -107,7 +116,7 @@ CheckFacts MergeFacts(const analysis::DscFacts& dsc, const std::optional<analysi
     f.heightMm = std::abs((*box)[3] - (*box)[1]) * kMmPerPoint;
   }
   if (xmp) {
-    for (const std::string& n : xmp->fonts) AddOnce(f.fonts, ValidUtf8(n));
+    for (const std::string& n : xmp->fonts) AddFontOnce(f.fonts, ValidUtf8(n));
     for (const std::string& n : xmp->spotColours) AddOnce(f.spotColours, ValidUtf8(n));
     if (!f.widthMm && xmp->widthMm) {
       f.widthMm = xmp->widthMm;
@@ -143,8 +152,47 @@ std::string MmText(double mm) {
 }
 
 std::string SizeText(const CheckFacts& f) {
+  if (!f.artboards.empty()) {
+    const Artboard& a = f.artboards.front();
+    std::string text = MmText(a.widthMm) + "×" + MmText(a.heightMm);
+    if (f.artboards.size() > 1) text += " +" + std::to_string(f.artboards.size() - 1);
+    return text;
+  }
   if (!f.widthMm || !f.heightMm) return "";
   return MmText(*f.widthMm) + "×" + MmText(*f.heightMm);
+}
+
+const char* SourceKey(Source source) {
+  switch (source) {
+    case Source::kNative: return "native";
+    case Source::kPdf: return "pdf";
+    case Source::kComments: return "comments";
+    case Source::kXmp: return "xmp";
+    case Source::kFile: return "file";
+    case Source::kUnknown: break;
+  }
+  return nullptr;
+}
+
+void AddDrawnFindings(CheckFacts& f, const Thresholds& limits) {
+  // A bleed the document does not state is not a shortfall it can be blamed for.
+  if (std::any_of(f.artboards.begin(), f.artboards.end(), [&](const Artboard& a) {
+        return a.bleedMm && std::min({a.bleedMm->left, a.bleedMm->right, a.bleedMm->top, a.bleedMm->bottom}) <
+                                limits.minBleedMm - 0.05;  // the tenth shown is what counts
+      })) {
+    AddFindingOnce(f.findings, kFindingBleed);
+  }
+  if (std::any_of(f.placed.begin(), f.placed.end(), [&](const Placed& p) {
+        const double need = p.bits == 1 ? 2 * limits.minPpi : limits.minPpi;
+        return (p.ppiX && *p.ppiX < need - 0.5) || (p.ppiY && *p.ppiY < need - 0.5);
+      })) {
+    AddFindingOnce(f.findings, kFindingLowResolution);
+  }
+  if (f.colourModel == "CMYK" && std::any_of(f.placed.begin(), f.placed.end(), [](const Placed& p) {
+        return p.color == "RGB" || p.color == "Indexed";
+      })) {
+    AddFindingOnce(f.findings, kFindingRgbImage);
+  }
 }
 
 }  // namespace pelmora::preflight

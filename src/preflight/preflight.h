@@ -19,13 +19,67 @@ inline constexpr const char* kFindingSpot = "特色";
 inline constexpr const char* kFindingTransparency = "透明";
 inline constexpr const char* kFindingMissingLinks = "リンク切れ";
 inline constexpr const char* kFindingPostScript = "PostScript";
+inline constexpr const char* kFindingBleed = "塗り足し不足";
+inline constexpr const char* kFindingLowResolution = "低解像度";
+inline constexpr const char* kFindingRgbImage = "RGB画像";
+
+// Where a figure comes from. The document's own data (Illustrator's native data, its PDF layer, a
+// linked file's header) is the truth; the header comments and XMP are hints.
+enum class Source { kUnknown, kNative, kPdf, kComments, kXmp, kFile };
+const char* SourceKey(Source source);  // JSON: "native", "pdf", "comments", "xmp", "file"; null for unknown
+
+// What the findings are measured against (--min-bleed, --min-ppi).
+struct Thresholds {
+  double minBleedMm = 3.0;
+  double minPpi = 300;  // 1-bit images need twice as much: their edges are the pixels' own
+};
+
+struct Bleed {
+  double left = 0, right = 0, top = 0, bottom = 0;
+};
+
+struct Artboard {
+  double widthMm = 0, heightMm = 0;
+  std::optional<Bleed> bleedMm;  // none where the document says nothing of bleed
+  Source source = Source::kUnknown;
+};
+
+struct Font {
+  std::string name;
+  std::optional<bool> embedded;  // known from a PDF layer only
+  bool operator==(const Font&) const = default;
+};
+
+// A linked file's own header, read without decoding its pixels.
+struct ImageFile {
+  std::string type;  // "TIFF", "JPEG", "PNG", "PSD", "PSB", "EPS", "PDF", "AI", ...
+  std::optional<int> bits;
+  std::optional<std::string> icc;  // the embedded profile's description
+  std::optional<double> ownPpiX, ownPpiY;
+};
+
+// One image the document draws, linked or embedded.
+struct Placed {
+  std::optional<std::string> name;  // UTF-8; none for an embedded image without one
+  bool linked = false;
+  std::optional<long long> widthPx, heightPx;
+  std::optional<std::string> color;  // "RGB", "CMYK", "Gray", "Indexed", "Lab", "Bitmap", "Multichannel", "Duotone"
+  std::optional<int> bits;           // per component; 1 for a bitmap
+  std::optional<double> ppiX, ppiY;  // effective: pixels × 72 ÷ the size in points it is drawn at
+  std::optional<double> placedWidthPt, placedHeightPt;  // the size it is drawn at, rotation included
+  std::optional<int> page;           // 1-based, where the PDF layer draws it
+  Source source = Source::kUnknown;  // where the pixels, colour and resolution come from
+  std::optional<ImageFile> file;     // the linked file, where it was found and read
+};
 
 // Values in UTF-8; absent ones stay empty, so that JSON can say null.
 struct CheckFacts {
-  std::vector<std::string> fonts;
-  std::optional<std::string> colourModel;  // "RGB" or "CMYK"
+  std::vector<Font> fonts;
+  std::optional<std::string> colourModel;  // "RGB", "CMYK" (or "Gray")
   std::vector<std::string> processColours, spotColours;
-  std::optional<double> widthMm, heightMm;
+  std::optional<double> widthMm, heightMm;  // the art's bounding box
+  std::vector<Artboard> artboards;          // in page order
+  std::vector<Placed> placed;
   std::optional<bool> transparency;
   bool illustrator = false;  // the document carries a marker of Illustrator's own
   bool cut = false;          // a list was cut short (see the analysis' limits)
@@ -64,10 +118,14 @@ const char* StatusKey(delivery::ImageLocation::Status status);   // JSON
 CheckFacts MergeFacts(const analysis::DscFacts& dsc, const std::optional<analysis::XmpFacts>& xmp,
                       const std::string& kind, const std::string& creator, std::vector<CheckFacts::Link> links = {});
 
+// The findings that need the artboards and the drawn images: 塗り足し不足, 低解像度, RGB画像.
+// Appended once each, after those MergeFacts gives.
+void AddDrawnFindings(CheckFacts& facts, const Thresholds& limits);
+
 // "210.0", to a tenth of a millimetre.
 std::string MmText(double mm);
 
-// "210.0×297.0", or "" without a size.
+// The size column: the first artboard (with "+N" for more), else the art's box; "" without a size.
 std::string SizeText(const CheckFacts& facts);
 
 }  // namespace pelmora::preflight
