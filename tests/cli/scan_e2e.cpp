@@ -5,8 +5,15 @@
 #include <windows.h>
 #endif
 
+#include <atomic>
+#include <chrono>
 #include <cstring>
 #include <fstream>
+#include <thread>
+#ifndef _WIN32
+#include <fcntl.h>
+#include <stdio.h>
+#endif
 #include <map>
 #include <span>
 
@@ -376,6 +383,41 @@ TEST(ScanProgram, CopiesNothingFromOutsideTheDelivery) {
 }
 
 #ifndef _WIN32
+// A delivery that changes while it is collected, as one on a shared upload folder may: a folder
+// swapped for a link to elsewhere between the program's look and its open yields nothing from
+// outside. Bounded in time; each run sees hundreds of swaps.
+TEST(ScanProgram, CopiesNothingFromOutsideWhileTheDeliveryChanges) {
+  TempTree t;
+  std::vector<std::string> names;
+  for (int i = 0; i < 300; ++i) {
+    const std::string name = "img" + std::to_string(i) + ".psd";
+    t.Write("delivery/job/Links/" + name, "inside");
+    t.Write("secret/" + name, "secret");
+    names.push_back((i % 2 ? "Links/" : "Macintosh HD:Links:") + name);
+  }
+  t.Write("delivery/job/card.eps", Eps("X", "", names));
+  fs::create_directory_symlink(t.Path("secret"), t.Path("delivery/job/swap"));
+  const std::string links = PathText(t.Path("delivery/job/Links")), swap = PathText(t.Path("delivery/job/swap"));
+  if (::renameat2(AT_FDCWD, links.c_str(), AT_FDCWD, swap.c_str(), RENAME_EXCHANGE) != 0) {
+    GTEST_SKIP() << "no atomic exchange of names on this file system";
+  }
+  std::atomic<bool> stop{false};
+  std::thread swapper([&] {
+    while (!stop) ::renameat2(AT_FDCWD, links.c_str(), AT_FDCWD, swap.c_str(), RENAME_EXCHANGE);
+  });
+  const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(4);
+  std::size_t inside = 0, outside = 0;
+  for (int run = 0; run < 10 && std::chrono::steady_clock::now() < until; ++run) {
+    const fs::path out = t.Path("out" + std::to_string(run));
+    testing::RunProgram(Exe(), {"--collect", PathText(out), PathText(t.Path("delivery"))}, t.root());
+    for (const auto& e : fs::directory_iterator(out)) ++(TempTree::Read(e.path()) == "inside" ? inside : outside);
+  }
+  stop = true;
+  swapper.join();
+  EXPECT_EQ(outside, 0u) << "files copied from outside the delivery";
+  EXPECT_GT(inside, 0u) << "the images inside are still collected between swaps";
+}
+
 // The built program under the limits a real run meets: a file-size limit during a copy, a
 // standard output that is closed, full or gone, a device named as a document.
 TEST(ScanProgram, FailuresOfTheSystemAreReportedAndLeaveNothingHalfDone) {
