@@ -28,6 +28,14 @@ fs::path Folded(const fs::path& p) {
 const fs::path& Folded(const fs::path& p) { return p; }
 #endif
 
+#ifdef _WIN32
+// A path that the Win32 calls take only in the extended-length form: std::filesystem fails on it.
+bool ExtendedOnly(const fs::path& p) {
+  const std::wstring& text = p.native();
+  return text.rfind(L"\\\\?\\", 0) != 0 && Win32Path(p).rfind(L"\\\\?\\", 0) == 0;
+}
+#endif
+
 bool Under(const fs::path& p, const fs::path& root) {
   const fs::path rel = Folded(p).lexically_relative(Folded(root));
   return !rel.empty() && *rel.begin() != ".." && rel != ".";
@@ -180,6 +188,10 @@ bool ImageSearch::Try(const fs::path& folder, Reached::Kind reached, std::wstrin
   FolderMatch match;
   if (inside) {
     match = FindInFolder(folder, file);
+#ifdef _WIN32
+    // The library's folder listing stops at MAX_PATH; past it the name itself is still opened.
+    if (match.how == NameMatch::kNone && ExtendedOnly(folder)) match = {folder / PathFromWide(file), NameMatch::kExact};
+#endif
     if (match.how == NameMatch::kNone) return false;
   } else {
     match = {folder / PathFromWide(file), NameMatch::kExact};

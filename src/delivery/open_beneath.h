@@ -41,6 +41,11 @@ struct DeliveryRoot {
   std::filesystem::path lexical;   // absolute, as named
   std::filesystem::path resolved;  // where it is: links followed, on Windows the opened folder's final path
   OpenFile handle;                 // invalid when the folder could not be opened
+#ifdef _WIN32
+  // Where the folder is, as its final path and as its volume and path on it (Wine gives no final
+  // path past MAX_PATH): whatever is opened beneath must lie below it, told the same way.
+  std::wstring finalPath, volumePath;
+#endif
 };
 // Opens `root.lexical`, following links (the user named it), and fills in the rest.
 void OpenRoot(DeliveryRoot& root);

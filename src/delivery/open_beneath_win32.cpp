@@ -54,18 +54,29 @@ Reached Failure(DWORD error) {
 // The handle's path with every link resolved, \\?\C:\... or \\?\UNC\server\share\...; empty when
 // the system cannot say.
 std::wstring FinalPath(HANDLE h) {
-  std::wstring path(MAX_PATH, L'\0');
-  for (int attempt = 0; attempt < 2; ++attempt) {
-    const DWORD n = ::GetFinalPathNameByHandleW(h, path.data(), static_cast<DWORD>(path.size()),
-                                                FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
-    if (n == 0) return {};
-    if (n < path.size()) {
+  // Windows gives the size needed when the buffer is short; Wine fails with ERROR_MORE_DATA.
+  for (std::size_t size = MAX_PATH; size <= 0x10000; size *= 2) {
+    std::wstring path(size, L'\0');
+    const DWORD n = ::GetFinalPathNameByHandleW(h, path.data(), static_cast<DWORD>(size), FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+    if (n == 0 && ::GetLastError() != ERROR_MORE_DATA) return {};
+    if (n != 0 && n < size) {
       path.resize(n);
       return path;
     }
-    path.resize(n);
   }
   return {};
+}
+
+// The same place told otherwise: the volume's serial number and the path on it, links resolved.
+// Wine 8 gives no final path past MAX_PATH, but this one.
+std::wstring VolumePath(HANDLE h) {
+  BY_HANDLE_FILE_INFORMATION info;
+  if (!::GetFileInformationByHandle(h, &info)) return {};
+  std::vector<char> buffer(sizeof(FILE_NAME_INFO) + 0x10000 * sizeof(wchar_t));
+  auto* name = reinterpret_cast<FILE_NAME_INFO*>(buffer.data());
+  if (!::GetFileInformationByHandleEx(h, FileNameInfo, name, static_cast<DWORD>(buffer.size()))) return {};
+  return std::to_wstring(info.dwVolumeSerialNumber) + L":" +
+         std::wstring(name->FileName, name->FileNameLength / sizeof(wchar_t));
 }
 
 wchar_t Fold(wchar_t c) { return c >= L'A' && c <= L'Z' ? c + (L'a' - L'A') : c; }
@@ -86,16 +97,23 @@ bool SameFile(HANDLE a, HANDLE b) {
          x.nFileIndexLow == y.nFileIndexLow;
 }
 
-// The final handle: a regular file or a folder as asked, with the final path below `root`
-// (when `root` is given).
-Reached Judge(OpenFile file, OpenFor what, const std::wstring* root, const fs::path& named) {
+// Whether the handle lies below the root, both told the same way; `final` gets its final path.
+bool Inside(HANDLE h, const DeliveryRoot& root, std::wstring& final) {
+  final = FinalPath(h);
+  if (!final.empty() && !root.finalPath.empty()) return Below(final, root.finalPath);
+  const std::wstring place = VolumePath(h);
+  return !place.empty() && !root.volumePath.empty() && Below(place, root.volumePath);
+}
+
+// The final handle: a regular file or a folder as asked, lying below `root` when one is given. A
+// file whose place cannot be told is not taken as inside.
+Reached Judge(OpenFile file, OpenFor what, const DeliveryRoot* root, const fs::path& named) {
   BY_HANDLE_FILE_INFORMATION info;
   if (!::GetFileInformationByHandle(H(file), &info)) return {Kind::kFailed, {}, {}, static_cast<int>(::GetLastError())};
   const bool folder = (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
   if (what == OpenFor::kListing ? !folder : (folder || ::GetFileType(H(file)) != FILE_TYPE_DISK)) return {Kind::kNotAFile};
-  std::wstring final = FinalPath(H(file));
-  // A file whose place cannot be told is not taken as inside.
-  if (root && !Below(final, *root)) return {Kind::kLink};
+  std::wstring final;
+  if (root ? !Inside(H(file), *root, final) : (final = FinalPath(H(file)), false)) return {Kind::kLink};
   return {Kind::kOpened, std::move(file), final.empty() ? named : fs::path(std::move(final))};
 }
 
@@ -111,9 +129,11 @@ std::wstring Win32Path(const fs::path& path) { return win32::LongPath(path.nativ
 void OpenRoot(DeliveryRoot& root) {
   root.handle = OpenFile(Raw(::CreateFileW(Win32Path(root.lexical).c_str(), FILE_READ_ATTRIBUTES, kShare, nullptr,
                                            OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr)));
-  const std::wstring final = root.handle.valid() ? FinalPath(H(root.handle)) : std::wstring();
-  root.resolved = final.empty() ? root.lexical : fs::path(final);
-  if (final.empty()) root.handle = OpenFile();  // a folder whose place cannot be told holds nothing
+  if (!root.handle.valid()) return;
+  root.finalPath = FinalPath(H(root.handle));
+  root.volumePath = VolumePath(H(root.handle));
+  root.resolved = root.finalPath.empty() ? root.lexical : fs::path(root.finalPath);
+  if (root.finalPath.empty() && root.volumePath.empty()) root.handle = OpenFile();  // its place cannot be told
 }
 
 Reached OpenBeneath(const DeliveryRoot& root, const fs::path& relative, OpenFor what) {
@@ -142,19 +162,18 @@ Reached OpenBeneath(const DeliveryRoot& root, const fs::path& relative, OpenFor 
       last = std::move(f);
     }
   }
-  const std::wstring rootPath = root.resolved.native();
   if (names.empty()) {
     last = OpenItself(root.lexical.native(), FILE_READ_ATTRIBUTES);
     if (!last.valid()) return Failure(::GetLastError());
   }
-  if (what != OpenFor::kReading) return Judge(std::move(last), what, &rootPath, path);
+  if (what != OpenFor::kReading) return Judge(std::move(last), what, &root, path);
   // Read through the system's own handling of the file (a cloud placeholder, a deduplicated file
   // is read as its data), while the judged handle keeps the name in place; the same file or none.
   OpenFile reading(Raw(::CreateFileW(Win32Path(path).c_str(), GENERIC_READ, kShare, nullptr, OPEN_EXISTING,
                                      FILE_ATTRIBUTE_NORMAL, nullptr)));
   if (!reading.valid()) return Failure(::GetLastError());
   if (!SameFile(H(last), H(reading))) return {Kind::kLink};
-  return Judge(std::move(reading), what, &rootPath, path);
+  return Judge(std::move(reading), what, &root, path);
 }
 
 Reached OpenAnywhere(const fs::path& path, OpenFor what) {

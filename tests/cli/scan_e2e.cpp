@@ -524,12 +524,16 @@ TEST(ScanProgramOnWindows, ReadsDocumentsPastMaxPath) {
     dir += L"\\入稿データ_フォルダ_" + std::to_wstring(dir.size());
     ASSERT_TRUE(::CreateDirectoryW((L"\\\\?\\" + dir).c_str(), nullptr));
   }
-  const std::string eps = Eps("CreatorDeep", "");
-  HANDLE h = ::CreateFileW((L"\\\\?\\" + dir + L"\\deep.eps").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
-  ASSERT_NE(h, INVALID_HANDLE_VALUE);
-  DWORD written = 0;
-  ::WriteFile(h, eps.data(), static_cast<DWORD>(eps.size()), &written, nullptr);
-  ::CloseHandle(h);
+  const auto write = [](const std::wstring& path, const std::string& bytes) {
+    HANDLE h = ::CreateFileW((L"\\\\?\\" + path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
+    ASSERT_NE(h, INVALID_HANDLE_VALUE);
+    DWORD written = 0;
+    ::WriteFile(h, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+    ::CloseHandle(h);
+  };
+  write(dir + L"\\deep.eps", Eps("CreatorDeep", "", {"Macintosh HD:Links:deep.psd"}));
+  ASSERT_TRUE(::CreateDirectoryW((L"\\\\?\\" + dir + L"\\Links").c_str(), nullptr));
+  write(dir + L"\\Links\\deep.psd", "deep image");
 
   const auto file = testing::RunProgram(Exe(), {PathText(fs::path(dir + L"\\deep.eps"))}, t.root());
   EXPECT_EQ(file.status, 0) << file.err;
@@ -537,8 +541,25 @@ TEST(ScanProgramOnWindows, ReadsDocumentsPastMaxPath) {
   const auto walk = testing::RunProgram(Exe(), {PathText(t.root())}, t.root());
   EXPECT_EQ(walk.status, 0) << walk.err;
   EXPECT_EQ(Count(walk.out, "CreatorDeep"), 1u) << walk.out;
+  // Checked and collected there, into a folder that is itself past MAX_PATH and made by the run.
+  const std::wstring out = dir + L"\\収集\\先";
+  const auto check = testing::RunProgram(Exe(), {"--check", "--json", PathText(fs::path(dir))}, t.root());
+  EXPECT_NE(check.out.find("found_in_links_folder"), std::string::npos) << check.out;
+  const auto collect = testing::RunProgram(Exe(), {"--collect", PathText(fs::path(out)), PathText(fs::path(dir))}, t.root());
+  EXPECT_EQ(collect.status, 0) << collect.out << collect.err;
+  HANDLE copied = ::CreateFileW((L"\\\\?\\" + out + L"\\deep.psd").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                OPEN_EXISTING, 0, nullptr);
+  EXPECT_NE(copied, INVALID_HANDLE_VALUE);
+  char bytes[32] = {};
+  DWORD got = 0;
+  ::ReadFile(copied, bytes, sizeof bytes, &got, nullptr);
+  ::CloseHandle(copied);
+  EXPECT_EQ(std::string(bytes, got), "deep image");
   // The tree is removed through the extended-length form: std::filesystem stops at MAX_PATH.
-  ::DeleteFileW((L"\\\\?\\" + dir + L"\\deep.eps").c_str());
+  for (const std::wstring& f : {out + L"\\deep.psd", dir + L"\\Links\\deep.psd", dir + L"\\deep.eps"}) {
+    ::DeleteFileW((L"\\\\?\\" + f).c_str());
+  }
+  for (const std::wstring& d : {out, dir + L"\\収集", dir + L"\\Links"}) ::RemoveDirectoryW((L"\\\\?\\" + d).c_str());
   while (dir.size() > t.root().native().size()) {
     ::RemoveDirectoryW((L"\\\\?\\" + dir).c_str());
     dir.resize(dir.find_last_of(L'\\'));

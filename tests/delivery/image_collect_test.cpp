@@ -13,7 +13,9 @@
 #include "base/error_text.h"
 #include "cli_fixture.h"
 
-#ifndef _WIN32
+#ifdef _WIN32
+#include <windows.h>
+#else
 #include <sys/inotify.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -274,6 +276,32 @@ TEST_F(Collecting, TakesImagesOnlyFromInsideTheDelivery) {
   EXPECT_NE(cli::FormatCollectSummary(flood.summary()).find("フォルダー外 1500 /"), std::string::npos);
   EXPECT_NE(cli::FormatCollectSummary(flood.summary()).find("  ほか 500 件\n"), std::string::npos);
 }
+
+#ifdef _WIN32
+// The exact text the scanner hands to the Win32 file calls. Wine opens long paths in the plain
+// form too, so only the text shows that Windows without long paths enabled would open them.
+TEST(Win32Path, FullAndExtendedFromTheLengthWherePlainPathsFail) {
+  const std::wstring deep = L"C:\\入稿\\" + std::wstring(250, L'a');
+  wchar_t current[MAX_PATH];
+  ASSERT_GT(::GetCurrentDirectoryW(MAX_PATH, current), 0u);
+  std::wstring here = current;
+  if (here.back() != L'\\') here += L'\\';
+  const std::wstring relative(260, L'r');
+  const struct {
+    std::wstring in, out;
+  } cases[] = {
+      {L"C:\\job\\a.psd", L"C:\\job\\a.psd"},
+      {L"a.psd", L"a.psd"},
+      {deep, L"\\\\?\\" + deep},
+      {L"C:/入稿/" + std::wstring(250, L'a'), L"\\\\?\\" + deep},
+      {L"C:\\入稿\\x\\..\\" + std::wstring(250, L'a'), L"\\\\?\\" + deep},
+      {L"\\\\server\\share\\" + std::wstring(250, L's'), L"\\\\?\\UNC\\server\\share\\" + std::wstring(250, L's')},
+      {relative, L"\\\\?\\" + here + relative},
+      {L"\\\\?\\" + deep, L"\\\\?\\" + deep},
+  };
+  for (const auto& c : cases) EXPECT_EQ(Win32Path(c.in), c.out) << ToUtf8(c.in);
+}
+#endif
 
 // A copy is a new file of the folder's own, complete under its name or not there at all.
 TEST_F(Collecting, CopiesAreNewCompleteFilesOrNone) {
