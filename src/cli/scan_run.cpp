@@ -50,20 +50,23 @@ constexpr const char* kHelp =
     "  --json           1 文書を 1 行の JSON で出力する。読めなかった文書も 1 行 (\"error\" に\n"
     "                   エラー番号とメッセージ)。--collect の集計は \"collect\" の行\n"
     "  --csv            Excel 用の CSV (UTF-8、BOM 付き、改行 CR LF) で出力する\n"
-    "  --check          入稿チェック: フォント、カラー (RGB/CMYK)、特色、サイズ (mm)、透明の列と\n"
-    "                   指摘 (未アウトライン、RGB、特色、透明、PostScript) を加える\n"
+    "  --check          入稿チェック: フォント、カラー (RGB/CMYK)、特色、サイズ (mm)、透明効果の\n"
+    "                   列と指摘 (未アウトライン、RGB、特色、透明効果、リンク切れ、PostScript、\n"
+    "                   塗り足し不足、低解像度、RGB画像) を加える\n"
     "  --min-ppi N      低解像度とする実効解像度の下限 (既定 300 ppi、1 ビット画像はその 2 倍)\n"
     "  --min-bleed MM   塗り足し不足とする塗り足しの下限 (既定 3 mm)\n"
-    "  --images         表の各文書の下に配置画像を並べる\n"
-    "  --collect DIR    配置画像を DIR にコピーする。文書に書かれた場所、文書と同じフォルダー、\n"
-    "                   その中の Links フォルダーの順に探す。DIR の既存ファイルは上書きしない。\n"
+    "  --images         表の各文書の下に配置画像を並べる。--csv では配置画像ごとに 1 行\n"
+    "  --table          コンソールの幅に収まらなくても表で出力する (既定では文書ごとに\n"
+    "                   1 項目 1 行のまとまりで出力する。ファイルやパイプへは常に表)\n"
+    "  --collect DIR    配置画像を DIR にコピーする。元のパス、文書と同じフォルダー、その中の\n"
+    "                   Links フォルダーの順に探す。DIR の既存ファイルは上書きしない。\n"
     "                   画像は調べるフォルダー (文書を直接指定したときはその文書のフォルダー) の\n"
     "                   中からだけ、リンクをたどった先も中にあるときだけコピーする。外を指す名前\n"
-    "                   (絶対パス、..、ネットワーク上の名前) は開かず、問い合わせもしない\n"
+    "                   (絶対パス、..、ネットワーク上の名前) は開かず、アクセスもしない\n"
     "  --from-anywhere  --collect で、文書に書かれた場所がどこでもコピーする (ネットワーク共有を\n"
     "                   含む)。自分で作った文書にだけ使うこと: 他人の文書ではシステムや他の\n"
-    "                   フォルダーのファイルを DIR に写され、書かれたホストに接続し、Windows では\n"
-    "                   そのホストにログオン情報を渡すおそれがある\n"
+    "                   フォルダーのファイルを DIR にコピーされ、書かれたホストに接続し、\n"
+    "                   Windows ではそのホストにログオン情報を渡すおそれがある\n"
     "  --all            フォルダー内のファイルを拡張子によらずすべて調べる\n"
     "  -h, --help       この説明を表示する\n"
     "  -V, --version    バージョンを表示する\n"
@@ -265,7 +268,7 @@ int Scan(const ScanOptions& o, Console& console) {
   Progress progress(console, items.size() >= kProgressFrom && console.ErrIsTerminal(), items.size());
   NoHooks hooks;
   ReadWatch watch;
-  TableWriter table(o.images, kTableBlockBytes, o.check);
+  TableWriter table(o.images, kTableBlockBytes, o.check, o.table ? ConsoleFit{} : console.OutFit());
   const auto out = [&](const std::string& text) {
     if (text.empty()) return;
     progress.Clear();
@@ -283,7 +286,7 @@ int Scan(const ScanOptions& o, Console& console) {
     }
     failed = true;
   };
-  if (o.csv) out(FormatCsvStart() + FormatCsvLine(HeadingCells(o.check)));
+  if (o.csv) out(FormatCsvStart() + FormatCsvLine(CsvHeadingCells(o.check, o.images)));
 
   for (std::size_t i = 0; i < items.size(); ++i) {
     const WalkItem& item = items[i];
@@ -326,7 +329,7 @@ int Scan(const ScanOptions& o, Console& console) {
       if (o.json) {
         out(FormatJson(row));
       } else if (o.csv) {
-        out(FormatCsvLine(RowCells(row, o.check)));
+        for (const auto& cells : CsvRows(row, o.check, o.images)) out(FormatCsvLine(cells));
       } else {
         table.Add(row, out);
       }

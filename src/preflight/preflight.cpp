@@ -81,7 +81,7 @@ std::vector<CheckFacts::Link> LocateLinks(const std::filesystem::path& document,
 
 const char* StatusText(ImageLocation::Status status) {
   switch (status) {
-    case ImageLocation::Status::kWritten: return "書かれた場所";
+    case ImageLocation::Status::kWritten: return "元のパス";
     case ImageLocation::Status::kBeside: return "文書と同じフォルダー";
     case ImageLocation::Status::kLinks: return "Links フォルダー";
     case ImageLocation::Status::kMissing: return "見つからない";
