@@ -64,6 +64,17 @@ ParsedArgs ParseArgs(const std::vector<std::filesystem::path>& args) {
       o.check = true;
     } else if (Is(arg, "--csv")) {
       o.csv = true;
+    } else if (Is(arg, "--html")) {
+      if (i + 1 == args.size() || args[i + 1].empty()) {
+        parsed.error = "--html には書き出す HTML ファイルを指定してください";
+        return parsed;
+      }
+      if (o.htmlFile) {
+        parsed.error = "--html は一度だけ指定できます";
+        return parsed;
+      }
+      o.htmlFile = args[++i];
+      o.check = true;  // the page shows the check's facts
     } else if (Is(arg, "--table")) {
       o.table = true;
     } else if (Is(arg, "--images")) {

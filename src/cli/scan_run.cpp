@@ -1,8 +1,11 @@
 #include "cli/scan_run.h"
 
+#include <fstream>
+
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <fstream>
 #include <new>
 #include <optional>
 #include <system_error>
@@ -14,6 +17,8 @@
 #include "delivery/image_collect.h"
 #include "preflight/preflight.h"
 #include "cli/collect_report.h"
+#include "cli/html_report.h"
+#include "preflight/preview.h"
 #include "cli/scan_options.h"
 #include "cli/scan_report.h"
 #include "base/text_utf8.h"
@@ -56,6 +61,8 @@ constexpr const char* kHelp =
     "  --min-ppi N      低解像度とする実効解像度の下限 (既定 300 ppi、1 ビット画像はその 2 倍)\n"
     "  --min-bleed MM   塗り足し不足とする塗り足しの下限 (既定 3 mm)\n"
     "  --images         表の各文書の下に配置画像を並べる。--csv では配置画像ごとに 1 行\n"
+    "  --html FILE      入稿チェックの結果を、プレビュー付きの 1 ページの HTML として FILE に\n"
+    "                   書き出す (--check を含む。既にあるファイルには書き出さない)\n"
     "  --table          コンソールの幅に収まらなくても表で出力する (既定では文書ごとに\n"
     "                   1 項目 1 行のまとまりで出力する。ファイルやパイプへは常に表)\n"
     "  --collect DIR    配置画像を DIR にコピーする。元のパス、文書と同じフォルダー、その中の\n"
@@ -264,6 +271,25 @@ int Scan(const ScanOptions& o, Console& console) {
   }
   const Delivery delivery = DeliveryOf(o.paths);
 
+  // The report page: never over a file already there, which might be anyone's.
+  std::ofstream htmlOut;
+  HtmlReport html;
+  if (o.htmlFile) {
+    std::error_code ec;
+    if (fs::symlink_status(*o.htmlFile, ec).type() != fs::file_type::not_found) {
+      console.Err("pelmora-scan: 既にあるファイルには書き出しません: " + PrintableCell(PathText(*o.htmlFile)) + "\n");
+      return kExitUsage;
+    }
+    htmlOut.open(*o.htmlFile, std::ios::binary);
+    if (!htmlOut) {
+      console.Err("pelmora-scan: HTML ファイルを作れません: " + PrintableCell(PathText(*o.htmlFile)) + "\n");
+      return kExitUsage;
+    }
+    std::string title;
+    for (const fs::path& p : o.paths) title += (title.empty() ? "" : "、") + PathText(p);
+    htmlOut << html.Begin(title);
+  }
+
   const std::vector<WalkItem> items = ListDocuments(o.paths, o.allFiles);
   Progress progress(console, items.size() >= kProgressFrom && console.ErrIsTerminal(), items.size());
   NoHooks hooks;
@@ -284,6 +310,7 @@ int Scan(const ScanOptions& o, Console& console) {
       bool cut;
       out(FormatJsonError(CapChars(shown, kValueChars, cut), number, message));
     }
+    if (htmlOut.is_open()) htmlOut << html.Failure(shown, message);
     failed = true;
   };
   if (o.csv) out(FormatCsvStart() + FormatCsvLine(CsvHeadingCells(o.check, o.images)));
@@ -326,6 +353,15 @@ int Scan(const ScanOptions& o, Console& console) {
         if (watch.error() != 0) throw RunError(watch.error());
         if (collector) collector->Collect(item.path, names);
       }
+      if (htmlOut.is_open()) {
+        std::optional<Thumbnail> thumbnail;
+        try {
+          thumbnail = ReadThumbnail(item.path);
+        } catch (const RunError&) {
+          // The document was read a moment ago; a picture it no longer gives is only left out.
+        }
+        htmlOut << html.Document(row, thumbnail);
+      }
       if (o.json) {
         out(FormatJson(row));
       } else if (o.csv) {
@@ -354,6 +390,14 @@ int Scan(const ScanOptions& o, Console& console) {
       console.Out(FormatCollectSummary(s));
     }
     if (!s.Complete()) failed = true;
+  }
+  if (htmlOut.is_open()) {
+    htmlOut << html.End();
+    htmlOut.close();
+    if (!htmlOut) {
+      console.Err("pelmora-scan: HTML ファイルを書き込めません: " + PrintableCell(PathText(*o.htmlFile)) + "\n");
+      failed = true;
+    }
   }
   // A failure outranks findings: a check that could not read everything has not passed.
   if (failed) return kExitSomeFailed;
