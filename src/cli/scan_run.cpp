@@ -325,6 +325,7 @@ int Scan(const ScanOptions& o, Console& console) {
       case WalkItem::Kind::kDocument: break;
     }
     progress.Show(i, shown);
+    console.Step(i, items.size(), shown);
     watch.Reset();
     try {
       const ScopedDocumentCache cache(item.path);

@@ -32,6 +32,8 @@ class Console {
   virtual bool ErrIsTerminal() = 0;
   // Where standard output is a console or terminal, its width; {} for a file or pipe.
   virtual ConsoleFit OutFit() { return {}; }
+  // Before each document is read: a window's progress bar follows this (a console has its line).
+  virtual void Step(std::size_t /*index*/, std::size_t /*total*/, const std::string& /*path*/) {}
 };
 
 const char* ProgramVersion();
