@@ -51,8 +51,8 @@ quiet() {  # build folder, command...
 
 # The newest version of a source package that can be had: one already unpacked in the cache, else
 # fetched now. A mirror that lacks the newest (seen: the security archive answering 404) makes
-# the next older one serve, with a warning, and the newer one is tried again on the next run.
-# Prints the folder that holds the unpacked source.
+# the next older one serve, with a warning; the newer one is tried again a day later, so that a
+# warm run needs no network. Prints the folder that holds the unpacked source.
 unpacked() {
   local source=$1 version dir
   local versions
@@ -67,6 +67,10 @@ unpacked() {
     if [ -f "$dir/src/.unpacked" ]; then
       echo "$dir"; return 0
     fi
+    local failed="$cache/.unavailable/$source-${version#*:}"
+    if [ -n "$(find "$failed" -mmin -1440 2>/dev/null)" ]; then
+      first=0; continue
+    fi
     local download="$dir/download"
     rm -rf "$download" "$dir/src"
     mkdir -p "$download"
@@ -79,6 +83,7 @@ unpacked() {
     fi
     log "$source $version: $(grep -m1 '^E:' "$download/apt.log" || echo 'download failed')"
     rm -rf "$dir"
+    mkdir -p "$cache/.unavailable" && touch "$failed"
     first=0
   done
   log "no version of the source package $source could be fetched"
