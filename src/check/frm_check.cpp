@@ -125,6 +125,8 @@ bool FrmCheck::OnMessage(UINT msg, WPARAM wp, LPARAM, LRESULT& result) {
 
 void FrmCheck::Finished(int status) {
   if (worker_.joinable()) worker_.join();
+  ::SendMessageW(Control(prgScan), PBM_SETRANGE32, 0, 1);
+  ::SendMessageW(Control(prgScan), PBM_SETPOS, 1, 0);
   std::string errors;
   {
     const std::lock_guard lock(mutex_);
