@@ -11,7 +11,7 @@ packages=(
   wine wine64 xvfb xauth x11-utils imagemagick locales
   fonts-ipafont-gothic fonts-ipafont-mincho fonts-wine
   libimage-exiftool-perl file
-  wixl msitools zip dpkg-dev python3
+  wixl msitools zip dpkg-dev python3 chromium
   zlib1g-dev libzstd-dev libjpeg62-turbo-dev libpng-dev libtiff-dev libqpdf-dev pkg-config
   libz-mingw-w64-dev
 )
