@@ -145,9 +145,17 @@ void FrmSelect::cmdFolder_Click() {
   const std::wstring folder = BrowseFolder(L"収集先のフォルダを指定して下さい", hwnd());
   if (folder.empty()) return;
   const std::wstring strTo = CopyDestination(folder);
-  const std::wstring strFrom = BuildCopySource(mastrLinkImage, mlngLinkImage);
-  // Whatever the shell reports is its own; the window adds nothing.
-  CopyFiles(hwnd(), strFrom, strTo);
+  const CopySource source = BuildCopySource(mastrLinkImage, mlngLinkImage);
+  constexpr UINT kBox = MB_OK | MB_ICONEXCLAMATION;
+  // Said before the copy, which would stop at the first path too long for it with a bare code.
+  if (DestinationTooLong(strTo, source.list)) {
+    win32::MessageBoxApp(kDestinationTooLong, kBox);
+    return;
+  }
+  if (!source.leftOut.empty()) win32::MessageBoxApp(LeftOutMessage(source.leftOut), kBox);
+  const CopyResult copied = CopyFiles(hwnd(), source.list, strTo);
+  // The shell may have shown a report of its own; a copy that stopped short is said all the same.
+  if (const auto failure = CopyFailureMessage(copied.code, copied.aborted)) win32::MessageBoxApp(*failure, kBox);
 }
 
 void FrmSelect::Form_OLEDragOver(IDataObject* Data, DWORD& Effect) {
