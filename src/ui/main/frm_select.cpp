@@ -159,7 +159,7 @@ void FrmSelect::cmdFolder_Click() {
 }
 
 void FrmSelect::Form_OLEDragOver(IDataObject* Data, DWORD& Effect) {
-  Effect = DragOverEffect(OffersFileList(Data), Effect);
+  Effect = DragOverEffect(OffersFileList(Data), ::IsWindowEnabled(hwnd()) != FALSE, Effect);
 }
 
 void FrmSelect::Form_OLEDragDrop(IDataObject* Data) {
