@@ -447,6 +447,28 @@ std::vector<COLORREF> ProgramIconPixels() {
   return out;
 }
 
+// Each size Windows asks for at 100, 125, 150 and 200 % has its own image: the small icon
+// (16, 20, 24, 32) and the large one (32, 40, 48, 64), and 256 for Explorer's largest view.
+TEST(ProgramIcon, HoldsAnImageForEachSizeTheDpiScalesAskFor) {
+  HMODULE exe = ::LoadLibraryExW(e2e::PelmoraExe().c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
+  ASSERT_TRUE(exe);
+  HRSRC group = ::FindResourceW(exe, MAKEINTRESOURCEW(1), RT_GROUP_ICON);
+  ASSERT_TRUE(group);
+  const auto* dir = static_cast<const BYTE*>(::LockResource(::LoadResource(exe, group)));
+  ASSERT_TRUE(dir);
+  // The directory: reserved, type and count (three WORDs), then entries of 14 bytes, whose first
+  // byte is the width (0 for 256).
+  const int count = dir[4] | dir[5] << 8;
+  std::vector<int> sizes;
+  for (int i = 0; i < count; ++i) {
+    const int width = dir[6 + 14 * i];
+    sizes.push_back(width == 0 ? 256 : width);
+  }
+  std::sort(sizes.begin(), sizes.end());
+  EXPECT_EQ(sizes, (std::vector<int>{16, 20, 24, 32, 40, 48, 64, 256}));
+  ::FreeLibrary(exe);
+}
+
 HWND OpenAbout(HWND result, DWORD pid) {
   e2e::MenuCommand(result, sel::mnu_version);
   HWND w = e2e::WaitWindow(pid, kAboutCaption);

@@ -68,15 +68,20 @@ HMENU FrmSelect::CreateMenuBar() {
   return bar;
 }
 
+void FrmSelect::LoadIcons() {
+  win32::UniqueIcon big(win32::LoadProgramIcon(SM_CXICON, dpi()));
+  win32::UniqueIcon small(win32::LoadProgramIcon(SM_CXSMICON, dpi()));
+  ::SendMessageW(hwnd(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(big.get()));
+  ::SendMessageW(hwnd(), WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(small.get()));
+  // The old ones go only now that the window no longer shows them.
+  icon_ = std::move(big);
+  smallIcon_ = std::move(small);
+}
+
+void FrmSelect::OnDpiChanged() { LoadIcons(); }
+
 void FrmSelect::OnCreated() {
-  const HINSTANCE inst = ::GetModuleHandleW(nullptr);
-  icon_.reset(static_cast<HICON>(::LoadImageW(inst, MAKEINTRESOURCEW(1), IMAGE_ICON, ::GetSystemMetrics(SM_CXICON),
-                                              ::GetSystemMetrics(SM_CYICON), 0)));
-  smallIcon_.reset(static_cast<HICON>(::LoadImageW(inst, MAKEINTRESOURCEW(1), IMAGE_ICON,
-                                                   ::GetSystemMetrics(SM_CXSMICON),
-                                                   ::GetSystemMetrics(SM_CYSMICON), 0)));
-  ::SendMessageW(hwnd(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon_.get()));
-  ::SendMessageW(hwnd(), WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon_.get()));
+  LoadIcons();
   // Without OLE on this thread the window simply accepts no drops; the rest still works.
   // Both run inside the source's drag, which waits for them: no message box there. A data object
   // that cannot be asked means no drop.
