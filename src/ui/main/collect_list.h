@@ -33,8 +33,8 @@ inline constexpr std::size_t kShellPathChars = 260;
 // (the folder, then each name's last part) that the shell cannot handle.
 bool DestinationTooLong(std::wstring_view to, std::wstring_view from);
 
-// The shell's answer to one copy: its result code and whether any operation was aborted.
-// The box to show after it, or nothing: nothing after success or after the user's cancel.
+// The box to show after a shell copy that answered `result` and `aborted` (any operation
+// aborted), or nothing: nothing after success, and nothing after the user's own cancel.
 std::optional<std::wstring> CopyFailureMessage(int result, bool aborted);
 
 // The box shown before the copy when names were left out of it: one name a line, at most
