@@ -153,7 +153,7 @@ void FrmSelect::cmdFolder_Click() {
   const CopySource source = BuildCopySource(mastrLinkImage, mlngLinkImage);
   constexpr UINT kBox = MB_OK | MB_ICONEXCLAMATION;
   // Said before the copy, which would stop at the first path too long for it with a bare code.
-  if (DestinationTooLong(strTo, source.list)) {
+  if (!source.list.empty() && DestinationTooLong(strTo, source.list)) {
     win32::MessageBoxApp(kDestinationTooLong, kBox);
     return;
   }
