@@ -3,6 +3,7 @@
 // supplies OpenDocument, and tests may swap the opener to inject slow or failing reads.
 #include <cstddef>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string_view>
@@ -33,5 +34,21 @@ std::unique_ptr<DocumentReader> OpenPlatformDocument(const DocumentPath& path);
 
 // Replaces the opener (nullptr restores the platform's); returns the previous one.
 DocumentOpener SetDocumentOpener(DocumentOpener opener);
+
+// While it lives, every block a reader from OpenDocument on this thread reads is followed by a
+// call of `pause`, there on the reading thread: the window program lets the system see its window
+// alive between the blocks of a long read. Scopes nest; readers opened outside every scope read
+// without a pause, at no cost. The pause must not throw.
+class ReadPauseScope {
+ public:
+  explicit ReadPauseScope(std::function<void()> pause);
+  ReadPauseScope(const ReadPauseScope&) = delete;
+  ReadPauseScope& operator=(const ReadPauseScope&) = delete;
+  ~ReadPauseScope();
+
+ private:
+  std::function<void()> pause_;
+  const std::function<void()>* previous_;
+};
 
 }  // namespace pelmora::analysis

@@ -77,7 +77,14 @@ void Main(MainHost& host) {
       host.Message(MissingFileMessage(strFile), kStyleExclamation);
       return;
     }
-    host.ShowResult(AnalyseDocument(analysis::DocumentPath(strFile), strFile, host));
+    AnalysisResult result;
+    {
+      // A read of tens of megabytes from a slow share outlasts the few seconds after which the
+      // platform would take the progress window for hung and put its own in its place.
+      const analysis::ReadPauseScope pause([&host] { host.BetweenReads(); });
+      result = AnalyseDocument(analysis::DocumentPath(strFile), strFile, host);
+    }
+    host.ShowResult(result);
     // Only now: with the progress window gone first, no window of the program would be active
     // for a moment, and the platform would hand activation to another program.
     host.UnloadWait();

@@ -42,6 +42,10 @@ class MainHost : public AnalysisHooks {
   virtual void ShowResult(const AnalysisResult& result) = 0;  // result window's ShowEdit
   // Unloads the progress window if it is loaded; Main does so once the result window is shown.
   virtual void UnloadWait() = 0;
+  // Between two blocks of the document's reading: lets the platform see the program alive
+  // without handling the user's input (that waits for the result window). Must not throw; a host
+  // without windows has nothing to do.
+  virtual void BetweenReads() {}
   virtual void ShowError(std::int32_t number) = 0;
 };
 

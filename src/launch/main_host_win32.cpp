@@ -34,6 +34,8 @@ void Win32MainHost::ShowWait(const std::wstring& path) { ui::ShowWaitWindow(path
 
 void Win32MainHost::UnloadWait() { ui::UnloadWaitWindow(); }
 
+void Win32MainHost::BetweenReads() { ui::KeepWaitWindowAnswering(); }
+
 void Win32MainHost::ShowResult(const AnalysisResult& result) {
   try {
     ui::frmSelect().ShowEdit(result);

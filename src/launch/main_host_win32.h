@@ -16,6 +16,7 @@ class Win32MainHost final : public MainHost {
   void SetMousePointer(int pointer) override;
   void ShowWait(const std::wstring& path) override;
   void UnloadWait() override;
+  void BetweenReads() override;
   void ShowResult(const AnalysisResult& result) override;
   void ShowError(std::int32_t number) override;
 };

@@ -130,7 +130,21 @@ void Form::Load(HWND owner) {
   RegisterFormClass(&Form::WndProc);
   const FormSpec spec = Spec();
   controls_ = Controls();
-  dpi_ = SystemDpi();
+
+  // A window placed by another ("the screen" is the monitor that one is on) is laid out at that
+  // one's DPI, which is the DPI of the monitor it will open on; else at the system's.
+  const bool placed = spec.position != StartPosition::PlatformDefault;
+  HWND reference = placed ? (owner ? owner : ::GetActiveWindow()) : nullptr;
+  dpi_ = reference ? WindowDpi(reference) : SystemDpi();
+  RECT on{}, bounds{};
+  if (placed) {
+    const MONITORINFO monitor = MonitorOf(reference);
+    on = bounds = monitor.rcMonitor;
+    if (spec.position == StartPosition::CentreOwner && reference) {
+      ::GetWindowRect(reference, &on);
+      bounds = monitor.rcWork;
+    }
+  }
 
   HMENU menu = CreateMenuBar();
   RECT rc{0, 0, TwipsToPixels(spec.clientWidth, dpi_), TwipsToPixels(spec.clientHeight, dpi_)};
@@ -138,15 +152,7 @@ void Form::Load(HWND owner) {
   const int width = rc.right - rc.left, height = rc.bottom - rc.top;
 
   int x = CW_USEDEFAULT, y = CW_USEDEFAULT;
-  if (spec.position != StartPosition::PlatformDefault) {
-    // On the monitor the owner (else the active window) is on; "the screen" is that monitor.
-    HWND reference = owner ? owner : ::GetActiveWindow();
-    const MONITORINFO monitor = MonitorOf(reference);
-    RECT on = monitor.rcMonitor, bounds = monitor.rcMonitor;
-    if (spec.position == StartPosition::CentreOwner && reference) {
-      ::GetWindowRect(reference, &on);
-      bounds = monitor.rcWork;
-    }
+  if (placed) {
     const POINT origin = CentredOrigin(on, {width, height}, bounds);
     x = origin.x;
     y = origin.y;
@@ -160,11 +166,18 @@ void Form::Load(HWND owner) {
     if (createFailure_) std::rethrow_exception(std::exchange(createFailure_, nullptr));
     throw RunError(err::kOutOfMemory);
   }
-  // Laid out at the system DPI; a window that opened on a monitor of another is laid out again.
+  // A window that opened on a monitor of another DPI after all (one without a reference opens
+  // where the system puts it) is laid out again; a placed one is centred again at its new size
+  // rather than left to grow down and right from its corner.
   if (const int dpi = WindowDpi(hwnd); dpi != dpi_) {
     RECT at{};
     ::GetWindowRect(hwnd, &at);
     Relayout(dpi, at.left, at.top);
+    if (placed) {
+      ::GetWindowRect(hwnd, &at);
+      const POINT origin = CentredOrigin(on, {at.right - at.left, at.bottom - at.top}, bounds);
+      ::SetWindowPos(hwnd, nullptr, origin.x, origin.y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    }
   }
   OnLoad();
 }
@@ -316,6 +329,7 @@ void Form::Relayout(int dpi, int x, int y) {
   }
   font_ = std::move(font);
   ::InvalidateRect(hwnd_, nullptr, TRUE);
+  OnDpiChanged();
 }
 
 void Form::CreateControls() {

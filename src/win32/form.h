@@ -107,6 +107,9 @@ class Form {
   virtual void OnCommand(int /*id*/) {}
   virtual void OnCreated() {}   // after the controls exist, before OnLoad
   virtual void OnDestroy() {}
+  // After the window was laid out again at a new dpi(): what is sized by the DPI and not by the
+  // layout table (icons) follows.
+  virtual void OnDpiChanged() {}
   // The control that takes the focus when the window is first activated (0: the window itself);
   // a window that names one also gets back the focused control when it is activated again.
   virtual int InitialFocus() const { return 0; }

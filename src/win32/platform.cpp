@@ -22,6 +22,31 @@ int SystemDpi() {
   return dpi > 0 ? dpi : 96;
 }
 
+int MetricForDpi(int metric, int dpi) {
+  using ForDpiFn = int(WINAPI*)(int, UINT);
+  static const auto forDpi = reinterpret_cast<ForDpiFn>(
+      reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleW(L"user32.dll"), "GetSystemMetricsForDpi")));
+  if (forDpi) return forDpi(metric, static_cast<UINT>(dpi));
+  return ::MulDiv(::GetSystemMetrics(metric), dpi, SystemDpi());
+}
+
+HICON LoadProgramIcon(int metric, int dpi) {
+  const int size = MetricForDpi(metric, dpi);
+  const HINSTANCE module = ::GetModuleHandleW(nullptr);
+  // Common controls 6 (the manifest's, from Windows Vista on) scale down from a larger image; the
+  // plain loader would scale up the nearest smaller one, blurred.
+  using ScaleDownFn = HRESULT(WINAPI*)(HINSTANCE, PCWSTR, int, int, HICON*);
+  static const auto scaleDown = [] {
+    const HMODULE comctl = ::GetModuleHandleW(L"comctl32.dll");
+    return comctl ? reinterpret_cast<ScaleDownFn>(
+                        reinterpret_cast<void*>(::GetProcAddress(comctl, "LoadIconWithScaleDown")))
+                  : nullptr;
+  }();
+  HICON icon = nullptr;
+  if (scaleDown && SUCCEEDED(scaleDown(module, MAKEINTRESOURCEW(1), size, size, &icon)) && icon) return icon;
+  return static_cast<HICON>(::LoadImageW(module, MAKEINTRESOURCEW(1), IMAGE_ICON, size, size, 0));
+}
+
 std::wstring LongPath(const std::wstring& path) {
   if (path.empty()) return path;
   std::wstring full(path.size() + MAX_PATH, L'\0');

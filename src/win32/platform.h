@@ -12,6 +12,15 @@ namespace pelmora::win32 {
 
 int SystemDpi();
 
+// A system metric in pixels at `dpi` (Windows 10 1607 and later ask the system; earlier ones
+// scale the system DPI's value, which is the only one Windows 7 has).
+int MetricForDpi(int metric, int dpi);
+
+// The program's icon (resource 1) at the size of `metric` (SM_CXICON, SM_CXSMICON) at `dpi`,
+// made from the nearest larger image where the icon has none of that size. The caller owns it;
+// null when the module has no such icon.
+HICON LoadProgramIcon(int metric, int dpi);
+
 // Title and version from the program's own version resource.
 const base::ProgramVersion& Version();
 

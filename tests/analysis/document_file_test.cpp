@@ -87,5 +87,53 @@ TEST(SetDocumentOpener, ReplacesAndRestoresThePlatformsOpener) {
   EXPECT_EQ(SetDocumentOpener(platform), &OpenPlatformDocument);
 }
 
+// Each read is one block, and each is followed by the innermost scope's pause.
+TEST(ReadPauseScope, PausesAfterEachBlockReadInsideTheScopeOnly) {
+  testing::UseFakeDocument doc("abcdefghij", 3);
+  char buffer[8];
+  const auto readAll = [&](DocumentReader& reader) {
+    std::string read;
+    while (const std::size_t got = reader.Read(buffer, sizeof buffer)) read.append(buffer, got);
+    return read;
+  };
+  int outer = 0, inner = 0;
+  auto before = OpenDocument("a.eps");
+  std::unique_ptr<DocumentReader> kept;
+  {
+    ReadPauseScope scope([&] { ++outer; });
+    EXPECT_EQ(readAll(*before), "abcdefghij");
+    EXPECT_EQ(outer, 0) << "opened before the scope";
+    auto first = OpenDocument("a.eps");
+    EXPECT_EQ(readAll(*first), "abcdefghij");
+    EXPECT_EQ(outer, 5) << "four blocks and the end, each followed by a pause";
+    auto reader = OpenDocument("a.eps");
+    {
+      ReadPauseScope nested([&] { ++inner; });
+      EXPECT_EQ(reader->Read(buffer, 2), 2u);
+    }
+    EXPECT_EQ(reader->Read(buffer, 2), 2u);
+    EXPECT_EQ(inner, 1);
+    EXPECT_EQ(outer, 6);
+    kept = OpenDocument("a.eps");
+    outer = 0;
+  }
+  // Opened inside, read after: the scope's pause is gone with it.
+  EXPECT_EQ(readAll(*kept), "abcdefghij");
+  auto after = OpenDocument("a.eps");
+  EXPECT_EQ(readAll(*after), "abcdefghij");
+  EXPECT_EQ(outer, 0);
+  EXPECT_EQ(inner, 1);
+}
+
+TEST(ReadPauseScope, ReadersThatLendStillLend) {
+  testing::UseFakeDocument doc("lent bytes");
+  testing::Fake().lend = true;
+  int pauses = 0;
+  ReadPauseScope scope([&] { ++pauses; });
+  auto reader = OpenDocument("a.eps");
+  EXPECT_EQ(reader->Lend(), std::optional<std::string_view>("lent bytes"));
+  EXPECT_EQ(pauses, 0);
+}
+
 }  // namespace
 }  // namespace pelmora::analysis

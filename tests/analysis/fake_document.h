@@ -24,6 +24,7 @@ struct FakeDocument {
   bool read_bad_alloc = false;  // the failing read throws std::bad_alloc instead
   bool lend = false;            // the reader lends its bytes, as one holding them in memory does
   int opens = 0;
+  int reads = 0;  // Read calls of every reader
   std::size_t bytes_read = 0;
 };
 
@@ -36,6 +37,7 @@ class FakeReader final : public analysis::DocumentReader {
  public:
   std::size_t Read(char* buffer, std::size_t size) override {
     FakeDocument& f = Fake();
+    ++f.reads;
     if (reads_++ == f.failing_read) {
       if (f.read_bad_alloc) throw std::bad_alloc();
       throw RunError(f.read_error);

@@ -1,7 +1,9 @@
 // The progress, version-notes and About windows as a user sees them, driven from outside.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
+#include <chrono>
 #include <cstdlib>
 #include <ostream>
 #include <string>
@@ -165,6 +167,48 @@ TEST(ProgressWindowNotShown, WhenTheFirstScanFindsTheCreator) {
   EXPECT_EQ(e2e::Text(e2e::Child(result, sel::txtVersionString).hwnd), L"Near Maker");
   EXPECT_FALSE(gate.WaitBlocked(0)) << "more reads than the scan and the Mac binary check";
   EXPECT_EQ(e2e::TopWindows(app.pid()).size(), 1u);
+}
+
+// A read from a slow share outlasts the system's five seconds: the window must still be seen to
+// answer, or the system shows its own "not responding" window in its place.
+TEST(ProgressWindow, AnswersTheSystemThroughALongRead) {
+  const std::wstring path = e2e::NewTempDir() + L"\\slow.eps";
+  e2e::WriteFileBytes(path, "%!PS-Adobe-3.0 EPSF-3.0\r" + std::string(300000, 'x') + "%%Creator: Slow Maker\r");
+  // Blocks of 16 KB at half a second each: the second scan takes about ten seconds.
+  ::SetEnvironmentVariableW(L"PELMORA_SLOW_READ_MS", L"500");
+  App app(L"\"" + path + L"\"", BesideTheProgram(L"pelmora_slowread.exe"));
+  ::SetEnvironmentVariableW(L"PELMORA_SLOW_READ_MS", nullptr);
+  SlowRead gate(app.pid());
+  ASSERT_TRUE(gate.WaitBlocked()) << "no second scan";
+  HWND w = e2e::WaitWindowStored(app.pid(), L"Pelmora", 5000);
+  ASSERT_TRUE(w);
+  gate.Release();
+
+  const auto start = std::chrono::steady_clock::now();
+  bool reading = true;
+  int looks = 0;
+  while (std::chrono::steady_clock::now() - start < std::chrono::milliseconds(7000)) {
+    // The Mac binary check's open is the first after the scan.
+    if (gate.WaitBlocked(250)) {
+      reading = false;
+      break;
+    }
+    if (::IsHungAppWindow(w)) {
+      ADD_FAILURE() << "taken for hung after "
+                    << std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start)
+                           .count()
+                    << " ms";
+      break;
+    }
+    ++looks;
+  }
+  ASSERT_TRUE(reading) << "the read ended within the system's five seconds: nothing was tested";
+  EXPECT_GT(looks, 20) << "looked for less than the system's five seconds";
+  ASSERT_TRUE(gate.WaitBlocked(30000)) << "no Mac binary check";
+  gate.Release();
+  HWND result = e2e::WaitWindow(app.pid(), kResultCaption);
+  ASSERT_TRUE(result);
+  EXPECT_EQ(e2e::Text(e2e::Child(result, sel::txtVersionString).hwnd), L"Slow Maker");
 }
 
 // ---- Version-notes window ----
@@ -401,6 +445,28 @@ std::vector<COLORREF> ProgramIconPixels() {
   ::DestroyIcon(icon);
   ::FreeLibrary(exe);
   return out;
+}
+
+// Each size Windows asks for at 100, 125, 150 and 200 % has its own image: the small icon
+// (16, 20, 24, 32) and the large one (32, 40, 48, 64), and 256 for Explorer's largest view.
+TEST(ProgramIcon, HoldsAnImageForEachSizeTheDpiScalesAskFor) {
+  HMODULE exe = ::LoadLibraryExW(e2e::PelmoraExe().c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
+  ASSERT_TRUE(exe);
+  HRSRC group = ::FindResourceW(exe, MAKEINTRESOURCEW(1), RT_GROUP_ICON);
+  ASSERT_TRUE(group);
+  const auto* dir = static_cast<const BYTE*>(::LockResource(::LoadResource(exe, group)));
+  ASSERT_TRUE(dir);
+  // The directory: reserved, type and count (three WORDs), then entries of 14 bytes, whose first
+  // byte is the width (0 for 256).
+  const int count = dir[4] | dir[5] << 8;
+  std::vector<int> sizes;
+  for (int i = 0; i < count; ++i) {
+    const int width = dir[6 + 14 * i];
+    sizes.push_back(width == 0 ? 256 : width);
+  }
+  std::sort(sizes.begin(), sizes.end());
+  EXPECT_EQ(sizes, (std::vector<int>{16, 20, 24, 32, 40, 48, 64, 256}));
+  ::FreeLibrary(exe);
 }
 
 HWND OpenAbout(HWND result, DWORD pid) {

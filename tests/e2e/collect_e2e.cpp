@@ -178,7 +178,9 @@ TEST(CollectBrowser, CancelCopiesNothingAndSaysNothing) {
   EXPECT_TRUE(::IsWindowVisible(w));
 }
 
-TEST(CollectBrowser, MissingFileLeavesTheReportToTheShell) {
+// The shell's copy stops short at the missing file; whatever it shows of its own, the program then
+// says that the collection did not finish.
+TEST(CollectBrowser, MissingFileIsReportedAfterTheShell) {
   Fixture fx;
   const std::string bytes = fx.WriteImage(L"b.psd");
   fx.WriteDocument({fx.images + L"\\missing.psd", fx.images + L"\\b.psd"});
@@ -191,22 +193,93 @@ TEST(CollectBrowser, MissingFileLeavesTheReportToTheShell) {
   ASSERT_TRUE(ChooseFolder(browser, fx.dest)) << e2e::Narrow(e2e::BrowserSelection(browser));
   CloseBrowser(browser, w, IDOK);
 
-  // Whatever is open now belongs to the shell's copy; none of it is the program's own box.
-  for (HWND dlg : e2e::Dialogs(app.pid())) {
-    const std::wstring caption = e2e::Text(dlg);
-    std::printf("shell report: [%s] %s\n", e2e::Narrow(caption).c_str(),
-                e2e::Narrow(e2e::Text(::GetDlgItem(dlg, 0xFFFF))).c_str());
-    EXPECT_NE(caption, L"Pelmora");
-    e2e::CloseMessageBox({dlg});
-    e2e::WaitGone(dlg);
+  // The shell's own reports first, if any; the program's box comes once the copy has returned.
+  int own = 0;
+  for (int round = 0; round < 5 && !own; ++round) {
+    const e2e::MessageBoxInfo box = e2e::WaitMessageBox(app.pid(), 10000);
+    if (!box.hwnd) break;
+    std::printf("report: [%s] %s\n", e2e::Narrow(box.caption).c_str(), e2e::Narrow(box.text).c_str());
+    if (box.caption == L"Pelmora") {
+      ++own;
+      EXPECT_EQ(box.text.rfind(L"画像の収集を最後まで行えませんでした。", 0), 0u) << e2e::Narrow(box.text);
+      EXPECT_NE(box.text.find(L"(エラー番号:0x"), std::wstring::npos);
+      EXPECT_TRUE(box.hasIcon);
+    }
+    e2e::CloseMessageBox(box);
+    e2e::WaitGone(box.hwnd);
     e2e::WaitIdle(w);
   }
-  EXPECT_TRUE(e2e::Dialogs(app.pid()).empty()) << "a message after the shell's";
+  EXPECT_EQ(own, 1);
+  EXPECT_TRUE(e2e::Dialogs(app.pid()).empty()) << "a message after the program's";
   EXPECT_FALSE(Exists(fx.dest + L"\\missing.psd"));
   std::printf("copied after the missing file: %zu\n", FilesIn(fx.dest).size());
   EXPECT_EQ(e2e::ReadFileBytes(fx.images + L"\\b.psd"), bytes);
   EXPECT_EQ(e2e::ReadFileBytes(fx.document), fx.documentBytes);
   EXPECT_TRUE(::IsWindowVisible(w));
+}
+
+// A document's network names never reach the shell, which would contact their host with the
+// user's logon; the user is told which were left out, and the rest is copied.
+TEST(CollectBrowser, NetworkNamesAreLeftOutAndNamedToTheUser) {
+  Fixture fx;
+  const std::string bytes = fx.WriteImage(L"a.psd");
+  const std::wstring unc = L"\\\\pelmora-nohost.invalid\\share\\x.tif";
+  fx.WriteDocument({unc, fx.images + L"\\a.psd", L"//pelmora-nohost.invalid/share/y.tif"});
+
+  App app(L"\"" + fx.document + L"\"");
+  HWND w = e2e::WaitWindow(app.pid(), kCaption);
+  ASSERT_TRUE(w);
+  HWND browser = OpenBrowser(app, w);
+  ASSERT_TRUE(browser);
+  ASSERT_TRUE(ChooseFolder(browser, fx.dest)) << e2e::Narrow(e2e::BrowserSelection(browser));
+  CloseBrowser(browser, w, IDOK);
+
+  const e2e::MessageBoxInfo box = e2e::WaitMessageBox(app.pid());
+  ASSERT_TRUE(box.hwnd);
+  EXPECT_EQ(box.caption, L"Pelmora");
+  EXPECT_TRUE(box.hasIcon);
+  EXPECT_NE(box.text.find(L"\r\n" + unc + L"\r\n//pelmora-nohost.invalid/share/y.tif"), std::wstring::npos)
+      << e2e::Narrow(box.text);
+  // Said before the copy, which waits for OK.
+  EXPECT_TRUE(FilesIn(fx.dest).empty());
+  e2e::CloseMessageBox(box);
+  EXPECT_TRUE(WaitFor(10000, [&] { return e2e::ReadFileBytes(fx.dest + L"\\a.psd") == bytes; }));
+  e2e::WaitGone(box.hwnd);
+  e2e::WaitIdle(w);
+  EXPECT_EQ(FilesIn(fx.dest), std::vector<std::wstring>{L"a.psd"});
+  EXPECT_TRUE(e2e::Dialogs(app.pid()).empty());
+}
+
+// The shell copies within 260 characters a path: a folder whose path leaves no room for an
+// image's name is refused before anything is copied.
+TEST(CollectBrowser, DestinationTooLongForTheShellIsSaidBeforeCopying) {
+  Fixture fx;
+  const std::wstring deep = fx.dest + L"\\" + std::wstring(200 - fx.dest.size(), L'd');
+  ASSERT_TRUE(::CreateDirectoryW(deep.c_str(), nullptr));
+  // The image's target, folder, separator and name, would be 260 characters: one too many.
+  const std::wstring name = std::wstring(260 - deep.size() - 1 - 4, L'n') + L".psd";
+  fx.WriteImage(name);
+  fx.WriteDocument({fx.images + L"\\" + name});
+
+  App app(L"\"" + fx.document + L"\"");
+  HWND w = e2e::WaitWindow(app.pid(), kCaption);
+  ASSERT_TRUE(w);
+  HWND browser = OpenBrowser(app, w);
+  ASSERT_TRUE(browser);
+  ASSERT_TRUE(ChooseFolder(browser, deep)) << e2e::Narrow(e2e::BrowserSelection(browser));
+  CloseBrowser(browser, w, IDOK);
+
+  const e2e::MessageBoxInfo box = e2e::WaitMessageBox(app.pid());
+  ASSERT_TRUE(box.hwnd);
+  EXPECT_EQ(box.caption, L"Pelmora");
+  EXPECT_EQ(box.text, L"収集先のフォルダのパスが長すぎるため、画像をコピーできません。\r\n"
+                      L"もっと短いパスのフォルダを指定して下さい。");
+  e2e::CloseMessageBox(box);
+  e2e::WaitGone(box.hwnd);
+  e2e::WaitIdle(w);
+  EXPECT_TRUE(e2e::Dialogs(app.pid()).empty()) << "the shell was called after all";
+  EXPECT_TRUE(FilesIn(deep).empty());
+  ::RemoveDirectoryW(deep.c_str());
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 #include <thread>
 
 #include "harness.h"
+#include "ui/aux/aux_ids.h"
 #include "ui/main/select_ids.h"
 
 namespace {
@@ -138,6 +139,46 @@ TEST(Drop, TextIsRefusedAndItsDropChangesNothing) {
   EXPECT_EQ(e2e::Text(e2e::Child(w, id::txtFile).hwnd), L"04-ill6-crlf.eps");
   EXPECT_TRUE(OtherResultWindows(known).empty());
   EXPECT_TRUE(e2e::Dialogs(app.pid()).empty());
+}
+
+// The result window is disabled under the notes window: a drop would start the document and
+// close both windows under the user's hands. Once the notes are closed the same drop is taken.
+TEST(Drop, RefusedWhileAModalWindowIsOpen) {
+  App app(L"\"" + e2e::DocumentFile("04-ill6-crlf.eps") + L"\"");
+  HWND w = e2e::WaitWindow(app.pid(), kCaption);
+  ASSERT_TRUE(w);
+  e2e::Click(e2e::Child(w, id::cmdType).hwnd);
+  HWND notes = e2e::WaitWindow(app.pid(), L"形式とバージョンについて");
+  ASSERT_TRUE(notes);
+  ASSERT_FALSE(::IsWindowEnabled(w));
+  // Out of the way of the drag, which ends a quarter down the result window.
+  RECT rw{};
+  ::GetWindowRect(w, &rw);
+  ::SetWindowPos(notes, nullptr, rw.left, rw.top + (rw.bottom - rw.top) / 2, 0, 0,
+                 SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+  e2e::WaitIdle(notes);
+  const std::set<DWORD> known = ResultWindowPids();
+  const std::vector<std::wstring> docs = TwoDocuments();
+
+  const e2e::DragResult refused = e2e::DragFiles({docs[0]}, w);
+  EXPECT_TRUE(refused.reachedTarget);
+  EXPECT_EQ(refused.effectOverTarget, static_cast<DWORD>(DROPEFFECT_NONE));
+  EXPECT_EQ(refused.effect, static_cast<DWORD>(DROPEFFECT_NONE));
+  e2e::WaitIdle(w);
+  EXPECT_TRUE(::IsWindowVisible(notes));
+  EXPECT_TRUE(::IsWindowVisible(w));
+  EXPECT_TRUE(OtherResultWindows(known).empty());
+  EXPECT_TRUE(app.Running());
+
+  e2e::Click(::GetDlgItem(notes, pelmora::ui::aux_ids::type::cmdClose));
+  ASSERT_TRUE(e2e::WaitGone(notes));
+  e2e::WaitIdle(w);
+  ASSERT_TRUE(::IsWindowEnabled(w));
+  const e2e::DragResult taken = e2e::DragFiles({docs[0]}, w);
+  Spawned spawned;
+  EXPECT_EQ(taken.effectOverTarget, static_cast<DWORD>(DROPEFFECT_COPY));
+  EXPECT_EQ(WaitNewWindows(known, 1, spawned.pids), std::multiset<std::wstring>{L"first.eps"});
+  EXPECT_TRUE(app.WaitExit());
 }
 
 TEST(Drop, FailedStartShowsOneErrorAndTheWindowStays) {

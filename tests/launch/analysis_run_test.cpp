@@ -24,6 +24,9 @@ class RecordingHost final : public launch::MainHost {
   std::vector<std::wstring> existsAsked;
   AnalysisResult shown;
   bool resultShown = false;
+  int pauses = 0;
+  int pausesAtWait = -1;
+  int pausesAtResult = -1;
 
   std::wstring CommandLineArgs() override { return args; }
   bool FileExists(const std::wstring& path) override {
@@ -36,11 +39,14 @@ class RecordingHost final : public launch::MainHost {
   void SetMousePointer(int pointer) override { calls.push_back(L"pointer " + std::to_wstring(pointer)); }
   void ShowWait(const std::wstring& path) override {
     calls.push_back(L"wait " + path);
+    pausesAtWait = pauses;
     if (showWaitError) throw RunError(showWaitError);
   }
   void UnloadWait() override { calls.push_back(L"unload wait"); }
+  void BetweenReads() override { ++pauses; }
   void ShowResult(const AnalysisResult& result) override {
     calls.push_back(L"result");
+    pausesAtResult = pauses;
     if (showResultError) throw RunError(showResultError);
     shown = result;
     resultShown = true;
@@ -133,6 +139,27 @@ TEST(Main, CreatorBeyondTheFirstWindowIsFoundByTheSecondScanUnderTheProgressWind
   EXPECT_EQ(host.shown.vstrCreatorVersion, "13.0.0");
   // Two scans and the Mac binary check: no third scan once the second found the creator.
   EXPECT_EQ(fake::Fake().opens, 3);
+}
+
+// Every block read is followed by one pause, under the progress window too, and none is left once
+// the result window is up.
+TEST(Main, EachBlockOfTheReadingIsFollowedByAPause) {
+  std::string bytes = "%!PS-Adobe-3.0\r\n";
+  bytes.append(120000 - bytes.size(), 'x');
+  bytes += "\r%%Creator: Far\r";
+  fake::UseFakeDocument doc(bytes, 4096);
+  RecordingHost host;
+  host.args = L"C:\\big.ai";
+  launch::Main(host);
+  EXPECT_EQ(host.shown.vstrVersionString, "Far");
+  EXPECT_GT(host.pausesAtWait, 120000 / 4096 / 2) << "the first scan's blocks";
+  EXPECT_GT(host.pausesAtResult, host.pausesAtWait + 120000 / 4096) << "the second scan's blocks";
+  EXPECT_EQ(host.pauses, fake::Fake().reads);
+  EXPECT_EQ(host.pausesAtResult, host.pauses);
+
+  char buffer[16];
+  pelmora::analysis::OpenDocument("C:\\big.ai")->Read(buffer, sizeof buffer);
+  EXPECT_EQ(host.pauses, fake::Fake().reads - 1) << "a read after the start-up paused";
 }
 
 TEST(Main, DocumentWithoutCreatorGoesThroughAllThreeScans) {

@@ -4,6 +4,7 @@
 #include "ui/main/frm_select.h"
 #include "ui/main/select_ids.h"
 #include "win32/form.h"
+#include "win32/platform.h"
 
 namespace {
 
@@ -58,6 +59,40 @@ TEST(ResultWindowDpi, LaidOutAgainFromTheTwipsTableWhenTheDpiChanges) {
     EXPECT_GE(client.right, win32::TwipsToPixels(7380, dpi) - 1) << dpi;
     // Text at the new DPI: the font grows with it.
     EXPECT_NEAR(FontHeight(::GetDlgItem(w, id::txtFile)), ::MulDiv(startFont, dpi, start), 1) << dpi;
+  }
+  ui::frmSelect().Unload();
+}
+
+// Width and height of an icon's image.
+SIZE IconSize(HICON icon) {
+  ICONINFO info{};
+  if (!icon || !::GetIconInfo(icon, &info)) return {};
+  BITMAP bm{};
+  ::GetObjectW(info.hbmColor ? info.hbmColor : info.hbmMask, sizeof(bm), &bm);
+  if (info.hbmColor) ::DeleteObject(info.hbmColor);
+  if (info.hbmMask) ::DeleteObject(info.hbmMask);
+  return {bm.bmWidth, info.hbmColor ? bm.bmHeight : bm.bmHeight / 2};
+}
+
+// The title bar's and the task bar's icons at the sizes the system uses at the new DPI.
+TEST(ResultWindowDpi, IconsAreLoadedAgainAtTheNewDpisSizes) {
+  ui::frmSelect().ShowEdit(analysis::AnalysisResult{});
+  HWND w = ui::frmSelect().hwnd();
+  ASSERT_TRUE(w);
+  RECT at{};
+  ::GetWindowRect(w, &at);
+  const struct {
+    int dpi, big, small;
+  } cases[] = {{120, 40, 20}, {144, 48, 24}, {192, 64, 32}, {96, 32, 16}};
+  for (const auto& c : cases) {
+    ::SendMessageW(w, WM_DPICHANGED, MAKEWPARAM(c.dpi, c.dpi), reinterpret_cast<LPARAM>(&at));
+    const auto big = reinterpret_cast<HICON>(::SendMessageW(w, WM_GETICON, ICON_BIG, 0));
+    const auto small = reinterpret_cast<HICON>(::SendMessageW(w, WM_GETICON, ICON_SMALL, 0));
+    EXPECT_EQ(IconSize(big).cx, c.big) << c.dpi;
+    EXPECT_EQ(IconSize(big).cy, c.big) << c.dpi;
+    EXPECT_EQ(IconSize(small).cx, c.small) << c.dpi;
+    EXPECT_EQ(win32::MetricForDpi(SM_CXICON, c.dpi), c.big) << c.dpi;
+    EXPECT_EQ(win32::MetricForDpi(SM_CXSMICON, c.dpi), c.small) << c.dpi;
   }
   ui::frmSelect().Unload();
 }

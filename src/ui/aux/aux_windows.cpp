@@ -8,6 +8,7 @@ namespace pelmora::ui {
 
 void ShowWaitWindow(const std::wstring& strFile) { frmWait().ShowEdit(strFile); }
 void UnloadWaitWindow() { frmWait().Unload(); }
+void KeepWaitWindowAnswering() { frmWait().KeepAnswering(); }
 void ShowTypeWindow(HWND owner) { frmType().ShowModal(owner); }
 void ShowAboutWindow(HWND owner) { frmDummy().ShowModal(owner); }
 

@@ -6,7 +6,6 @@
 #include "ui/aux/aux_ids.h"
 #include "ui/aux/aux_texts.h"
 #include "ui/aux/sys_info.h"
-#include "ui/main/frm_select.h"
 #include "win32/platform.h"
 
 namespace pelmora::ui {
@@ -97,19 +96,18 @@ void FrmDummy::Form_Load() {
   SetText(id::lblVersion, VersionLine(version));
   SetText(id::lblTitle, version.title);
 
-  HICON icon = frmSelect().Icon();
-  if (!icon) {
-    if (!ownIcon_) {
-      ownIcon_.reset(static_cast<HICON>(::LoadImageW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(1), IMAGE_ICON,
-                                                     ::GetSystemMetrics(SM_CXICON),
-                                                     ::GetSystemMetrics(SM_CYICON), 0)));
-    }
-    icon = ownIcon_.get();
-  }
-  // Borrowed, not owned: the result window destroys its icon, and it outlives this window.
-  ::SendMessageW(hwnd(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon));
-  ::SendMessageW(Control(id::picIcon), STM_SETICON, reinterpret_cast<WPARAM>(icon), 0);
+  SetIconForDpi();
 }
+
+// Its own rather than the result window's: that one changes with its own monitor's DPI.
+void FrmDummy::SetIconForDpi() {
+  win32::UniqueIcon icon(win32::LoadProgramIcon(SM_CXICON, dpi()));
+  ::SendMessageW(hwnd(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon.get()));
+  ::SendMessageW(Control(id::picIcon), STM_SETICON, reinterpret_cast<WPARAM>(icon.get()), 0);
+  icon_ = std::move(icon);
+}
+
+void FrmDummy::OnDpiChanged() { SetIconForDpi(); }
 
 void FrmDummy::cmdOk_Click() { Unload(); }
 

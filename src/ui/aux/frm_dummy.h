@@ -23,14 +23,16 @@ class FrmDummy final : public win32::Form {
   void OnLoad() override;
   void OnCommand(int id) override;
   int InitialFocus() const override;
+  void OnDpiChanged() override;
 
  private:
   void Form_Load();
   void cmdOk_Click();
   void cmdSysInfo_Click();
+  // The program's icon at the window's DPI, in the title bar and the picture box.
+  void SetIconForDpi();
 
-  // Only when the result window has no icon to lend.
-  win32::UniqueIcon ownIcon_;
+  win32::UniqueIcon icon_;
 };
 
 FrmDummy& frmDummy();

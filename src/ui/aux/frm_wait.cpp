@@ -42,6 +42,18 @@ void FrmWait::Form_Load() {
   Refresh();
 }
 
+void FrmWait::KeepAnswering() const {
+  // Before the window is shown there is nothing the system could take for hung.
+  if (!IsLoaded()) return;
+  // A look at the queue is what the system counts as answering. Nothing is removed: a click or
+  // key pressed meanwhile (the close box among them) waits for the message loop after the scan,
+  // and no handler of the program runs in the middle of it. Messages other threads send are
+  // handled here, as they must be for the senders not to hang in turn.
+  MSG msg;
+  ::PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_NOYIELD);
+  ::RedrawWindow(hwnd(), nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
+}
+
 void FrmWait::ShowEdit(const std::wstring& strFile) {
   if (!strFile.empty()) {
     Load();
@@ -49,6 +61,9 @@ void FrmWait::ShowEdit(const std::wstring& strFile) {
   }
   Show();
   Refresh();
+  // What showing it left to be painted (the system's word that it is on screen comes as a
+  // message) is painted before the reading goes on.
+  KeepAnswering();
 }
 
 }  // namespace pelmora::ui

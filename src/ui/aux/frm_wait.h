@@ -12,6 +12,8 @@ class FrmWait final : public win32::Form {
   // Shows the path (an empty one leaves the label as it was) and paints at once. Failures pass on
   // to the caller.
   void ShowEdit(const std::wstring& strFile);
+  // Looks at the thread's messages without taking any off the queue, then paints what needs it.
+  void KeepAnswering() const;
 
  protected:
   win32::FormSpec Spec() const override;

@@ -43,8 +43,8 @@ std::wstring BrowseFolder(const std::wstring& strTitle, HWND lngHwnd) {
   return std::wstring(path.data());
 }
 
-int CopyFiles(HWND lngHwnd, const std::wstring& strFrom, const std::wstring& strTo) {
-  if (strFrom.empty() || strTo.empty()) return 0;
+CopyResult CopyFiles(HWND lngHwnd, const std::wstring& strFrom, const std::wstring& strTo) {
+  if (strFrom.empty() || strTo.empty()) return {};
   // The destination is a one-name list too: its own NUL and the one c_str() adds.
   const std::wstring to = strTo + L'\0';
   SHFILEOPSTRUCTW op{};
@@ -53,7 +53,8 @@ int CopyFiles(HWND lngHwnd, const std::wstring& strFrom, const std::wstring& str
   op.pFrom = strFrom.c_str();
   op.pTo = to.c_str();
   op.fFlags = FOF_NOCONFIRMMKDIR;
-  return ::SHFileOperationW(&op);
+  const int code = ::SHFileOperationW(&op);
+  return {code, op.fAnyOperationsAborted != FALSE};
 }
 
 }  // namespace pelmora::ui

@@ -32,8 +32,8 @@ std::wstring DropCommandLine(std::wstring_view programPath, std::wstring_view dr
   return line;
 }
 
-std::uint32_t DragOverEffect(bool offersFileList, std::uint32_t allowed) {
-  return offersFileList && (allowed & kEffectCopy) ? kEffectCopy : kEffectNone;
+std::uint32_t DragOverEffect(bool offersFileList, bool windowEnabled, std::uint32_t allowed) {
+  return offersFileList && windowEnabled && (allowed & kEffectCopy) ? kEffectCopy : kEffectNone;
 }
 
 }  // namespace pelmora::ui

@@ -16,8 +16,9 @@ inline constexpr std::uint32_t kEffectNone = 0;
 inline constexpr std::uint32_t kEffectCopy = 1;
 
 // The answer to a drag over the window, from the effects the source allows (a mask): copy when
-// the data brings a file list and the source allows a copy, else none. Any other answer is one
-// the source did not offer.
-std::uint32_t DragOverEffect(bool offersFileList, std::uint32_t allowed);
+// the data brings a file list, the window takes input and the source allows a copy, else none.
+// Any other answer is one the source did not offer. A window disabled by a modal one refuses:
+// a drop would close it under the modal window.
+std::uint32_t DragOverEffect(bool offersFileList, bool windowEnabled, std::uint32_t allowed);
 
 }  // namespace pelmora::ui

@@ -85,9 +85,14 @@ HRESULT DropTarget::DragLeave() {
 HRESULT DropTarget::Drop(IDataObject* data, DWORD, POINTL, DWORD* effect) {
   if (!effect) return E_INVALIDARG;
   HoldData(nullptr);
+  // Asked once more: a modal window may have opened since the last drag-over, and the drop is
+  // taken only if it would still be shown as accepted.
+  DWORD now = *effect;
+  Call(dragOver_, data, now);
   // The source learns the effect the drag was shown, never the whole mask it allowed: a source
   // that reads "move" in it would delete the dropped documents.
-  *effect = std::exchange(answered_, DROPEFFECT_NONE);
+  *effect = std::exchange(answered_, DROPEFFECT_NONE) & now & DROPEFFECT_COPY;
+  if (*effect == DROPEFFECT_NONE) return S_OK;
   // The handler may destroy the window and revoke this target; the caller's reference keeps it.
   DWORD ignored = *effect;
   Call(drop_, data, ignored);

@@ -12,8 +12,9 @@ namespace pelmora::ui {
 class DropTarget final : public IDropTarget {
  public:
   // Each handler gets the data object and the effect to answer; the drop handler's answer is
-  // ignored. They run on the window's
-  // thread, from inside COM calls, and must not throw.
+  // ignored. The drag-over handler is asked again at the drop, and the drop handler runs only if
+  // it still answers copy. They run on the window's thread, from inside COM calls, and must not
+  // throw.
   using Handler = std::function<void(IDataObject* data, DWORD& effect)>;
 
   DropTarget(Handler dragOver, Handler drop);

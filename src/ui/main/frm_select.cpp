@@ -68,15 +68,20 @@ HMENU FrmSelect::CreateMenuBar() {
   return bar;
 }
 
+void FrmSelect::LoadIcons() {
+  win32::UniqueIcon big(win32::LoadProgramIcon(SM_CXICON, dpi()));
+  win32::UniqueIcon small(win32::LoadProgramIcon(SM_CXSMICON, dpi()));
+  ::SendMessageW(hwnd(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(big.get()));
+  ::SendMessageW(hwnd(), WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(small.get()));
+  // The old ones go only now that the window no longer shows them.
+  icon_ = std::move(big);
+  smallIcon_ = std::move(small);
+}
+
+void FrmSelect::OnDpiChanged() { LoadIcons(); }
+
 void FrmSelect::OnCreated() {
-  const HINSTANCE inst = ::GetModuleHandleW(nullptr);
-  icon_.reset(static_cast<HICON>(::LoadImageW(inst, MAKEINTRESOURCEW(1), IMAGE_ICON, ::GetSystemMetrics(SM_CXICON),
-                                              ::GetSystemMetrics(SM_CYICON), 0)));
-  smallIcon_.reset(static_cast<HICON>(::LoadImageW(inst, MAKEINTRESOURCEW(1), IMAGE_ICON,
-                                                   ::GetSystemMetrics(SM_CXSMICON),
-                                                   ::GetSystemMetrics(SM_CYSMICON), 0)));
-  ::SendMessageW(hwnd(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon_.get()));
-  ::SendMessageW(hwnd(), WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon_.get()));
+  LoadIcons();
   // Without OLE on this thread the window simply accepts no drops; the rest still works.
   // Both run inside the source's drag, which waits for them: no message box there. A data object
   // that cannot be asked means no drop.
@@ -145,13 +150,21 @@ void FrmSelect::cmdFolder_Click() {
   const std::wstring folder = BrowseFolder(L"収集先のフォルダを指定して下さい", hwnd());
   if (folder.empty()) return;
   const std::wstring strTo = CopyDestination(folder);
-  const std::wstring strFrom = BuildCopySource(mastrLinkImage, mlngLinkImage);
-  // Whatever the shell reports is its own; the window adds nothing.
-  CopyFiles(hwnd(), strFrom, strTo);
+  const CopySource source = BuildCopySource(mastrLinkImage, mlngLinkImage);
+  constexpr UINT kBox = MB_OK | MB_ICONEXCLAMATION;
+  // Said before the copy, which would stop at the first path too long for it with a bare code.
+  if (!source.list.empty() && DestinationTooLong(strTo, source.list)) {
+    win32::MessageBoxApp(kDestinationTooLong, kBox);
+    return;
+  }
+  if (!source.leftOut.empty()) win32::MessageBoxApp(LeftOutMessage(source.leftOut), kBox);
+  const CopyResult copied = CopyFiles(hwnd(), source.list, strTo);
+  // The shell may have shown a report of its own; a copy that stopped short is said all the same.
+  if (const auto failure = CopyFailureMessage(copied.code, copied.aborted)) win32::MessageBoxApp(*failure, kBox);
 }
 
 void FrmSelect::Form_OLEDragOver(IDataObject* Data, DWORD& Effect) {
-  Effect = DragOverEffect(OffersFileList(Data), Effect);
+  Effect = DragOverEffect(OffersFileList(Data), ::IsWindowEnabled(hwnd()) != FALSE, Effect);
 }
 
 void FrmSelect::Form_OLEDragDrop(IDataObject* Data) {

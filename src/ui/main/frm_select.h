@@ -19,8 +19,6 @@ class FrmSelect final : public win32::Form {
 
   const std::vector<std::string>& LinkImages() const { return mastrLinkImage; }
   std::int32_t LinkImageCount() const { return mlngLinkImage; }
-  // The 32×32 icon the About window shows; null until the window has been loaded.
-  HICON Icon() const { return icon_.get(); }
 
  protected:
   win32::FormSpec Spec() const override;
@@ -30,6 +28,7 @@ class FrmSelect final : public win32::Form {
   void OnLoad() override;
   void OnCommand(int id) override;
   void OnDestroy() override;
+  void OnDpiChanged() override;
   int InitialFocus() const override;
   bool OnMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) override;
 
@@ -48,6 +47,8 @@ class FrmSelect final : public win32::Form {
   void Form_OLEDragDrop(IDataObject* Data);
   // Each dropped document goes to a new instance of the program; this window then closes.
   void StartDropped();
+  // The title bar's and the task bar's icons at the window's DPI.
+  void LoadIcons();
 
   std::vector<std::string> mastrLinkImage;
   std::int32_t mlngLinkImage = 0;

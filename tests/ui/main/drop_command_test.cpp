@@ -42,18 +42,21 @@ INSTANTIATE_TEST_SUITE_P(Paths, DropCommandLineTest, testing::ValuesIn(kCases),
                          [](const auto& info) { return std::string(info.param.name); });
 
 // The answer is always one of the effects the source allows; mask bits: 1 copy, 2 move, 4 link.
-TEST(DragOverEffect, CopyOnlyForAFileListFromASourceThatAllowsCopy) {
+TEST(DragOverEffect, CopyOnlyForAFileListFromASourceThatAllowsCopyOverAnEnabledWindow) {
   const struct {
     bool fileList;
+    bool enabled;
     std::uint32_t allowed;
     std::uint32_t expected;
   } cases[] = {
-      {true, 1, kEffectCopy},      {true, 1 | 2 | 4, kEffectCopy}, {true, 1 | 2, kEffectCopy},
-      {true, 2, kEffectNone},      {true, 4, kEffectNone},         {true, 2 | 4, kEffectNone},
-      {true, 0, kEffectNone},      {false, 1, kEffectNone},        {false, 1 | 2 | 4, kEffectNone},
+      {true, true, 1, kEffectCopy},       {true, true, 1 | 2 | 4, kEffectCopy}, {true, true, 1 | 2, kEffectCopy},
+      {true, true, 2, kEffectNone},       {true, true, 4, kEffectNone},         {true, true, 2 | 4, kEffectNone},
+      {true, true, 0, kEffectNone},       {false, true, 1, kEffectNone},        {false, true, 1 | 2 | 4, kEffectNone},
+      // A modal window is open: whatever comes is refused.
+      {true, false, 1, kEffectNone},      {true, false, 1 | 2 | 4, kEffectNone}, {false, false, 1, kEffectNone},
   };
   for (const auto& c : cases) {
-    EXPECT_EQ(DragOverEffect(c.fileList, c.allowed), c.expected) << c.fileList << " " << c.allowed;
+    EXPECT_EQ(DragOverEffect(c.fileList, c.enabled, c.allowed), c.expected) << c.fileList << c.enabled << " " << c.allowed;
   }
 }
 
