@@ -7,7 +7,9 @@
 pelmora_build_dir=${1:?build dir}
 export WINEPREFIX="$pelmora_build_dir/wine-prefix"
 export WINEDEBUG=-all
-export WINEDLLOVERRIDES="mscoree,mshtml="
+# No Mono or Gecko prompts; and no menu entries or file associations of the host from what the
+# installer tests install (winemenubuilder would write them under ~/.local and ~/.config).
+export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 export WINEARCH=win64
 export LANG=ja_JP.UTF-8 LC_ALL=ja_JP.UTF-8
 pelmora_wine=/usr/lib/wine/wine64  # the prefix's own tools: wineboot, reg, cmd
