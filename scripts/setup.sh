@@ -82,17 +82,26 @@ elif [ "$(dpkg --print-architecture)" != amd64 ]; then
 elif ! x86_kernel_runs_i386; then
   x86_reason="the kernel does not run 32-bit programs (no IA-32 emulation), so Wine's 32-bit loader cannot run"
 else
-  echo "setup: installing Wine's 32-bit loader (wine32:i386, about 150 MB)"
+  echo "setup: installing Wine's 32-bit loader (wine32:i386, about 130 MB)"
   apt_log=$(mktemp)
-  dpkg --print-foreign-architectures | grep -qx i386 || "${sudo_cmd[@]}" dpkg --add-architecture i386
+  added_i386=
+  if ! dpkg --print-foreign-architectures | grep -qx i386; then
+    "${sudo_cmd[@]}" dpkg --add-architecture i386
+    added_i386=yes
+  fi
   if ! "${sudo_cmd[@]}" apt-get update -qq >"$apt_log" 2>&1 ||
      grep -q '^E:' "$apt_log" ||
      ! DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends \
          -o DPkg::Lock::Timeout=300 wine32:i386 >>"$apt_log" 2>&1; then
     # Most often the archive's i386 index out of step with amd64 ("File has unexpected size …
-    # Mirror sync in progress?"): say what apt said.
-    x86_reason="apt could not install wine32:i386: $(grep -m1 -E '^(E|W):' "$apt_log" | cut -c1-300)"
-    [ "$x86_reason" = "apt could not install wine32:i386: " ] && x86_reason+="$(tail -n1 "$apt_log" | cut -c1-300)"
+    # Mirror sync in progress?"): say what apt said, its first error rather than a warning.
+    said=$({ grep -m1 '^E:' "$apt_log" || grep -m1 '^W:' "$apt_log" || tail -n1 "$apt_log"; } | cut -c1-300)
+    x86_reason="apt could not install wine32:i386: ${said:-no message}"
+    # An architecture whose index cannot be had would fail every later apt-get update, and with it
+    # the installs above: it goes again until the next try.
+    if [ -n "$added_i386" ]; then
+      "${sudo_cmd[@]}" dpkg --remove-architecture i386 2>/dev/null || true
+    fi
   elif ! /lib/ld-linux.so.2 --version >/dev/null 2>&1 || [ ! -x /usr/lib/wine/wine ]; then
     x86_reason="wine32:i386 is installed, but /lib/ld-linux.so.2 or /usr/lib/wine/wine does not run"
   fi
