@@ -1,15 +1,22 @@
 # Sourced by run.sh and test.sh: a Wine prefix of the project's own, a virtual display and a
 # persistent wineserver, so each test process starts in well under a second.
 # Usage: source scripts/wine-env.sh <build-dir>; then pelmora_wine_start / pelmora_wine_stop.
+# Every build's prefix is a 64-bit one, as on 64-bit Windows: the x86 build's programs run in it
+# through Wine's 32-bit loader, the loader its CMake cache names (CMAKE_CROSSCOMPILING_EMULATOR).
 
 pelmora_build_dir=${1:?build dir}
 export WINEPREFIX="$pelmora_build_dir/wine-prefix"
 export WINEDEBUG=-all
-export WINEDLLOVERRIDES="mscoree,mshtml="
+# No Mono or Gecko prompts; and no menu entries or file associations of the host from what the
+# installer tests install (winemenubuilder would write them under ~/.local and ~/.config).
+export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 export WINEARCH=win64
 export LANG=ja_JP.UTF-8 LC_ALL=ja_JP.UTF-8
-pelmora_wine=/usr/lib/wine/wine64
+pelmora_wine=/usr/lib/wine/wine64  # the prefix's own tools: wineboot, reg, cmd
 pelmora_wineserver=/usr/lib/wine/wineserver
+# The loader of the build's programs.
+pelmora_loader=$(sed -n 's/^CMAKE_CROSSCOMPILING_EMULATOR:[A-Z]*=//p' "$pelmora_build_dir/CMakeCache.txt" 2>/dev/null)
+pelmora_loader=${pelmora_loader:-$pelmora_wine}
 
 pelmora_start_display() {
   if [ -n "${PELMORA_KEEP_DISPLAY:-}" ] && [ -n "${DISPLAY:-}" ]; then return; fi
@@ -64,7 +71,7 @@ pelmora_wine_stop() {
 # Starts EXE on the document WINPATH, saves a picture of its result window once it has appeared
 # and painted, and ends the program. Usage: pelmora_window_picture EXE WINPATH OUT.png
 pelmora_window_picture() {
-  "$pelmora_wine" "$1" "$2" &
+  "$pelmora_loader" "$1" "$2" &
   local app=$! win= i
   for i in $(seq 200); do
     win=$(xwininfo -root -tree -display "$DISPLAY" 2>/dev/null | awk '/"Pelmora 3.1"/ {print $1; exit}')

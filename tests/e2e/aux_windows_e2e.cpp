@@ -600,22 +600,22 @@ TEST(AboutWindow, ClosesWithEnterEscAndOkAndEachShowingIsTheSame) {
   EXPECT_TRUE(app.Running());
 }
 
-// The two registry values the About window looks up, set for one test and put back after it.
+// The registry values the About window looks up, set for one test and put back after it. The
+// program reads the 64-bit view, where 64-bit Windows keeps the system's own tool (the MSInfo key
+// is one key for both views there, the Shared Tools Location key is not); a test built as x86
+// would otherwise write the 32-bit view. Wine keeps both keys apart per view.
 class SysInfoRegistry {
  public:
   SysInfoRegistry() {
     for (auto& s : saved_) s.Save();
-    Clear();
+    for (auto& s : saved_) s.Delete();
   }
   ~SysInfoRegistry() {
     for (auto& s : saved_) s.Restore();
   }
-  void Clear() {
-    for (auto& s : saved_) ::RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, s.key, s.value);
-  }
-  static void Set(const wchar_t* key, const wchar_t* value, const std::wstring& text) {
+  static void Set(const wchar_t* key, const wchar_t* value, const std::wstring& text, REGSAM view = KEY_WOW64_64KEY) {
     HKEY k = nullptr;
-    ASSERT_EQ(::RegCreateKeyExW(HKEY_LOCAL_MACHINE, key, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &k, nullptr),
+    ASSERT_EQ(::RegCreateKeyExW(HKEY_LOCAL_MACHINE, key, 0, nullptr, 0, KEY_SET_VALUE | view, nullptr, &k, nullptr),
               ERROR_SUCCESS);
     ::RegSetValueExW(k, value, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
                      static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
@@ -626,29 +626,42 @@ class SysInfoRegistry {
   struct Saved {
     const wchar_t* key;
     const wchar_t* value;
+    REGSAM view;
     bool present = false;
     bool keyExisted = false;
     DWORD type = 0;
     std::vector<BYTE> data;
     void Save() {
       HKEY k = nullptr;
-      keyExisted = ::RegOpenKeyExW(HKEY_LOCAL_MACHINE, key, 0, KEY_QUERY_VALUE, &k) == ERROR_SUCCESS;
-      if (k) ::RegCloseKey(k);
+      keyExisted = ::RegOpenKeyExW(HKEY_LOCAL_MACHINE, key, 0, KEY_QUERY_VALUE | view, &k) == ERROR_SUCCESS;
+      if (!keyExisted) return;
       DWORD size = 0;
-      present = ::RegGetValueW(HKEY_LOCAL_MACHINE, key, value, RRF_RT_ANY | RRF_NOEXPAND, &type, nullptr, &size) ==
-                ERROR_SUCCESS;
-      if (!present) return;
+      present = ::RegQueryValueExW(k, value, nullptr, &type, nullptr, &size) == ERROR_SUCCESS;
       data.resize(size);
-      ::RegGetValueW(HKEY_LOCAL_MACHINE, key, value, RRF_RT_ANY | RRF_NOEXPAND, &type, data.data(), &size);
+      if (present) present = ::RegQueryValueExW(k, value, nullptr, &type, data.data(), &size) == ERROR_SUCCESS;
+      ::RegCloseKey(k);
     }
-    void Restore() {
-      ::RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, key, value);
-      if (present) ::RegSetKeyValueW(HKEY_LOCAL_MACHINE, key, value, type, data.data(), static_cast<DWORD>(data.size()));
-      if (!keyExisted) ::RegDeleteKeyW(HKEY_LOCAL_MACHINE, key);
+    void Delete() const {
+      HKEY k = nullptr;
+      if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, key, 0, KEY_SET_VALUE | view, &k) != ERROR_SUCCESS) return;
+      ::RegDeleteValueW(k, value);
+      ::RegCloseKey(k);
+    }
+    void Restore() const {
+      Delete();
+      if (present) {
+        HKEY k = nullptr;
+        if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, key, 0, KEY_SET_VALUE | view, &k) == ERROR_SUCCESS) {
+          ::RegSetValueExW(k, value, 0, type, data.data(), static_cast<DWORD>(data.size()));
+          ::RegCloseKey(k);
+        }
+      }
+      if (!keyExisted) ::RegDeleteKeyExW(HKEY_LOCAL_MACHINE, key, view, 0);
     }
   };
-  std::array<Saved, 2> saved_{Saved{L"SOFTWARE\\Microsoft\\Shared Tools\\MSINFO", L"PATH"},
-                              Saved{L"SOFTWARE\\Microsoft\\Shared Tools Location", L"MSINFO"}};
+  std::array<Saved, 3> saved_{Saved{L"SOFTWARE\\Microsoft\\Shared Tools\\MSINFO", L"PATH", KEY_WOW64_64KEY},
+                              Saved{L"SOFTWARE\\Microsoft\\Shared Tools Location", L"MSINFO", KEY_WOW64_64KEY},
+                              Saved{L"SOFTWARE\\Microsoft\\Shared Tools Location", L"MSINFO", KEY_WOW64_32KEY}};
 };
 
 constexpr wchar_t kPathKey[] = L"SOFTWARE\\Microsoft\\Shared Tools\\MSINFO";
@@ -668,7 +681,7 @@ bool ShowsIcon(HWND box) {
 
 struct SysInfoCase {
   const char* name;
-  enum { Probe, ProbeInFolder, MissingFile, FolderWithoutTool, Nothing } setup;
+  enum { Probe, ProbeInFolder, MissingFile, FolderWithoutTool, FolderIn32BitView, Nothing } setup;
   const wchar_t* started;  // probe caption after the prefix, or nullptr for the message
 };
 
@@ -698,6 +711,11 @@ TEST_P(AboutSysInfo, StartsTheToolOrSaysItCannot) {
       SysInfoRegistry::Set(kFolderKey, L"MSINFO", folder);
       break;
     case SysInfoCase::FolderWithoutTool: SysInfoRegistry::Set(kFolderKey, L"MSINFO", folder); break;
+    case SysInfoCase::FolderIn32BitView:
+      // What a 32-bit install names there is no tool of the 64-bit system.
+      ASSERT_TRUE(::CopyFileW(probe.c_str(), (folder + L"\\MSINFO32.EXE").c_str(), FALSE));
+      SysInfoRegistry::Set(kFolderKey, L"MSINFO", folder, KEY_WOW64_32KEY);
+      break;
     case SysInfoCase::Nothing: break;
   }
   ASSERT_EQ(e2e::WaitAnyWindow(kProbe, 0), nullptr) << "a probe of an earlier run is still open";
@@ -740,6 +758,7 @@ INSTANTIATE_TEST_SUITE_P(
                     SysInfoCase{"FolderValue", SysInfoCase::ProbeInFolder, L"1 MSINFO32.EXE"},
                     SysInfoCase{"PathToAMissingFile", SysInfoCase::MissingFile, nullptr},
                     SysInfoCase{"FolderWithoutTheTool", SysInfoCase::FolderWithoutTool, nullptr},
+                    SysInfoCase{"FolderOnlyInThe32BitView", SysInfoCase::FolderIn32BitView, nullptr},
                     SysInfoCase{"NoValue", SysInfoCase::Nothing, nullptr}),
     [](const auto& info) { return std::string(info.param.name); });
 

@@ -45,7 +45,7 @@ HWND WaitAnyWindow(std::wstring_view prefix, int timeoutMs) {
       HWND found;
     } ctx{prefix, nullptr};
     ::EnumWindows(
-        [](HWND h, LPARAM lp) -> BOOL {
+        [](HWND h, LPARAM lp) CALLBACK -> BOOL {
           auto* c = reinterpret_cast<Ctx*>(lp);
           if (::IsWindowVisible(h) && StoredText(h).starts_with(c->prefix)) {
             c->found = h;

@@ -119,7 +119,7 @@ bool App::Running() const { return process_ && ::WaitForSingleObject(process_, 0
 std::vector<HWND> TopWindows(DWORD pid) {
   struct Ctx { DWORD pid; std::vector<HWND> found; } ctx{pid, {}};
   ::EnumWindows(
-      [](HWND h, LPARAM lp) -> BOOL {
+      [](HWND h, LPARAM lp) CALLBACK -> BOOL {
         auto* c = reinterpret_cast<Ctx*>(lp);
         DWORD owner = 0;
         ::GetWindowThreadProcessId(h, &owner);
@@ -345,7 +345,7 @@ namespace e2e {
 std::vector<HWND> TopWindowsWithCaption(std::wstring_view caption) {
   struct Ctx { std::wstring_view caption; std::vector<HWND> found; } ctx{caption, {}};
   ::EnumWindows(
-      [](HWND h, LPARAM lp) -> BOOL {
+      [](HWND h, LPARAM lp) CALLBACK -> BOOL {
         auto* c = reinterpret_cast<Ctx*>(lp);
         if (::IsWindowVisible(h) && Text(h) == c->caption) c->found.push_back(h);
         return TRUE;

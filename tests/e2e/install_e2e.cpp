@@ -1,6 +1,7 @@
-// The x64 installer as a user meets it: a silent per-user install, the program started from
-// what the installer put in place, the entry in Add/Remove Programs, and an uninstall that leaves
-// nothing behind. Also: a newer release replaces an older revision instead of sitting beside it.
+// The installer (x64, or x86 on 64-bit Windows) as a user meets it: a silent per-user install, the
+// program started from what the installer put in place, the entry in Add/Remove Programs, and an
+// uninstall that leaves nothing behind. Also: a newer release replaces an older revision instead of
+// sitting beside it.
 #include <windows.h>
 #include <msi.h>
 #include <shlobj.h>
@@ -23,11 +24,22 @@ constexpr wchar_t kUpgradeCode[] = L"{04761A76-498D-44E3-B98B-82C17D549C69}";
 constexpr wchar_t kUninstallKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
 constexpr wchar_t kVersion[] = L"3.1.0.21";
 
+// The system's own msiexec, the one a double-click starts: from the x86 test on 64-bit Windows,
+// System32 would be redirected to the 32-bit copy in SysWOW64, so it is reached through Sysnative.
+std::wstring MsiexecPath() {
+  wchar_t dir[MAX_PATH];
+  BOOL wow64 = FALSE;
+  if (::IsWow64Process(::GetCurrentProcess(), &wow64) && wow64) {
+    ::GetSystemWindowsDirectoryW(dir, MAX_PATH);
+    return std::wstring(dir) + L"\\Sysnative\\msiexec.exe";
+  }
+  ::GetSystemDirectoryW(dir, MAX_PATH);
+  return std::wstring(dir) + L"\\msiexec.exe";
+}
+
 // msiexec with a command line; its exit code, or ~0u when it did not end in time.
 DWORD Msiexec(const std::wstring& args) {
-  wchar_t system[MAX_PATH];
-  ::GetSystemDirectoryW(system, MAX_PATH);
-  const std::wstring exe = std::wstring(system) + L"\\msiexec.exe";
+  const std::wstring exe = MsiexecPath();
   std::wstring cmd = L"\"" + exe + L"\" " + args;
   STARTUPINFOW si{sizeof(si)};
   PROCESS_INFORMATION pi{};
@@ -84,13 +96,23 @@ std::wstring ShortcutTarget(const std::wstring& lnk) {
   return target;
 }
 
+// A key in either registry view: HKEY_CURRENT_USER\Software is one key for both, but below
+// HKEY_LOCAL_MACHINE\SOFTWARE an x86 package's entries are in the 32-bit view (where Wine files
+// even a per-user product's Add/Remove Programs entry).
+std::optional<HKEY> OpenInAnyView(HKEY root, const std::wstring& key) {
+  for (REGSAM view : {KEY_WOW64_64KEY, KEY_WOW64_32KEY}) {
+    HKEY h = nullptr;
+    if (::RegOpenKeyExW(root, key.c_str(), 0, KEY_READ | view, &h) == ERROR_SUCCESS) return h;
+  }
+  return std::nullopt;
+}
+
 // The product's Add/Remove Programs key: per user where the installer keeps it so, else the
 // machine's (Wine registers every product there).
 std::optional<HKEY> OpenUninstallEntry(const std::wstring& product) {
   const std::wstring key = kUninstallKey + product;
   for (HKEY root : {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE}) {
-    HKEY h = nullptr;
-    if (::RegOpenKeyExW(root, key.c_str(), 0, KEY_READ | KEY_WOW64_64KEY, &h) == ERROR_SUCCESS) return h;
+    if (const auto h = OpenInAnyView(root, key)) return h;
   }
   return std::nullopt;
 }
@@ -103,10 +125,9 @@ std::wstring RegText(HKEY key, const wchar_t* name) {
 }
 
 bool KeyExists(HKEY root, const std::wstring& key) {
-  HKEY h = nullptr;
-  if (::RegOpenKeyExW(root, key.c_str(), 0, KEY_READ | KEY_WOW64_64KEY, &h) != ERROR_SUCCESS) return false;
-  ::RegCloseKey(h);
-  return true;
+  const auto h = OpenInAnyView(root, key);
+  if (h) ::RegCloseKey(*h);
+  return h.has_value();
 }
 
 std::wstring Lower(std::wstring s) {

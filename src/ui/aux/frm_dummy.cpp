@@ -121,8 +121,10 @@ void FrmDummy::StartSysInfo() {
 bool FrmDummy::GetKeyValue(HKEY KeyRoot, const std::wstring& KeyName, const std::wstring& SubKeyRef,
                            std::wstring& KeyVal) {
   // Read-only: a request for write rights fails under HKEY_LOCAL_MACHINE for every standard user.
-  // The 64-bit view: the 32-bit program would otherwise read WOW6432Node, which names no 64-bit
-  // tool (the flag changes nothing for the 64-bit program or on 32-bit Windows).
+  // The 64-bit view, where 64-bit Windows keeps the system's own tool: the MSInfo key is one key
+  // for both views there, but Shared Tools Location is redirected, and the 32-bit program would
+  // read WOW6432Node's, which names no 64-bit tool (the flag changes nothing on shared keys, for
+  // the 64-bit program or on 32-bit Windows). Wine redirects both keys.
   win32::UniqueKey key;
   if (::RegOpenKeyExW(KeyRoot, KeyName.c_str(), 0, KEY_QUERY_VALUE | KEY_WOW64_64KEY, key.put()) != ERROR_SUCCESS) {
     KeyVal.clear();
