@@ -4,12 +4,12 @@
 # Fails with a message naming the first thing that is wrong.
 cmake_minimum_required(VERSION 3.25)
 
-set(files pelmora.exe pelmora-scan.exe readme-ja.txt LICENSE.txt)
+set(files pelmora.exe pelmora-scan.exe pelmora-check.exe readme-ja.txt LICENSE.txt)
 # The third-party libraries' licence texts, in licenses/.
 string(REPLACE "," ";" licenses "${LICENSES}")
 list(TRANSFORM licenses PREPEND licenses/)
 list(APPEND files ${licenses})
-set(programs pelmora.exe pelmora-scan.exe)
+set(programs pelmora.exe pelmora-scan.exe pelmora-check.exe)
 if(ARCH STREQUAL "x64")
   set(machine "8664")
 else()

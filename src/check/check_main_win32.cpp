@@ -1,4 +1,4 @@
-// pelmora-check.exe: the 送る entry 「Pelmora 入稿チェック」. Explorer passes the selected files and
+// pelmora-check.exe: the 送る entry 「Pelmora Check」. Explorer passes the selected files and
 // folders; the check runs without a console window and its report opens in the browser.
 #include <windows.h>
 
@@ -25,7 +25,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   if (argv) ::LocalFree(argv);
   if (selected.empty()) {
     pelmora::win32::MessageBoxApp(
-        L"調べる文書やフォルダーをエクスプローラーで選び、右クリックの［送る］→［Pelmora 入稿チェック］で送ってください。",
+        L"調べる文書やフォルダーをエクスプローラーで選び、右クリックの［送る］→［Pelmora Check］で送ってください。",
         MB_ICONEXCLAMATION);
     return 2;
   }

@@ -1,5 +1,5 @@
 #pragma once
-// What the 送る entry 「Pelmora 入稿チェック」 does with the files and folders Explorer hands it,
+// What the 送る entry 「Pelmora Check」 does with the files and folders Explorer hands it,
 // decided without a window: the scan's arguments and where its report goes. The report never goes
 // into the delivery: a folder of the user's temporary files holds it.
 #include <ctime>

@@ -205,7 +205,7 @@ TEST_F(Installer, InstallsPerUserRunsTheProgramAndUninstallsWithoutTrace) {
 
   // The program files.
   const std::wstring exe = dir_ + L"\\pelmora.exe";
-  for (const wchar_t* f : {L"pelmora.exe", L"pelmora-scan.exe", L"readme-ja.txt", L"LICENSE.txt",
+  for (const wchar_t* f : {L"pelmora.exe", L"pelmora-scan.exe", L"pelmora-check.exe", L"readme-ja.txt", L"LICENSE.txt",
                            L"licenses\\zlib.txt", L"licenses\\zstd.txt", L"licenses\\libjpeg-turbo.txt",
                            L"licenses\\libpng.txt", L"licenses\\libtiff.txt", L"licenses\\qpdf.txt",
                            L"licenses\\pugixml.txt"}) {
@@ -217,6 +217,7 @@ TEST_F(Installer, InstallsPerUserRunsTheProgramAndUninstallsWithoutTrace) {
   // The Start-menu and SendTo (送る) shortcuts, both to the installed program.
   EXPECT_EQ(Lower(ShortcutTarget(startMenuLink_)), Lower(exe));
   EXPECT_EQ(Lower(ShortcutTarget(sendToLink_)), Lower(exe));
+  EXPECT_EQ(Lower(ShortcutTarget(ShellFolder(CSIDL_SENDTO) + L"\\Pelmora Check.lnk")), Lower(dir_ + L"\\pelmora-check.exe"));
 
   // Add/Remove Programs: name, version, and the icon, which the installer keeps for the product.
   const std::wstring icon = ProductInfo(product, INSTALLPROPERTY_PRODUCTICON);
