@@ -139,20 +139,17 @@ bool PlainEntryName(std::wstring_view name) {
 ImageSearch::ImageSearch(const fs::path& document, const Delivery& delivery, bool anywhere)
     : folders_(delivery.FoldersOf(document)), delivery_(delivery), anywhere_(anywhere) {}
 
-bool ImageSearch::Try(const fs::path& folder, std::wstring_view file, bool inside, ImageLocation::Status status,
-                      ImageLocation& where, bool& leadsOutside) const {
-  if (!anywhere_ && !inside) {
+FolderMatch ImageSearch::Match(const Attempt& a, bool& leadsOutside) const {
+  if (!anywhere_ && !a.inside) {
     leadsOutside = true;
-    return false;
+    return {};
   }
   // Only a folder of the delivery is listed for a name in another form.
-  FolderMatch match;
-  if (inside) {
-    match = FindInFolder(folder, file);
-    if (match.how == NameMatch::kNone) return false;
-  } else {
-    match = {folder / PathFromWide(file), NameMatch::kExact};
-  }
+  if (a.inside) return FindInFolder(a.folder, a.file);
+  return {a.folder / PathFromWide(a.file), NameMatch::kExact};
+}
+
+bool ImageSearch::Take(const Attempt& a, FolderMatch match, ImageLocation& where, bool& leadsOutside) const {
   std::error_code ec;
   const fs::path resolved = fs::canonical(match.path, ec);
   if (ec) return false;
@@ -161,7 +158,7 @@ bool ImageSearch::Try(const fs::path& folder, std::wstring_view file, bool insid
     return false;
   }
   if (!fs::is_regular_file(resolved, ec)) return false;
-  where.status = status;
+  where.status = a.status;
   where.found = std::move(match.path);
   where.resolved = resolved;
   where.how = match.how;
@@ -178,11 +175,13 @@ ImageLocation ImageSearch::Locate(std::wstring_view name) const {
   bool leadsOutside = false;
   const std::wstring_view file = LastNameComponent(name);
   const bool plain = PlainEntryName(file);
-  // As written. Whether it may lie inside is decided on the name alone: looking up a name such
-  // as \\host\share\x.tif would already contact the host, and on Windows offer it the user's login.
+  // Where to look, in order. As written first; whether it may lie inside is decided on the name
+  // alone: looking up a name such as \\host\share\x.tif would already contact the host, and on
+  // Windows offer it the user's login.
+  std::vector<Attempt> attempts;
   bool besideTried = false;
   if (PlainEntryName(name)) {
-    if (Try(folder, name, inside, ImageLocation::Status::kWritten, where, leadsOutside)) return where;
+    attempts.push_back({folder, std::wstring(name), inside, ImageLocation::Status::kWritten});
     besideTried = name == file;
   } else {
     const fs::path written = PathFromWide(name);
@@ -190,16 +189,30 @@ ImageLocation ImageSearch::Locate(std::wstring_view name) const {
     const bool pathInside = delivery_.MayContain(path);
     if (!path.has_filename()) {
       leadsOutside = !anywhere_ && !pathInside;
-    } else if (Try(path.parent_path(), FromUtf8(PathText(path.filename())), pathInside, ImageLocation::Status::kWritten,
-                   where, leadsOutside)) {
-      return where;
+    } else {
+      attempts.push_back({path.parent_path(), FromUtf8(PathText(path.filename())), pathInside, ImageLocation::Status::kWritten});
     }
   }
   if (!file.empty()) {
     const bool inFolder = plain ? inside : delivery_.MayContain(folder / PathFromWide(file));
     const bool inLinks = plain ? inside : delivery_.MayContain(links / PathFromWide(file));
-    if (!besideTried && Try(folder, file, inFolder, ImageLocation::Status::kBeside, where, leadsOutside)) return where;
-    if (Try(links, file, inLinks, ImageLocation::Status::kLinks, where, leadsOutside)) return where;
+    if (!besideTried) attempts.push_back({folder, std::wstring(file), inFolder, ImageLocation::Status::kBeside});
+    attempts.push_back({links, std::wstring(file), inLinks, ImageLocation::Status::kLinks});
+  }
+  std::vector<FolderMatch> matches;
+  for (const Attempt& a : attempts) matches.push_back(Match(a, leadsOutside));
+  // The name itself anywhere in the search order beats another form of it anywhere: a パ.png
+  // beside the document is taken before a パ.png where the list says. Among other forms,
+  // the closer form, then the search order; where two files match equally well, neither is.
+  for (const NameMatch how : {NameMatch::kExact, NameMatch::kNormalised, NameMatch::kMarksLost}) {
+    for (std::size_t i = 0; i < attempts.size(); ++i) {
+      if (matches[i].how != how) continue;
+      if (matches[i].ambiguous) {
+        where.status = ImageLocation::Status::kAmbiguous;
+        return where;
+      }
+      if (Take(attempts[i], std::move(matches[i]), where, leadsOutside)) return where;
+    }
   }
   where.status = leadsOutside ? ImageLocation::Status::kOutside : ImageLocation::Status::kMissing;
   return where;
@@ -214,6 +227,11 @@ void ImageCollector::Collect(const fs::path& document, const std::vector<std::ws
     const ImageLocation where = search.Locate(name);
     if (where.status == ImageLocation::Status::kInvalid) {
       summary_.invalid.Note(std::move(entry));
+      continue;
+    }
+    if (where.status == ImageLocation::Status::kAmbiguous) {
+      entry.reason = kAmbiguousText;
+      summary_.missing.Note(std::move(entry));
       continue;
     }
     if (where.status == ImageLocation::Status::kOutside || where.status == ImageLocation::Status::kMissing) {

@@ -67,8 +67,9 @@ class Delivery {
 
 // Where a placed image was found, looked for as ImageCandidates says; in each folder, a name
 // that differs only in its form (NFC/NFD) or in lost voiced-sound marks is found too.
+// kAmbiguous: no file has the name, and two or more have it in another form equally well.
 struct ImageLocation {
-  enum class Status { kWritten, kBeside, kLinks, kMissing, kOutside, kInvalid };
+  enum class Status { kWritten, kBeside, kLinks, kMissing, kOutside, kInvalid, kAmbiguous };
   Status status = Status::kMissing;
   std::filesystem::path found;     // as named in the delivery
   std::filesystem::path resolved;  // with links followed
@@ -86,8 +87,15 @@ class ImageSearch {
   ImageLocation Locate(std::wstring_view name) const;
 
  private:
-  bool Try(const std::filesystem::path& folder, std::wstring_view file, bool inside, ImageLocation::Status status,
-           ImageLocation& where, bool& leadsOutside) const;
+  // One place to look: a folder, the name there, and whether it may lie inside the delivery.
+  struct Attempt {
+    std::filesystem::path folder;
+    std::wstring file;
+    bool inside;
+    ImageLocation::Status status;
+  };
+  FolderMatch Match(const Attempt& a, bool& leadsOutside) const;
+  bool Take(const Attempt& a, FolderMatch match, ImageLocation& where, bool& leadsOutside) const;
 
   std::shared_ptr<const Delivery::DocumentFolders> folders_;
   const Delivery& delivery_;
@@ -143,6 +151,10 @@ class ImageCollector {
   CollectSummary summary_;
   std::set<std::filesystem::path> handled_;  // a file placed in several documents counts once
 };
+
+// Why an image was not taken when several files match its name equally well (a missing one's
+// reason in the summary).
+inline constexpr const char* kAmbiguousText = "別の表記で一致するファイルが複数あり、どれとも決められません";
 
 // True when both files hold the same bytes.
 bool SameContent(const std::filesystem::path& a, const std::filesystem::path& b);

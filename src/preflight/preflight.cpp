@@ -78,6 +78,7 @@ const char* StatusText(ImageLocation::Status status) {
     case ImageLocation::Status::kMissing: return "見つからない";
     case ImageLocation::Status::kOutside: return "フォルダー外";
     case ImageLocation::Status::kInvalid: return "無効な名前";
+    case ImageLocation::Status::kAmbiguous: return "候補が複数";
   }
   return "";
 }
@@ -90,6 +91,7 @@ const char* StatusKey(ImageLocation::Status status) {
     case ImageLocation::Status::kMissing: return "missing";
     case ImageLocation::Status::kOutside: return "outside_delivery";
     case ImageLocation::Status::kInvalid: return "invalid_name";
+    case ImageLocation::Status::kAmbiguous: return "ambiguous";
   }
   return "";
 }
@@ -125,9 +127,16 @@ CheckFacts MergeFacts(const analysis::DscFacts& dsc, const std::optional<analysi
   // Outside the delivery or unusable is as missing to the print shop as not there at all.
   if (std::any_of(f.links.begin(), f.links.end(), [](const CheckFacts::Link& l) {
         return l.status == ImageLocation::Status::kMissing || l.status == ImageLocation::Status::kOutside ||
-               l.status == ImageLocation::Status::kInvalid;
+               l.status == ImageLocation::Status::kInvalid || l.status == ImageLocation::Status::kAmbiguous;
       })) {
     f.findings.push_back(kFindingMissingLinks);
+  }
+  // A link found only under another form of its name works, but the document's list no longer
+  // names its file: "no findings" says that every name matched as written.
+  if (std::any_of(f.links.begin(), f.links.end(), [](const CheckFacts::Link& l) {
+        return l.how == NameMatch::kNormalised || l.how == NameMatch::kMarksLost;
+      })) {
+    f.findings.push_back(kFindingNameVariant);
   }
   // The window program calls every document without "EPSF" an AI one; one that carries nothing
   // of Illustrator's is plain PostScript, which a print shop treats differently.

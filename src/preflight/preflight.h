@@ -18,6 +18,7 @@ inline constexpr const char* kFindingRgb = "RGB";
 inline constexpr const char* kFindingSpot = "特色";
 inline constexpr const char* kFindingTransparency = "透明";
 inline constexpr const char* kFindingMissingLinks = "リンク切れ";
+inline constexpr const char* kFindingNameVariant = "表記ゆれ";  // a link found only under another form of its name
 inline constexpr const char* kFindingPostScript = "PostScript";
 
 // Values in UTF-8; absent ones stay empty, so that JSON can say null.
