@@ -259,7 +259,7 @@ int Scan(const ScanOptions& o, Console& console) {
   }
   const Delivery delivery = DeliveryOf(o.paths);
 
-  const std::vector<WalkItem> items = ListDocuments(o.paths, o.allFiles);
+  const WalkList items = ListDocuments(o.paths, o.allFiles);
   Progress progress(console, items.size() >= kProgressFrom && console.ErrIsTerminal(), items.size());
   NoHooks hooks;
   ReadWatch watch;
@@ -284,7 +284,7 @@ int Scan(const ScanOptions& o, Console& console) {
   if (o.csv) out(FormatCsvStart() + FormatCsvLine(HeadingCells(o.check)));
 
   for (std::size_t i = 0; i < items.size(); ++i) {
-    const WalkItem& item = items[i];
+    const WalkItem item = items[i];
     const std::string shown = PathText(item.path);
     switch (item.kind) {
       case WalkItem::Kind::kMissing: report(MissingMessage(), shown, err::kFileNotFound); continue;

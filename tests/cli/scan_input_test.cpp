@@ -63,7 +63,7 @@ TEST(ParseArgs, RejectsWhatWouldOtherwiseBeGuessed) {
   }
 }
 
-std::vector<std::string> Listed(const std::vector<WalkItem>& items, const fs::path& root) {
+std::vector<std::string> Listed(const WalkList& items, const fs::path& root) {
   std::vector<std::string> out;
   for (const WalkItem& i : items) {
     const char* kind = i.kind == WalkItem::Kind::kDocument ? "" : i.kind == WalkItem::Kind::kMissing ? "missing " : "unreadable ";
@@ -87,6 +87,21 @@ TEST(ListDocuments, WalksFoldersInNameOrderAndKeepsDocumentsOnly) {
   EXPECT_EQ(Listed(ListDocuments({t.Path("c/photo.psd")}, false), t.root()), std::vector<std::string>{"c/photo.psd"});
   const auto all = Listed(ListDocuments({t.Path("c")}, true), t.root());
   EXPECT_EQ(all, (std::vector<std::string>{"c/d/deep.epsf", "c/notes.txt", "c/photo.psd"}));
+
+  // A chain of folders far deeper than any delivery, a document before and after each next
+  // folder in name order: every one in place, each path whole.
+  TempTree deep;
+  std::string folder = "x";
+  std::vector<std::string> chain;
+  for (int level = 0; level < 200; ++level) {
+    deep.Write(folder + "/a.eps", "x");
+    deep.Write(folder + "/z.eps", "x");
+    chain.push_back(folder + "/a.eps");
+    folder += "/d";
+  }
+  std::vector<std::string> expected = chain;
+  for (auto it = chain.rbegin(); it != chain.rend(); ++it) expected.push_back(it->substr(0, it->size() - 5) + "z.eps");
+  EXPECT_EQ(Listed(ListDocuments({deep.Path("x")}, false), deep.root()), expected);
 }
 
 TEST(ListDocuments, KeepsMissingPathsInPlaceAndListsEachDocumentOnce) {
