@@ -51,7 +51,8 @@ constexpr const char* kHelp =
     "                   エラー番号とメッセージ)。--collect の集計は \"collect\" の行\n"
     "  --csv            Excel 用の CSV (UTF-8、BOM 付き、改行 CR LF) で出力する\n"
     "  --check          入稿チェック: フォント、カラー (RGB/CMYK)、特色、サイズ (mm)、透明の列と\n"
-    "                   指摘 (未アウトライン、RGB、特色、透明、PostScript) を加える\n"
+    "                   指摘 (未アウトライン、RGB、特色、透明、リンク切れ、表記ゆれ、PostScript) を\n"
+    "                   加える\n"
     "  --images         表の各文書の下に配置画像を並べる\n"
     "  --collect DIR    配置画像を DIR にコピーする。文書に書かれた場所、文書と同じフォルダー、\n"
     "                   その中の Links フォルダーの順に探す。DIR の既存ファイルは上書きしない。\n"
@@ -309,11 +310,10 @@ int Scan(const ScanOptions& o, Console& console) {
         std::vector<std::wstring> header;
         for (const std::string& name : row.images) header.push_back(FromUtf8(name));
         const std::optional<analysis::XmpFacts> xmp = ReadXmpFacts(item.path);
-        std::optional<analysis::DscFacts> dsc;
-        if (o.check || ListAtEnd(header)) dsc = analysis::ReadDscComments(item.path);
-        const std::vector<std::wstring> names = LinkNames(header, dsc ? &*dsc : nullptr, xmp);
+        const analysis::DscFacts dsc = analysis::ReadDscComments(item.path);
+        const std::vector<std::wstring> names = LinkNames(header, &dsc, xmp);
         if (o.check) {
-          AddCheck(row, MergeFacts(*dsc, xmp, result.strFiletype, row.creator, LocateLinks(item.path, names, delivery)));
+          AddCheck(row, MergeFacts(dsc, xmp, result.strFiletype, row.creator, LocateLinks(item.path, names, delivery)));
           findings = findings || !row.check->findings.empty();
         }
         if (watch.error() != 0) throw RunError(watch.error());

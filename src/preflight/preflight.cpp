@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <charconv>
+#include <unordered_set>
 
 #include "analysis/ansi_text.h"
 #include "base/text_utf8.h"
@@ -14,9 +15,25 @@ using namespace delivery;
 
 namespace {
 
-void AddOnce(std::vector<std::string>& list, std::string name) {
-  if (!name.empty() && std::find(list.begin(), list.end(), name) == list.end()) list.push_back(std::move(name));
-}
+// One list merged from both sources, de-duplicated by a set and held to the readers' cap.
+class MergedList {
+ public:
+  MergedList(std::vector<std::string>& list, bool& cut) : list_(list), cut_(cut) {}
+  void Add(std::string name) {
+    if (name.empty() || seen_.count(name)) return;
+    if (list_.size() >= analysis::kDscNames) {
+      cut_ = true;
+      return;
+    }
+    seen_.insert(name);
+    list_.push_back(std::move(name));
+  }
+
+ private:
+  std::vector<std::string>& list_;
+  bool& cut_;
+  std::unordered_set<std::string> seen_;
+};
 
 constexpr double kMmPerPoint = 25.4 / 72;
 
@@ -49,6 +66,15 @@ std::vector<std::wstring> LinkNames(const std::vector<std::wstring>& header, con
       }
     } else if (!n.empty()) {
       names.push_back(n);
+    }
+  }
+  // The window's header text ends at its scan window, so a long line before the list hides the
+  // list from it; the comments' reader passes over such a line, and what it found there counts.
+  if (dsc && !ListAtEnd(header)) {
+    std::unordered_set<std::wstring> listed(names.begin(), names.end());
+    for (const std::string& f : dsc->files) {
+      std::wstring name = analysis::DecodeAnsi(f);
+      if (!name.empty() && name != kAtEnd && listed.insert(name).second) names.push_back(std::move(name));
     }
   }
   if (!xmp) return names;
@@ -100,17 +126,19 @@ CheckFacts MergeFacts(const analysis::DscFacts& dsc, const std::optional<analysi
                       const std::string& kind, const std::string& creator, std::vector<CheckFacts::Link> links) {
   CheckFacts f;
   f.links = std::move(links);
-  for (const std::string& n : dsc.fonts) AddOnce(f.fonts, Cp932ToUtf8(n));
-  for (const std::string& n : dsc.processColours) AddOnce(f.processColours, Cp932ToUtf8(n));
-  for (const std::string& n : dsc.spotColours) AddOnce(f.spotColours, Cp932ToUtf8(n));
+  f.cut = dsc.cut || (xmp && xmp->cut);
+  MergedList fonts(f.fonts, f.cut), process(f.processColours, f.cut), spots(f.spotColours, f.cut);
+  for (const std::string& n : dsc.fonts) fonts.Add(Cp932ToUtf8(n));
+  for (const std::string& n : dsc.processColours) process.Add(Cp932ToUtf8(n));
+  for (const std::string& n : dsc.spotColours) spots.Add(Cp932ToUtf8(n));
   if (dsc.colourModel) f.colourModel = *dsc.colourModel == 1 ? "RGB" : "CMYK";
   if (const auto& box = dsc.hiResBoundingBox ? dsc.hiResBoundingBox : dsc.boundingBox) {
     f.widthMm = std::abs((*box)[2] - (*box)[0]) * kMmPerPoint;
     f.heightMm = std::abs((*box)[3] - (*box)[1]) * kMmPerPoint;
   }
   if (xmp) {
-    for (const std::string& n : xmp->fonts) AddOnce(f.fonts, ValidUtf8(n));
-    for (const std::string& n : xmp->spotColours) AddOnce(f.spotColours, ValidUtf8(n));
+    for (const std::string& n : xmp->fonts) fonts.Add(ValidUtf8(n));
+    for (const std::string& n : xmp->spotColours) spots.Add(ValidUtf8(n));
     if (!f.widthMm && xmp->widthMm) {
       f.widthMm = xmp->widthMm;
       f.heightMm = xmp->heightMm;
@@ -118,7 +146,6 @@ CheckFacts MergeFacts(const analysis::DscFacts& dsc, const std::optional<analysi
     f.transparency = xmp->visibleTransparency;
   }
   f.illustrator = dsc.illustrator || creator.find("Illustrator") != std::string::npos;
-  f.cut = dsc.cut;
 
   if (!f.fonts.empty()) f.findings.push_back(kFindingFonts);
   if (f.colourModel == "RGB") f.findings.push_back(kFindingRgb);

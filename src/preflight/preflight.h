@@ -48,7 +48,8 @@ std::optional<analysis::XmpFacts> ReadXmpFacts(const std::filesystem::path& docu
 bool ListAtEnd(const std::vector<std::wstring>& header);
 
 // The window's list of names (decoded) merged with the manifest's linked paths. Where the list is
-// "(atend)", `dsc` (when read) gives the trailer's names in its place.
+// "(atend)", `dsc` (when read) gives the trailer's names in its place; otherwise the names `dsc`
+// found that the window's list lacks follow it (a long line may have hidden them from the window).
 std::vector<std::wstring> LinkNames(const std::vector<std::wstring>& header, const analysis::DscFacts* dsc,
                                     const std::optional<analysis::XmpFacts>& xmp);
 
