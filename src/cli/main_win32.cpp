@@ -13,8 +13,9 @@ class Win32Console final : public pelmora::cli::Console {
  public:
   void Out(std::string_view utf8) override {
     if (const DWORD error = Write(::GetStdHandle(STD_OUTPUT_HANDLE), utf8); error != 0) {
-      // A reader that has gone away ends the run as quietly as it would on POSIX systems.
-      const bool gone = error == ERROR_NO_DATA || error == ERROR_BROKEN_PIPE;
+      // A reader that has gone away ends the run as quietly as it would on POSIX systems; which
+      // of these errors says so depends on how far the pipe's closing had got.
+      const bool gone = error == ERROR_NO_DATA || error == ERROR_BROKEN_PIPE || error == ERROR_PIPE_NOT_CONNECTED;
       throw pelmora::cli::OutputError{pelmora::delivery::SystemErrorText(static_cast<int>(error)), gone};
     }
   }
