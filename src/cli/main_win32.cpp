@@ -4,6 +4,7 @@
 
 #include "delivery/file_copy.h"
 #include "delivery/folder_walk_win32.h"
+#include "delivery/part_file.h"
 #include "cli/scan_run.h"
 #include "base/text_utf8.h"
 
@@ -49,6 +50,7 @@ class Win32Console final : public pelmora::cli::Console {
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
+  pelmora::delivery::RemovePartFilesOnInterrupt();
   std::vector<std::filesystem::path> args;
   for (int i = 1; i < argc; ++i) args.emplace_back(argv[i]);
   Win32Console console;

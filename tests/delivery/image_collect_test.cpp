@@ -9,12 +9,19 @@
 #include "analysis/run_error.h"
 #include "cli/collect_report.h"
 #include "delivery/file_copy.h"
+#include "delivery/part_file.h"
 #include "base/text_utf8.h"
 #include "base/error_text.h"
 #include "cli_fixture.h"
 
-#ifndef _WIN32
+#ifdef _WIN32
+#include <windows.h>
+#else
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <csignal>
 #endif
 
 namespace pelmora::delivery {
@@ -254,6 +261,21 @@ TEST_F(Collecting, CopiesAreNewCompleteFilesOrNone) {
   EXPECT_EQ(TempTree::Read(dir / "a.psd"), "image") << "never replaced";
   EXPECT_EQ(leftovers(), 0) << "no temporary file left behind";
 
+#ifdef _WIN32
+  // What Ctrl+C or closing the console does before the process ends: the file being written,
+  // still open, goes as its handle closes.
+  const fs::path part = dir / ".pelmora-0123456789abcdef.part";
+  const HANDLE h = ::CreateFileW(part.c_str(), GENERIC_WRITE, FILE_SHARE_DELETE, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+  ASSERT_NE(h, INVALID_HANDLE_VALUE);
+  {
+    const PartFile p(part);
+    RemovePartFileNow();
+  }
+  ::CloseHandle(h);
+  EXPECT_FALSE(fs::exists(part));
+  RemovePartFileNow();  // none in scope: nothing
+#endif
+
 #ifndef _WIN32
   // Larger than the free space: refused before a byte is written. (Wine makes no sparse file
   // this large.)
@@ -273,6 +295,28 @@ TEST_F(Collecting, CopiesAreNewCompleteFilesOrNone) {
   const mode_t mask = ::umask(0);
   ::umask(mask);
   EXPECT_EQ(static_cast<mode_t>(fs::status(dir / "suid.psd").permissions()), 0666 & ~mask);
+
+  // Interrupted mid-copy, the program still ends as the signal says, and takes its temporary
+  // file with it; a file already named is left alone.
+  RemovePartFilesOnInterrupt();
+  for (const int sig : {SIGINT, SIGTERM, SIGHUP}) {
+    for (const bool named : {false, true}) {
+      SCOPED_TRACE(std::to_string(sig) + (named ? " named" : " writing"));
+      const fs::path part = t.Write("out/.pelmora-0123456789abcdef.part", "half");
+      const pid_t child = ::fork();
+      ASSERT_GE(child, 0);
+      if (child == 0) {
+        { const PartFile p(part); if (!named) ::raise(sig); }
+        ::raise(sig);
+        ::_exit(0);
+      }
+      int status = 0;
+      ASSERT_EQ(::waitpid(child, &status, 0), child);
+      EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == sig) << status;
+      EXPECT_EQ(fs::exists(part), named);
+      fs::remove(part);
+    }
+  }
 
   // Only regular files: a pipe would block the copy or feed it without end.
   ASSERT_EQ(::mkfifo(t.Path("in/pipe.psd").c_str(), 0600), 0);
