@@ -29,6 +29,7 @@ class StdConsole final : public pelmora::cli::Console {
   }
   void Err(std::string_view utf8) override { std::fwrite(utf8.data(), 1, utf8.size(), stderr); }
   bool ErrIsTerminal() override { return ::isatty(STDERR_FILENO) == 1; }
+  bool OutIsTerminal() override { return ::isatty(STDOUT_FILENO) == 1; }
 };
 
 }  // namespace

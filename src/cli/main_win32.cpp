@@ -25,6 +25,10 @@ class Win32Console final : public pelmora::cli::Console {
     DWORD mode;
     return ::GetConsoleMode(::GetStdHandle(STD_ERROR_HANDLE), &mode) != 0;
   }
+  bool OutIsTerminal() override {
+    DWORD mode;
+    return ::GetConsoleMode(::GetStdHandle(STD_OUTPUT_HANDLE), &mode) != 0;
+  }
 
  private:
   // 0, or the error of the write that failed.

@@ -28,6 +28,8 @@ class Console {
   virtual void Out(std::string_view utf8) = 0;  // throws OutputError
   virtual void Err(std::string_view utf8) = 0;
   virtual bool ErrIsTerminal() = 0;
+  // A console shows any text; only a file or pipe takes --encoding's bytes.
+  virtual bool OutIsTerminal() { return false; }
 };
 
 const char* ProgramVersion();
