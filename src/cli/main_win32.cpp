@@ -7,6 +7,7 @@
 #include "delivery/part_file.h"
 #include "cli/scan_run.h"
 #include "base/text_utf8.h"
+#include "win32/platform.h"
 
 namespace {
 
@@ -54,6 +55,7 @@ class Win32Console final : public pelmora::cli::Console {
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
+  pelmora::win32::RestrictDllSearch();
   pelmora::delivery::RemovePartFilesOnInterrupt();
   std::vector<std::filesystem::path> args;
   for (int i = 1; i < argc; ++i) args.emplace_back(argv[i]);

@@ -12,6 +12,10 @@ namespace pelmora::win32 {
 
 int SystemDpi();
 
+// Libraries loaded by name from now on come from the system folder alone, never from the
+// program's folder or the current one, where a stranger's DLL may lie. First thing in main.
+void RestrictDllSearch();
+
 // Title and version from the program's own version resource.
 const base::ProgramVersion& Version();
 
