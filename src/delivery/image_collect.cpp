@@ -201,9 +201,9 @@ ImageLocation ImageSearch::Locate(std::wstring_view name) const {
   }
   std::vector<FolderMatch> matches;
   for (const Attempt& a : attempts) matches.push_back(Match(a, leadsOutside));
-  // The name itself anywhere in the search order beats another form of it anywhere: a パ.png
-  // beside the document is taken before a パ.png where the list says. Among other forms,
-  // the closer form, then the search order; where two files match equally well, neither is.
+  // The name itself anywhere in the search order beats another form of it anywhere: パ.png beside
+  // the document is taken before a decomposed パ.png where the list says. Among other forms, the
+  // closer form, then the search order; where two files match equally well, neither is.
   for (const NameMatch how : {NameMatch::kExact, NameMatch::kNormalised, NameMatch::kMarksLost}) {
     for (std::size_t i = 0; i < attempts.size(); ++i) {
       if (matches[i].how != how) continue;
