@@ -214,6 +214,8 @@ class ReportOutput final : public Console {
   }
 
   void Out(std::string_view utf8) override {
+    // Code page 932 has no byte-order mark: the CSV's would become a '?'.
+    if (cp932_ && utf8.substr(0, 3) == "\xEF\xBB\xBF") utf8.remove_prefix(3);
     const std::string cp932 = cp932_ ? Utf8ToCp932(utf8) : std::string();
     const std::string_view text = cp932_ ? std::string_view(cp932) : utf8;
     if (!file_.is_open()) return console_.Out(text);
@@ -225,7 +227,7 @@ class ReportOutput final : public Console {
   void Err(std::string_view utf8) override { console_.Err(utf8); }
   bool ErrIsTerminal() override { return console_.ErrIsTerminal(); }
 
-  // Whether a file is the output, and its last writes reached it.
+  // Ends the report file, where a write the system had only buffered may still fail.
   void Close() {
     if (!file_.is_open()) return;
     if (!started_ && !cp932_) file_ << "\xEF\xBB\xBF";

@@ -139,6 +139,7 @@ TEST(RunScan, ReportInTheEncodingItsReaderTakes) {
       {{fs::path("--output"), t.Path("r.txt"), t.Path("a.eps")}, false, "", "\xEF\xBB\xBF"},
       {{fs::path("--output"), t.Path("r.txt"), fs::path("--encoding=cp932"), t.Path("a.eps")}, true, "", rowCp932},
       {{fs::path("--csv"), fs::path("--output"), t.Path("r.txt"), t.Path("a.eps")}, false, "", "\xEF\xBB\xBF\xE3\x83\x95"},
+      {{fs::path("--csv"), fs::path("--encoding=cp932"), t.Path("a.eps")}, false, "\x83\x74\x83\x40\x83\x43\x83\x8B\x96\xBC", ""},
   };
   for (const auto& c : cases) {
     std::string shown = c.terminal ? "terminal:" : "";
@@ -152,6 +153,7 @@ TEST(RunScan, ReportInTheEncodingItsReaderTakes) {
       EXPECT_EQ(run.out, "");
     } else {
       EXPECT_NE(run.out.find(c.inOut), std::string::npos) << run.out;
+      EXPECT_EQ(run.out.find('?'), std::string::npos) << run.out;
     }
     if (!c.inFile.empty()) {
       const std::string file = TempTree::Read(t.Path("r.txt"));
