@@ -11,7 +11,12 @@
 #include "delivery/image_collect.h"
 #include "base/text_utf8.h"
 
-#ifndef _WIN32
+#ifdef _WIN32
+#include <windows.h>
+
+#include "delivery/open_beneath.h"
+#include "win32/raii.h"
+#else
 #include <dirent.h>
 
 #include <cerrno>
@@ -223,9 +228,15 @@ std::wstring Wide(std::basic_string_view<fs::path::value_type> name) {
 #endif
 }
 
+#ifdef _WIN32
+using Stamp = std::uint64_t;  // FILETIME: the library's clock stops at MAX_PATH too
+#else
+using Stamp = fs::file_time_type;
+#endif
+
 struct FolderIndex {
   fs::path folder;
-  fs::file_time_type changed;
+  Stamp changed{};
   bool exists = true;
   Clock::time_point checked;
   // The entries' names end to end, as the file system gave them: one string per entry would cost
@@ -281,16 +292,21 @@ struct FolderIndex {
 // The names of `folder`'s entries; false when it cannot be listed.
 bool ListNames(const fs::path& folder, FolderIndex& index) {
 #ifdef _WIN32
-  std::error_code ec;
-  fs::directory_iterator entry(folder, ec), end;
-  for (; !ec && entry != end; entry.increment(ec)) {
-    // The entry's own name, taken from the listed path's text: taking the path apart into its
-    // components costs more than the rest of indexing the entry.
-    const auto& text = entry->path().native();
-    const auto sep = text.find_last_of(L"\\/");
-    if (!index.Add(std::wstring_view(text).substr(sep == std::wstring::npos ? 0 : sep + 1))) return false;
-  }
-  return !ec;
+  // Through the extended-length form: the library's listing stops at MAX_PATH, which a delivery
+  // copied into a deep folder passes.
+  std::wstring pattern = folder.native();
+  if (!pattern.empty() && pattern.back() != L'\\' && pattern.back() != L'/' && pattern.back() != L':') pattern += L'\\';
+  pattern += L'*';
+  WIN32_FIND_DATAW d;
+  const win32::UniqueFind find(::FindFirstFileExW(Win32Path(fs::path(pattern)).c_str(), FindExInfoBasic, &d,
+                                                  FindExSearchNameMatch, nullptr, FIND_FIRST_EX_LARGE_FETCH));
+  if (!find) return ::GetLastError() == ERROR_FILE_NOT_FOUND;  // an empty drive root has not even "."
+  do {
+    const std::wstring_view name(d.cFileName);
+    if (name == L"." || name == L"..") continue;
+    if (!index.Add(name)) return false;
+  } while (::FindNextFileW(find.get(), &d));
+  return ::GetLastError() == ERROR_NO_MORE_FILES;
 #else
   // The directory stream itself: the library's iterator builds a path per entry, which costs more
   // than the rest of indexing it.
@@ -302,6 +318,49 @@ bool ListNames(const fs::path& folder, FolderIndex& index) {
     if (!index.Add(e->d_name)) return false;
   }
   return errno == 0;
+#endif
+}
+
+// The folder's time of change; false when it is not there or cannot be asked.
+bool ChangedAt(const fs::path& folder, Stamp& changed) {
+#ifdef _WIN32
+  WIN32_FILE_ATTRIBUTE_DATA data;
+  if (!::GetFileAttributesExW(Win32Path(folder).c_str(), GetFileExInfoStandard, &data)) return false;
+  changed = (static_cast<Stamp>(data.ftLastWriteTime.dwHighDateTime) << 32) | data.ftLastWriteTime.dwLowDateTime;
+  return true;
+#else
+  std::error_code ec;
+  changed = fs::last_write_time(folder, ec);
+  return !ec;
+#endif
+}
+
+// Whether a name is there at all, link or not.
+bool Present(const fs::path& path) {
+#ifdef _WIN32
+  return ::GetFileAttributesW(Win32Path(path).c_str()) != INVALID_FILE_ATTRIBUTES;
+#else
+  std::error_code ec;
+  return fs::symlink_status(path, ec).type() != fs::file_type::not_found && !ec;
+#endif
+}
+
+// One folder under two spellings.
+bool SameFolder(const fs::path& a, const fs::path& b) {
+#ifdef _WIN32
+  const auto open = [](const fs::path& p) {
+    return win32::UniqueFile(::CreateFileW(Win32Path(p).c_str(), FILE_READ_ATTRIBUTES,
+                                             FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                             OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+  };
+  const auto ha = open(a), hb = open(b);
+  BY_HANDLE_FILE_INFORMATION ia, ib;
+  return ha && hb && ::GetFileInformationByHandle(ha.get(), &ia) && ::GetFileInformationByHandle(hb.get(), &ib) &&
+         ia.dwVolumeSerialNumber == ib.dwVolumeSerialNumber && ia.nFileIndexHigh == ib.nFileIndexHigh &&
+         ia.nFileIndexLow == ib.nFileIndexLow;
+#else
+  std::error_code ec;
+  return fs::equivalent(a, b, ec);
 #endif
 }
 
@@ -327,10 +386,10 @@ const FolderIndex* IndexOf(const fs::path& folder) {
     indexes.splice(indexes.begin(), indexes, it);
     return &indexes.front();
   }
-  std::error_code ec;
-  const fs::file_time_type changed = fs::last_write_time(folder, ec);
+  Stamp changed{};
+  const bool exists = ChangedAt(folder, changed);
   if (it != indexes.end()) {
-    if (!ec && it->exists && it->changed == changed) {
+    if (exists && it->exists && it->changed == changed) {
       it->checked = now;
       indexes.splice(indexes.begin(), indexes, it);
       return &indexes.front();
@@ -338,7 +397,7 @@ const FolderIndex* IndexOf(const fs::path& folder) {
     indexes.erase(it);
   }
   // A folder that is not there (a document without a Links folder) holds nothing, for now.
-  FolderIndex index{folder, changed, !ec, now, {}, {}, {}};
+  FolderIndex index{folder, changed, exists, now, {}, {}, {}};
   if (!index.exists) return Keep(std::move(index));
   if (!ListNames(folder, index)) return nullptr;
   index.Build();
@@ -351,10 +410,7 @@ void ForgetFolders() { Indexes().clear(); }
 
 void ForgetFolder(const fs::path& folder) {
   // Named perhaps otherwise than the documents' walk named it: the same folder is forgotten.
-  Indexes().remove_if([&](const FolderIndex& i) {
-    std::error_code ec;
-    return i.folder == folder || (i.exists && fs::equivalent(i.folder, folder, ec));
-  });
+  Indexes().remove_if([&](const FolderIndex& i) { return i.folder == folder || (i.exists && SameFolder(i.folder, folder)); });
 }
 
 FolderMatch FindInFolder(const fs::path& folder, std::wstring_view file) {
@@ -362,9 +418,8 @@ FolderMatch FindInFolder(const fs::path& folder, std::wstring_view file) {
   const FolderIndex* index = IndexOf(folder);
   if (!index) {
     // A folder that cannot be listed may still open a name it holds.
-    std::error_code ec;
     const fs::path direct = folder / PathFromWide(file);
-    if (fs::symlink_status(direct, ec).type() != fs::file_type::not_found && !ec) return {direct, NameMatch::kExact};
+    if (Present(direct)) return {direct, NameMatch::kExact};
     return best;
   }
   // The exact name is among the candidates too, as the folder listed it; a name that merely

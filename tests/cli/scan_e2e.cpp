@@ -564,9 +564,11 @@ TEST(ScanProgramOnWindows, ReadsDocumentsPastMaxPath) {
     ::WriteFile(h, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
     ::CloseHandle(h);
   };
-  write(dir + L"\\deep.eps", Eps("CreatorDeep", "", {"Macintosh HD:Links:deep.psd"}));
+  // The second link lost its marks in the list (ハンフ for パンフ): found only by listing the folder.
+  write(dir + L"\\deep.eps", Eps("CreatorDeep", "", {"Macintosh HD:Links:deep.psd", "Macintosh HD:Links:\x83n\x83\x93\x83t.psd"}));
   ASSERT_TRUE(::CreateDirectoryW((L"\\\\?\\" + dir + L"\\Links").c_str(), nullptr));
   write(dir + L"\\Links\\deep.psd", "deep image");
+  write(dir + L"\\Links\\パンフ.psd", "tolerant image");
 
   const auto file = testing::RunProgram(Exe(), {PathText(fs::path(dir + L"\\deep.eps"))}, t.root());
   EXPECT_EQ(file.status, 0) << file.err;
@@ -577,7 +579,8 @@ TEST(ScanProgramOnWindows, ReadsDocumentsPastMaxPath) {
   // Checked and collected there, into a folder that is itself past MAX_PATH and made by the run.
   const std::wstring out = dir + L"\\収集\\先";
   const auto check = testing::RunProgram(Exe(), {"--check", "--json", PathText(fs::path(dir))}, t.root());
-  EXPECT_NE(check.out.find("found_in_links_folder"), std::string::npos) << check.out;
+  EXPECT_EQ(Count(check.out, "found_in_links_folder"), 2u) << check.out;
+  EXPECT_EQ(Count(check.out, "marks_lost"), 1u) << check.out;
   const auto collect = testing::RunProgram(Exe(), {"--collect", PathText(fs::path(out)), PathText(fs::path(dir))}, t.root());
   EXPECT_EQ(collect.status, 0) << collect.out << collect.err;
   HANDLE copied = ::CreateFileW((L"\\\\?\\" + out + L"\\deep.psd").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
@@ -588,8 +591,10 @@ TEST(ScanProgramOnWindows, ReadsDocumentsPastMaxPath) {
   ::ReadFile(copied, bytes, sizeof bytes, &got, nullptr);
   ::CloseHandle(copied);
   EXPECT_EQ(std::string(bytes, got), "deep image");
+  EXPECT_NE(::GetFileAttributesW((L"\\\\?\\" + out + L"\\パンフ.psd").c_str()), INVALID_FILE_ATTRIBUTES) << collect.out;
   // The tree is removed through the extended-length form: std::filesystem stops at MAX_PATH.
-  for (const std::wstring& f : {out + L"\\deep.psd", dir + L"\\Links\\deep.psd", dir + L"\\deep.eps"}) {
+  for (const std::wstring& f : {out + L"\\deep.psd", out + L"\\パンフ.psd", dir + L"\\Links\\deep.psd",
+                                dir + L"\\Links\\パンフ.psd", dir + L"\\deep.eps"}) {
     ::DeleteFileW((L"\\\\?\\" + f).c_str());
   }
   for (const std::wstring& d : {out, dir + L"\\収集", dir + L"\\Links"}) ::RemoveDirectoryW((L"\\\\?\\" + d).c_str());
