@@ -1,17 +1,21 @@
-// Peak memory of pelmora-scan as a whole process: on documents with a creator line of 80 MB
-// (one, and four in one table), and over a delivery of 100,000 small documents in table and JSON
-// mode, with and without the preflight check. Documents are generated once into
-// $PELMORA_BENCH_DIR (default $TMPDIR/pelmora-bench).
+// Peak memory and time of pelmora-scan as a whole process: on documents with a creator line of
+// 80 MB (one, and four in one table), over a delivery of 100,000 small documents in table and JSON
+// mode, with and without the preflight check, and on hostile deliveries: 10,000 documents 1,000
+// folders deep, links missing from a folder of 100,000 entries, a 200 MB trailer of "%%+" lines,
+// an XMP packet naming 155,000 fonts. Documents are generated once into $PELMORA_BENCH_DIR
+// (default $TMPDIR/pelmora-bench).
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <fcntl.h>
 #include <spawn.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -54,8 +58,82 @@ fs::path Delivery(const fs::path& root) {
   return dir;
 }
 
-// The child's peak resident memory in MiB, its output thrown away.
-double PeakMiB(const std::vector<std::string>& args, int& status) {
+// One chain of kDeepFolders folders with kDeepDocuments tiny documents spread along it.
+constexpr int kDeepFolders = 1000;
+constexpr int kDeepDocuments = 10000;
+
+fs::path DeepTree(const fs::path& root) {
+  fs::path dir = root / "deep";
+  const fs::path top = dir;
+  if (fs::exists(top / "ready")) return top;
+  for (int level = 0; level < kDeepFolders; ++level) {
+    dir /= "d";
+    fs::create_directories(dir);
+    for (int i = 0; i < kDeepDocuments / kDeepFolders; ++i) {
+      std::ofstream(dir / ("doc" + std::to_string(i) + ".eps"), std::ios::binary)
+          << "%!PS-Adobe-3.0 EPSF-3.0\r\n%%Creator: Adobe Illustrator(R) 16.0\r\n%%EndComments\r\n";
+    }
+  }
+  std::ofstream(top / "ready") << "";
+  return top;
+}
+
+// A folder of 100,000 entries and 100 documents beside them, each naming 10 images not there.
+constexpr int kWideEntries = 100000;
+
+fs::path WideFolder(const fs::path& root) {
+  const fs::path dir = root / "wide-100000";
+  if (fs::exists(dir / ".ready")) return dir;
+  fs::create_directories(dir);
+  for (int i = 0; i < kWideEntries; ++i) std::ofstream(dir / ("img" + std::to_string(100000 + i) + ".tif")) << "";
+  for (int d = 0; d < 100; ++d) {
+    std::string s = "%!PS-Adobe-3.0 EPSF-3.0\r\n%%Creator: Adobe Illustrator(R) 16.0\r\n";
+    for (int i = 0; i < 10; ++i) s += (i ? "%%+" : "%%DocumentFiles:") + std::string("gone") + std::to_string(d * 10 + i) + ".tif\r\n";
+    std::ofstream(dir / ("doc" + std::to_string(d) + ".eps"), std::ios::binary) << s << "%%EndComments\r\n";
+  }
+  std::ofstream(dir / ".ready") << "";
+  return dir;
+}
+
+// A list deferred to a trailer of 200 MB of continuation lines, each a new name.
+fs::path TrailerStorm(const fs::path& root) {
+  const fs::path path = root / "huge" / "trailer-200mb.eps";
+  if (fs::exists(path)) return path;
+  std::ofstream out(path, std::ios::binary);
+  out << "%!PS-Adobe-3.0 EPSF-3.0\r\n%%Creator: Adobe Illustrator(R) 8.0\r\n%%DocumentFiles: (atend)\r\n"
+         "%%EndComments\r\n%%Trailer\r\n%%DocumentFiles: first.tif\r\n";
+  std::string block;
+  for (long i = 0, written = 0; written < 200L * 1000 * 1000; ++i) {
+    block += "%%+ name" + std::to_string(10000000 + i) + ".tif\r\n";
+    if (block.size() > (1 << 20)) {
+      written += static_cast<long>(block.size());
+      out << block;
+      block.clear();
+    }
+  }
+  out << block << "%%EOF\r\n";
+  return path;
+}
+
+// An XMP packet within its 4 MiB bound that names 155,000 distinct fonts.
+fs::path XmpFonts(const fs::path& root) {
+  const fs::path path = root / "huge" / "xmp-155000-fonts.eps";
+  if (fs::exists(path)) return path;
+  std::string s = "%!PS-Adobe-3.0 EPSF-3.0\r\n%%Creator: Adobe Illustrator(R) 24.0\r\n%%EndComments\r\n"
+                  "<?xpacket begin=\"\" id=\"W5M0MpCehiHzreSzNTczkc9d\"?><x:xmpmeta xmlns:x=\"adobe:ns:meta/\"><Fonts>";
+  char name[16];
+  for (int i = 0; i < 155000; ++i) {
+    std::snprintf(name, sizeof name, "%05x", i);
+    s += std::string("<fontName>") + name + "</fontName>";
+  }
+  s += "</Fonts></x:xmpmeta><?xpacket end=\"w\"?>\r\n";
+  std::ofstream(path, std::ios::binary) << s;
+  return path;
+}
+
+// The child's peak resident memory in MiB and its wall time in seconds, its output thrown away.
+double PeakMiB(const std::vector<std::string>& args, int& status, double& seconds) {
+  const auto start = std::chrono::steady_clock::now();
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
@@ -73,48 +151,66 @@ double PeakMiB(const std::vector<std::string>& args, int& status) {
     }
   }
   posix_spawn_file_actions_destroy(&actions);
+  seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   return mib;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 2) {
-    std::fprintf(stderr, "usage: pelmora_scan_memory PELMORA_SCAN\n");
+  if (argc != 2 && argc != 3) {
+    std::fprintf(stderr, "usage: pelmora_scan_memory PELMORA_SCAN [PART-OF-A-RUN'S-NAME]\n");
     return 2;
   }
   const std::string scan = argv[1];
+  const char* filter = argc == 3 ? argv[2] : nullptr;
   const char* dir = std::getenv("PELMORA_BENCH_DIR");
   const fs::path root = dir != nullptr ? fs::path(dir) : fs::temp_directory_path() / "pelmora-bench";
   fs::create_directories(root / "huge");
-  std::vector<std::string> huge;
-  for (int i = 0; i < 4; ++i) {
-    const fs::path p = root / "huge" / ("creator-80mb-" + std::to_string(i) + ".eps");
-    if (i == 0) HugeCreator(p);
-    else if (!fs::exists(p)) fs::create_hard_link(root / "huge" / "creator-80mb-0.eps", p);  // no room taken
-    huge.push_back(p.string());
-  }
-  const std::string delivery = Delivery(root).string();
-
+  // Each input is made when a run first needs it: a filter (the second argument, part of a run's
+  // name) then makes only its own.
+  const auto huge = [&](int n) {
+    std::vector<std::string> out;
+    for (int i = 0; i < n; ++i) {
+      const fs::path p = root / "huge" / ("creator-80mb-" + std::to_string(i) + ".eps");
+      if (i == 0) HugeCreator(p);
+      else if (!fs::exists(p)) fs::create_hard_link(root / "huge" / "creator-80mb-0.eps", p);  // no room taken
+      out.push_back(p.string());
+    }
+    return out;
+  };
+  const auto delivery = [&] { return Delivery(root).string(); };
+  using Args = std::function<std::vector<std::string>()>;
   const struct {
     const char* name;
-    std::vector<std::string> args;
+    Args args;
   } runs[] = {
-      {"idle (--version)", {scan, "--version"}},
-      {"one document, 80 MB creator line, table", {scan, huge[0]}},
-      {"one document, 80 MB creator line, JSON", {scan, "--json", huge[0]}},
-      {"four such documents, one table", {scan, "--images", huge[0], huge[1], huge[2], huge[3]}},
-      {"100,000 documents, table", {scan, delivery}},
-      {"100,000 documents, table with images", {scan, "--images", delivery}},
-      {"100,000 documents, JSON", {scan, "--json", delivery}},
-      {"one document, 80 MB creator line, --check", {scan, "--check", huge[0]}},
-      {"100,000 documents, --check", {scan, "--check", delivery}},
-      {"100,000 documents, --check --json", {scan, "--check", "--json", delivery}},
+      {"idle (--version)", [&]() -> std::vector<std::string> { return {scan, "--version"}; }},
+      {"one document, 80 MB creator line, table", [&]() -> std::vector<std::string> { return {scan, huge(1)[0]}; }},
+      {"one document, 80 MB creator line, JSON", [&]() -> std::vector<std::string> { return {scan, "--json", huge(1)[0]}; }},
+      {"four such documents, one table", [&] {
+         std::vector<std::string> a = huge(4);
+         a.insert(a.begin(), {scan, "--images"});
+         return a;
+       }},
+      {"100,000 documents, table", [&]() -> std::vector<std::string> { return {scan, delivery()}; }},
+      {"100,000 documents, table with images", [&]() -> std::vector<std::string> { return {scan, "--images", delivery()}; }},
+      {"100,000 documents, JSON", [&]() -> std::vector<std::string> { return {scan, "--json", delivery()}; }},
+      {"one document, 80 MB creator line, --check", [&]() -> std::vector<std::string> { return {scan, "--check", huge(1)[0]}; }},
+      {"100,000 documents, --check", [&]() -> std::vector<std::string> { return {scan, "--check", delivery()}; }},
+      {"100,000 documents, --check --json", [&]() -> std::vector<std::string> { return {scan, "--check", "--json", delivery()}; }},
+      {"10,000 documents 1,000 folders deep", [&]() -> std::vector<std::string> { return {scan, DeepTree(root).string()}; }},
+      {"the same, --check", [&]() -> std::vector<std::string> { return {scan, "--check", DeepTree(root).string()}; }},
+      {"1,000 links missing among 100,000 entries", [&]() -> std::vector<std::string> { return {scan, "--check", WideFolder(root).string()}; }},
+      {"200 MB trailer of %%+ lines, --check", [&]() -> std::vector<std::string> { return {scan, "--check", TrailerStorm(root).string()}; }},
+      {"XMP packet of 155,000 fonts, --check --json", [&]() -> std::vector<std::string> { return {scan, "--check", "--json", XmpFonts(root).string()}; }},
   };
   for (const auto& r : runs) {
+    if (filter != nullptr && std::string(r.name).find(filter) == std::string::npos) continue;
     int status = -1;
-    const double mib = PeakMiB(r.args, status);
-    std::printf("%-42s peak RSS %7.1f MiB  (exit %d)\n", r.name, mib, status);
+    double seconds = 0;
+    const double mib = PeakMiB(r.args(), status, seconds);
+    std::printf("%-44s peak RSS %7.1f MiB %8.2f s  (exit %d)\n", r.name, mib, seconds, status);
   }
   return 0;
 }

@@ -1,6 +1,7 @@
 # Checks one architecture's release packages against the programs they were built from:
 #   cmake -DARCH=x64|x86 -DBIN=<folder of the .exe> -DZIP=<zip> [-DMSI=<msi>] -DWORK=<scratch>
-#         -DVERSION=<a.b.c.d> [-DLICENSES=<name.txt,...>] -P check-package.cmake
+#         -DVERSION=<a.b.c.d> [-DLICENSES=<name.txt,...>] [-DOBJDUMP=<the target's objdump>]
+#         -P check-package.cmake
 # Fails with a message naming the first thing that is wrong.
 cmake_minimum_required(VERSION 3.25)
 
@@ -61,6 +62,37 @@ function(check_program exe)
   if(debug)
     fail("${exe}: debug sections left in")
   endif()
+  check_imports("${exe}")
+endfunction()
+
+# Windows looks for an imported DLL beside the program before the system folder, unless it is a
+# KnownDLL (or an API set, or the common controls, which come side by side from the manifest): a
+# program run from Downloads would load a version.dll lying there. Anything else is loaded by the
+# program itself, from the system folder.
+set(known_dlls advapi32 clbcatq combase comctl32 comdlg32 coml2 difxapi gdi32 gdiplus imagehlp imm32
+    kernel32 msctf msvcrt normaliz nsi ntdll ole32 oleaut32 psapi rpcrt4 sechost setupapi shcore shell32
+    shlwapi user32 wldap32 ws2_32)
+function(check_imports exe)
+  if(NOT OBJDUMP)
+    return()
+  endif()
+  execute_process(COMMAND "${OBJDUMP}" -p "${exe}" OUTPUT_VARIABLE headers RESULT_VARIABLE rc)
+  if(rc)
+    fail("${exe}: ${OBJDUMP} could not read it")
+  endif()
+  string(REGEX MATCHALL "DLL Name: [^\n]+" imports "${headers}")
+  if(NOT imports)
+    fail("${exe}: no imports found by ${OBJDUMP}")
+  endif()
+  foreach(line ${imports})
+    string(REGEX REPLACE "DLL Name: ([^\n]+)" "\\1" dll "${line}")
+    string(STRIP "${dll}" dll)
+    string(TOLOWER "${dll}" name)
+    string(REGEX REPLACE "\\.dll$" "" name "${name}")
+    if(NOT name IN_LIST known_dlls AND NOT name MATCHES "^(api|ext)-ms-win-")
+      fail("${exe} imports ${dll}, which is no KnownDLL: a copy beside the program would be loaded")
+    endif()
+  endforeach()
 endfunction()
 
 function(check_same_files dir)

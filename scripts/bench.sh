@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds the optimised native build and runs the analysis benchmark,
 # the peak-memory check of the one-document driver, the timing of the peer programs and
-# pelmora-scan over a delivery of 1,000 small documents, and its peak memory on 80 MB creator
-# lines and over 100,000 documents.
+# pelmora-scan over a delivery of 1,000 small documents, and its peak memory and time on 80 MB
+# creator lines, over 100,000 documents and on hostile deliveries (deep trees, huge folders, a
+# trailer storm, a packet of 155,000 fonts).
 # Documents are generated once into PELMORA_BENCH_DIR (default: $TMPDIR/pelmora-bench, about 700 MB).
 # Usage: scripts/bench.sh [benchmark flags...]
 set -euo pipefail
@@ -29,5 +30,5 @@ bench/peers.sh "$PELMORA_BENCH_DIR" "$build/bin/pelmora_analyse"
 echo; echo "=== pelmora-scan over 1,000 small documents against reading them (ratio: scan / read)"
 "$build/bin/pelmora_cli_bench" --benchmark_min_time=2 --benchmark_repetitions=3 --benchmark_report_aggregates_only=true
 
-echo; echo "=== peak memory of pelmora-scan: 80 MB creator lines, 100,000 documents (one process each)"
+echo; echo "=== peak memory and time of pelmora-scan: 80 MB creator lines, 100,000 documents, hostile deliveries (one process each)"
 "$build/bin/pelmora_scan_memory" "$build/bin/pelmora-scan"

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <memory>
+#include <unordered_set>
 
 #include "analysis/ansi_text.h"
 
@@ -193,11 +194,13 @@ class Collector {
  public:
   explicit Collector(DscFacts& facts) : f_(facts) {}
 
-  // One line of the header or trailer; `trailer` takes only what the header deferred.
-  void Line(std::string_view line, bool trailer) {
+  // One line of the header or trailer; `trailer` takes only what the header deferred. True when
+  // the line gave a value.
+  bool Line(std::string_view line, bool trailer) {
     if (StartsWith(line, "%%+")) {
-      if (last_ != Key::kNone) Value(last_, line.substr(3), true);
-      return;
+      if (last_ == Key::kNone) return false;
+      Value(last_, line.substr(3), true);
+      return true;
     }
     last_ = Key::kNone;
     if (!trailer && (StartsWith(line, "%AI") || StartsWith(line, "%%AI"))) f_.illustrator = true;
@@ -207,21 +210,22 @@ class Collector {
       const bool atend = EqualsIgnoreCase(value, "(atend)");
       auto& deferred = atend_[static_cast<int>(k.key)];
       if (trailer) {
-        if (!deferred || atend) return;
+        if (!deferred || atend) return false;
         // A later trailer (the document's own comes last) replaces what an earlier one said.
         if (!seenInTrailer_[static_cast<int>(k.key)]) Reset(k.key);
         seenInTrailer_[static_cast<int>(k.key)] = true;
       } else if (atend) {
         deferred = true;
-        return;
+        return false;
       } else if (seen_[static_cast<int>(k.key)]) {
-        return;  // the first occurrence counts
+        return false;  // the first occurrence counts
       }
       seen_[static_cast<int>(k.key)] = true;
       last_ = k.key;
       Value(k.key, value, false);
-      return;
+      return true;
     }
+    return false;
   }
 
   void NewTrailer() { seenInTrailer_ = {}; last_ = Key::kNone; }
@@ -237,16 +241,41 @@ class Collector {
     }
   }
 
+  // The names a list has taken: a trailer of millions of "%%+" lines costs one look-up each.
+  std::unordered_set<std::string>& SeenFor(const std::vector<std::string>& list) {
+    if (&list == &f_.fonts) return seen_names_[0];
+    if (&list == &f_.processColours) return seen_names_[1];
+    if (&list == &f_.spotColours) return seen_names_[2];
+    return seen_names_[3];
+  }
+
   void Add(std::vector<std::string>& list, std::string name) {
-    if (name.empty() || std::find(list.begin(), list.end(), name) != list.end()) return;
+    if (name.empty()) return;
+    auto& seen = SeenFor(list);
+    if (seen.count(name)) return;
     if (list.size() >= kDscNames) {
       f_.cut = true;
       return;
     }
+    seen.insert(name);
     list.push_back(std::move(name));
   }
 
+  // A list that is full and already marked cut can take nothing more: its lines need no reading.
+  bool Closed(Key key) const {
+    const std::vector<std::string>* list = nullptr;
+    switch (key) {
+      case Key::kFonts: case Key::kNeededFonts: case Key::kNeededResources: list = &f_.fonts; break;
+      case Key::kProcessColors: list = &f_.processColours; break;
+      case Key::kCustomColors: case Key::kCmykCustom: case Key::kRgbCustom: list = &f_.spotColours; break;
+      case Key::kFiles: list = &f_.files; break;
+      default: return false;
+    }
+    return f_.cut && list->size() >= kDscNames;
+  }
+
   void Value(Key key, std::string_view value, bool continuation) {
+    if (Closed(key)) return;
     value = TrimBlanks(value);
     switch (key) {
       case Key::kFonts:
@@ -294,6 +323,7 @@ class Collector {
   DscFacts& f_;
   Key last_ = Key::kNone;
   std::array<bool, static_cast<int>(Key::kCount)> seen_{}, atend_{}, seenInTrailer_{};
+  std::array<std::unordered_set<std::string>, 4> seen_names_;
 };
 
 }  // namespace
@@ -354,13 +384,15 @@ DscFacts ReadDscComments(const DocumentPath& path) {
   // or the first line that is no comment.
   facts.header = lines.SkipPast("%!PS-Adobe", kDscSearchBytes);
   if (!facts.header) return facts;
-  const std::size_t headerFrom = lines.consumed();
   lines.Next(line, cut);  // the rest of the marker's own line: the version, EPSF or not
-  while (lines.consumed() - headerFrom < kDscHeaderBytes && lines.Next(line, cut)) {
+  // What is kept of each line counts towards the header's bound, not what is skipped: a long
+  // title is passed over at reading speed, and the comments after it still count.
+  std::size_t kept = 0;
+  while (kept < kDscHeaderBytes && lines.Next(line, cut)) {
+    kept += line.size() + 1;
     if (line.empty()) continue;
     if (StartsWith(line, "%%EndComments") || line[0] != '%') break;
-    facts.cut = facts.cut || cut;
-    collect.Line(line, false);
+    if (collect.Line(line, false)) facts.cut = facts.cut || cut;
   }
   if (!collect.AnyDeferred()) return facts;
   bool inTrailer = false;
@@ -368,8 +400,8 @@ DscFacts ReadDscComments(const DocumentPath& path) {
     if (StartsWith(line, "%%Trailer")) {
       inTrailer = true;
       collect.NewTrailer();
-    } else if (inTrailer) {
-      collect.Line(line, true);
+    } else if (inTrailer && collect.Line(line, true)) {
+      facts.cut = facts.cut || cut;
     }
   }
   return facts;

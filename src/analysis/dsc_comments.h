@@ -16,7 +16,8 @@ namespace pelmora::analysis {
 
 // "%!PS-Adobe" is looked for in this many bytes at most (the header scan's largest window).
 inline constexpr std::size_t kDscSearchBytes = 40'960'000;
-// Header lines read at most after it: a header never comes near this.
+// Header text kept at most after it, counting what is kept of each line: a header never comes
+// near this, and a long line that is skipped does not end the header.
 inline constexpr std::size_t kDscHeaderBytes = 1024 * 1024;
 // Bytes of one line kept; the rest of a longer line is skipped unread into memory.
 inline constexpr std::size_t kDscLineBytes = 16 * 1024;
@@ -35,7 +36,7 @@ struct DscFacts {
   std::optional<int> colourModel;           // %AI9_ColorModel: 1 RGB, 2 CMYK
   std::optional<std::array<double, 4>> boundingBox, hiResBoundingBox;
   std::vector<std::string> files;  // %%DocumentFiles
-  bool cut = false;                // a list was longer than kDscNames, or a line than kDscLineBytes
+  bool cut = false;                // a list was longer than kDscNames, or a line read for a value than kDscLineBytes
 };
 
 DscFacts ReadDscComments(const DocumentPath& path);

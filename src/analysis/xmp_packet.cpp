@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <unordered_set>
 
 namespace pelmora::analysis {
 
@@ -141,19 +142,24 @@ std::optional<double> Millimetres(double value, std::string_view unit) {
 
 bool True(std::string_view text) { return text == "True" || text == "true"; }
 
-void AddOnce(std::vector<std::string>& list, std::string value) {
-  if (std::find(list.begin(), list.end(), value) == list.end()) list.push_back(std::move(value));
-}
+// The names each list has taken, so that a repeat costs one look-up, not a pass over the list.
+struct Seen {
+  std::unordered_set<std::string> fonts, spotColours, links;
+};
 
-void AddOnce(std::vector<XmpFacts::Link>& list, XmpFacts::Link link) {
-  for (const XmpFacts::Link& l : list) {
-    if (l.path == link.path) return;
+// False for a repeat; a new name beyond the cap marks the facts cut and is dropped.
+bool Admit(std::unordered_set<std::string>& seen, std::size_t size, const std::string& value, XmpFacts& facts) {
+  if (seen.count(value)) return false;
+  if (size >= kXmpNames) {
+    facts.cut = true;
+    return false;
   }
-  list.push_back(std::move(link));
+  seen.insert(value);
+  return true;
 }
 
 
-void Visit(const pugi::xml_node& node, XmpFacts& facts) {
+void Visit(const pugi::xml_node& node, XmpFacts& facts, Seen& seen) {
   for (const pugi::xml_attribute& a : node.attributes()) {
     if (LocalName(a.name()) == "HasVisibleTransparency") facts.visibleTransparency = True(a.value());
   }
@@ -161,7 +167,8 @@ void Visit(const pugi::xml_node& node, XmpFacts& facts) {
   if (name == "HasVisibleTransparency") {
     facts.visibleTransparency = True(node.child_value());
   } else if (name == "fontName" && HasAncestor(node, "Fonts")) {
-    if (*node.child_value()) AddOnce(facts.fonts, std::string(node.child_value()));
+    std::string font(node.child_value());
+    if (!font.empty() && Admit(seen.fonts, facts.fonts.size(), font, facts)) facts.fonts.push_back(std::move(font));
   } else if (name == "MaxPageSize") {
     const auto w = Property(node, "w"), h = Property(node, "h"), unit = Property(node, "unit");
     if (w && h && unit) {
@@ -175,13 +182,17 @@ void Visit(const pugi::xml_node& node, XmpFacts& facts) {
   } else if (name == "li" && HasAncestor(node, "SwatchGroups")) {
     const auto type = Property(node, "type");
     const auto swatch = Property(node, "swatchName");
-    if (type && *type == "SPOT" && swatch && !swatch->empty()) AddOnce(facts.spotColours, *swatch);
+    if (type && *type == "SPOT" && swatch && !swatch->empty() && Admit(seen.spotColours, facts.spotColours.size(), *swatch, facts)) {
+      facts.spotColours.push_back(std::move(*swatch));
+    }
   } else if (name == "li" && HasAncestor(node, "Manifest")) {
     const auto form = Property(node, "linkForm");
     for (const pugi::xml_node& child : node.children()) {
       if (child.type() != pugi::node_element || !Named(child, "reference")) continue;
       const auto path = Property(child, "filePath");
-      if (path && !path->empty()) AddOnce(facts.links, XmpFacts::Link{*path, form && *form == "EmbedByReference"});
+      if (path && !path->empty() && Admit(seen.links, facts.links.size(), *path, facts)) {
+        facts.links.push_back({std::move(*path), form && *form == "EmbedByReference"});
+      }
     }
   }
 }
@@ -228,8 +239,9 @@ XmpFacts ReadXmp(std::string_view packet) {
   // which would take the stack, and the ancestor tests, with it.
   constexpr int kDepth = 64;
   int depth = 0;
+  Seen seen;
   for (pugi::xml_node node = doc.first_child(); node;) {
-    if (node.type() == pugi::node_element) Visit(node, facts);
+    if (node.type() == pugi::node_element) Visit(node, facts, seen);
     if (node.first_child() && depth < kDepth) {
       node = node.first_child();
       ++depth;

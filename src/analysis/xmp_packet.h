@@ -18,6 +18,8 @@ inline constexpr std::size_t kXmpSearchBytes = 40'960'000;
 inline constexpr double kXmpLargestSize = 1e9;
 // A packet longer than this is left unread: Illustrator's own, thumbnails included, stay far below.
 inline constexpr std::size_t kXmpPacketBytes = 4 * 1024 * 1024;
+// Names kept per list, as for the header comments: a packet may list a hundred thousand fonts.
+inline constexpr std::size_t kXmpNames = 600;
 
 struct XmpPacket {
   std::string text;     // from "<?xpacket begin" to the end of the closing "<?xpacket end ...?>"
@@ -45,6 +47,7 @@ struct XmpFacts {
     bool embedded = false;  // a copy is inside the document: no file is needed
   };
   std::vector<Link> links;  // the manifest's file paths, in document order, without repeats
+  bool cut = false;         // a list held more than kXmpNames distinct names
 };
 
 XmpFacts ReadXmp(std::string_view packet);

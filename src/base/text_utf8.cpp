@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <unordered_map>
 #include <iterator>
 
 #include "analysis/ansi_text.h"
@@ -143,6 +144,56 @@ std::wstring FromUtf8(std::string_view text) {
 
 std::string Cp932ToUtf8(std::string_view cp932) {
   return IsAscii(cp932) ? std::string(cp932) : ToUtf8(analysis::DecodeAnsi(cp932));
+}
+
+namespace {
+
+// The code page's characters by code point, made once from the same decoder that reads
+// documents, so that a name written out reads back as the same text.
+const std::unordered_map<char32_t, std::uint16_t>& Cp932Codes() {
+  static const std::unordered_map<char32_t, std::uint16_t> codes = [] {
+    std::unordered_map<char32_t, std::uint16_t> m;
+    const auto take = [&](std::string_view bytes, std::uint16_t code) {
+      const std::wstring w = analysis::DecodeAnsi(bytes);
+      if (w.size() == 1 && w[0] != 0xFFFD && w[0] != L'?' && w[0] != 0x30FB) m.emplace(static_cast<char32_t>(w[0]), code);
+    };
+    for (unsigned b = 0xA1; b <= 0xDF; ++b) {
+      const char one = static_cast<char>(b);
+      take(std::string_view(&one, 1), static_cast<std::uint16_t>(b));
+    }
+    for (unsigned lead = 0x81; lead <= 0xFC; ++lead) {
+      if (lead > 0x9F && lead < 0xE0) continue;
+      for (unsigned trail = 0x40; trail <= 0xFC; ++trail) {
+        if (trail == 0x7F) continue;
+        const char two[2] = {static_cast<char>(lead), static_cast<char>(trail)};
+        take(std::string_view(two, 2), static_cast<std::uint16_t>(lead << 8 | trail));
+      }
+    }
+    m[0x30FB] = 0x8145;  // ・, which some decoders also give for what they cannot read
+    return m;
+  }();
+  return codes;
+}
+
+}  // namespace
+
+std::string Utf8ToCp932(std::string_view utf8) {
+  if (IsAscii(utf8)) return std::string(utf8);
+  const auto& codes = Cp932Codes();
+  std::string out;
+  out.reserve(utf8.size());
+  for (std::size_t pos = 0; pos < utf8.size();) {
+    const char32_t c = NextCodePoint(utf8, pos);
+    if (c < 0x80) {
+      out += static_cast<char>(c);
+    } else if (const auto it = codes.find(c); it != codes.end()) {
+      if (it->second > 0xFF) out += static_cast<char>(it->second >> 8);
+      out += static_cast<char>(it->second & 0xFF);
+    } else {
+      out += '?';
+    }
+  }
+  return out;
 }
 
 bool IsAscii(std::string_view bytes) {

@@ -16,6 +16,10 @@ bool IsAscii(std::string_view bytes);
 // converter each.
 std::string Cp932ToUtf8(std::string_view cp932);
 
+// UTF-8 as code page 932, for readers that take nothing else (Windows PowerShell 5.1 and cmd
+// on Japanese Windows); a character it cannot hold becomes '?'.
+std::string Utf8ToCp932(std::string_view utf8);
+
 // Invalid sequences become U+FFFD, one per byte that starts none.
 std::wstring FromUtf8(std::string_view text);
 std::string ValidUtf8(std::string_view bytes);

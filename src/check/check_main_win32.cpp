@@ -13,6 +13,7 @@
 #include "win32/platform.h"
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
+  pelmora::win32::RestrictDllSearch();
   INITCOMMONCONTROLSEX icc{sizeof(icc), ICC_STANDARD_CLASSES | ICC_PROGRESS_CLASS};
   ::InitCommonControlsEx(&icc);
   // ShellExecute may hand the page to a browser through COM.

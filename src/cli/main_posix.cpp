@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include "delivery/file_copy.h"
+#include "delivery/part_file.h"
 #include "cli/scan_run.h"
 #include "base/text_utf8.h"
 
@@ -34,6 +35,7 @@ class StdConsole final : public pelmora::cli::Console {
     if (::isatty(STDOUT_FILENO) != 1 || ::ioctl(STDOUT_FILENO, TIOCGWINSZ, &size) != 0 || size.ws_col == 0) return {};
     return {size.ws_col, false};
   }
+  bool OutIsTerminal() override { return ::isatty(STDOUT_FILENO) == 1; }
 };
 
 }  // namespace
@@ -42,6 +44,7 @@ int main(int argc, char** argv) {
   // A copy that reaches the file-size limit then fails with EFBIG and is cleaned up, rather than
   // the signal ending the program with a partial file left behind.
   std::signal(SIGXFSZ, SIG_IGN);
+  pelmora::delivery::RemovePartFilesOnInterrupt();
   std::vector<std::filesystem::path> args;
   for (int i = 1; i < argc; ++i) args.emplace_back(argv[i]);
   StdConsole console;

@@ -4,8 +4,10 @@
 
 #include "delivery/file_copy.h"
 #include "delivery/folder_walk_win32.h"
+#include "delivery/part_file.h"
 #include "cli/scan_run.h"
 #include "base/text_utf8.h"
+#include "win32/platform.h"
 
 namespace {
 
@@ -13,8 +15,9 @@ class Win32Console final : public pelmora::cli::Console {
  public:
   void Out(std::string_view utf8) override {
     if (const DWORD error = Write(::GetStdHandle(STD_OUTPUT_HANDLE), utf8); error != 0) {
-      // A reader that has gone away ends the run as quietly as it would on POSIX systems.
-      const bool gone = error == ERROR_NO_DATA || error == ERROR_BROKEN_PIPE;
+      // A reader that has gone away ends the run as quietly as it would on POSIX systems; which
+      // of these errors says so depends on how far the pipe's closing had got.
+      const bool gone = error == ERROR_NO_DATA || error == ERROR_BROKEN_PIPE || error == ERROR_PIPE_NOT_CONNECTED;
       throw pelmora::cli::OutputError{pelmora::delivery::SystemErrorText(static_cast<int>(error)), gone};
     }
   }
@@ -31,6 +34,10 @@ class Win32Console final : public pelmora::cli::Console {
     // Consoles of the East Asian code pages draw the ambiguous characters full width.
     const UINT cp = ::GetConsoleOutputCP();
     return {columns, cp == 932 || cp == 936 || cp == 949 || cp == 950};
+  }
+  bool OutIsTerminal() override {
+    DWORD mode;
+    return ::GetConsoleMode(::GetStdHandle(STD_OUTPUT_HANDLE), &mode) != 0;
   }
 
  private:
@@ -57,6 +64,8 @@ class Win32Console final : public pelmora::cli::Console {
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
+  pelmora::win32::RestrictDllSearch();
+  pelmora::delivery::RemovePartFilesOnInterrupt();
   std::vector<std::filesystem::path> args;
   for (int i = 1; i < argc; ++i) args.emplace_back(argv[i]);
   Win32Console console;

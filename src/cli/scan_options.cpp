@@ -37,6 +37,41 @@ std::optional<double> PositiveNumber(const Native& arg, double most) {
   return v;
 }
 
+bool IsIgnoringCase(const Native& arg, std::string_view ascii) {
+  return arg.size() == ascii.size() && std::equal(arg.begin(), arg.end(), ascii.begin(), [](auto a, char b) {
+           return (a >= 'A' && a <= 'Z' ? a + ('a' - 'A') : a) == static_cast<unsigned char>(b);
+         });
+}
+
+// An option's value: the next argument, or what follows "--name=". False when there is none.
+bool OptionValue(const std::vector<std::filesystem::path>& args, std::size_t& i, std::string_view name, Native& value) {
+  const Native& arg = args[i].native();
+  if (Is(arg, name)) {
+    if (i + 1 == args.size()) return false;
+    value = args[++i].native();
+  } else {
+    value = arg.substr(name.size() + 1);
+  }
+  return !value.empty();
+}
+
+#ifdef _WIN32
+// cmd and PowerShell hand "D:\入稿 2024\" over as D:\入稿 2024": a backslash before the closing
+// quote makes it a quote of the name. No Windows name holds a '"': one at the end is dropped; one
+// elsewhere means the rest of the line ran into this argument, which is said as such.
+bool TrimStrayQuote(Native& path, std::string& error) {
+  const auto quote = path.find(L'"');
+  if (quote == Native::npos) return true;
+  if (quote + 1 == path.size()) {
+    path.pop_back();
+    return true;
+  }
+  error = "パスに \" が含まれています (フォルダー名の最後の \\ が続く \" を名前の一部にしたため、後の引数もつながりました。"
+          "最後の \\ を外すか \\\\ と書いてください): " + PrintableCell(ToUtf8(path));
+  return false;
+}
+#endif
+
 }  // namespace
 
 ParsedArgs ParseArgs(const std::vector<std::filesystem::path>& args) {
@@ -51,7 +86,13 @@ ParsedArgs ParseArgs(const std::vector<std::filesystem::path>& args) {
         parsed.error = "空のパスは指定できません";
         return parsed;
       }
+#ifdef _WIN32
+      Native path = arg;
+      if (!TrimStrayQuote(path, parsed.error)) return parsed;
+      o.paths.emplace_back(std::move(path));
+#else
       o.paths.push_back(args[i]);
+#endif
     } else if (Is(arg, "--")) {
       optionsEnded = true;
     } else if (Is(arg, "-h") || Is(arg, "--help")) {
@@ -73,7 +114,13 @@ ParsedArgs ParseArgs(const std::vector<std::filesystem::path>& args) {
         parsed.error = "--html は一度だけ指定できます";
         return parsed;
       }
+#ifdef _WIN32
+      Native file = args[++i].native();
+      if (!TrimStrayQuote(file, parsed.error)) return parsed;
+      o.htmlFile = std::filesystem::path(file);
+#else
       o.htmlFile = args[++i];
+#endif
       o.check = true;  // the page shows the check's facts
     } else if (Is(arg, "--table")) {
       o.table = true;
@@ -83,6 +130,27 @@ ParsedArgs ParseArgs(const std::vector<std::filesystem::path>& args) {
       o.allFiles = true;
     } else if (Is(arg, "--from-anywhere")) {
       o.fromAnywhere = true;
+    } else if (Is(arg, "--encoding") || StartsWith(arg, "--encoding=")) {
+      Native value;
+      OptionValue(args, i, "--encoding", value);
+      if (IsIgnoringCase(value, "utf8") || IsIgnoringCase(value, "utf-8")) {
+        o.encoding = ScanOptions::Encoding::kUtf8;
+      } else if (IsIgnoringCase(value, "cp932") || IsIgnoringCase(value, "shift_jis") || IsIgnoringCase(value, "sjis")) {
+        o.encoding = ScanOptions::Encoding::kCp932;
+      } else {
+        parsed.error = "--encoding には utf8 か cp932 を指定してください";
+        return parsed;
+      }
+    } else if (Is(arg, "--output") || StartsWith(arg, "--output=") || Is(arg, "-o")) {
+      Native file;
+      if (!OptionValue(args, i, Is(arg, "-o") ? "-o" : "--output", file)) {
+        parsed.error = "--output には書き出すファイルを指定してください";
+        return parsed;
+      }
+#ifdef _WIN32
+      if (!TrimStrayQuote(file, parsed.error)) return parsed;
+#endif
+      o.outputFile = std::filesystem::path(file);
     } else if (Is(arg, "--collect") || StartsWith(arg, "--collect=")) {
       Native dir;
       if (Is(arg, "--collect")) {
@@ -98,6 +166,9 @@ ParsedArgs ParseArgs(const std::vector<std::filesystem::path>& args) {
         parsed.error = "--collect にはコピー先のフォルダーを指定してください";
         return parsed;
       }
+#ifdef _WIN32
+      if (!TrimStrayQuote(dir, parsed.error)) return parsed;
+#endif
       if (o.collectDir) {
         parsed.error = "--collect は一度だけ指定できます";
         return parsed;

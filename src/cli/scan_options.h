@@ -21,6 +21,11 @@ struct ScanOptions {
   std::optional<std::filesystem::path> collectDir;
   bool fromAnywhere = false;  // collect images wherever their names lead, not only inside the delivery
   preflight::Thresholds limits;  // --min-bleed, --min-ppi
+  // What a file or pipe gets: UTF-8, or code page 932 for readers that take nothing else. A
+  // console shows the text either way.
+  enum class Encoding { kUtf8, kCp932 };
+  Encoding encoding = Encoding::kUtf8;
+  std::optional<std::filesystem::path> outputFile;  // the report goes there, UTF-8 with a byte-order mark
   std::vector<std::filesystem::path> paths;
 };
 

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cerrno>
 #include <cstring>
 #include <fstream>
 #include <new>
@@ -56,25 +57,41 @@ constexpr const char* kHelp =
     "  --json           1 文書を 1 行の JSON で出力する。読めなかった文書も 1 行 (\"error\" に\n"
     "                   エラー番号とメッセージ)。--collect の集計は \"collect\" の行\n"
     "  --csv            Excel 用の CSV (UTF-8、BOM 付き、改行 CR LF) で出力する\n"
-    "  --check          入稿チェック: フォント、カラー (RGB/CMYK)、特色、サイズ (mm)、透明効果の\n"
-    "                   列と指摘 (未アウトライン、RGB、特色、透明効果、リンク切れ、PostScript、\n"
+    "  --check          入稿チェック: フォント、カラー (RGB/CMYK)、特色、\n"
+    "                   サイズ (mm)、透明効果の列と指摘 (未アウトライン、RGB、\n"
+    "                   特色、透明効果、リンク切れ、表記ゆれ、PostScript、\n"
     "                   塗り足し不足、低解像度、RGB画像) を加える\n"
-    "  --min-ppi N      低解像度とする実効解像度の下限 (既定 300 ppi、1 ビット画像はその 2 倍)\n"
+    "  --min-ppi N      低解像度とする実効解像度の下限 (既定 300 ppi、\n"
+    "                   1 ビット画像はその 2 倍)\n"
     "  --min-bleed MM   塗り足し不足とする塗り足しの下限 (既定 3 mm)\n"
-    "  --images         表の各文書の下に配置画像を並べる。--csv では配置画像ごとに 1 行\n"
-    "  --html FILE      入稿チェックの結果を、プレビュー付きの 1 ページの HTML として FILE に\n"
-    "                   書き出す (--check を含む。既にあるファイルには書き出さない)\n"
-    "  --table          コンソールの幅に収まらなくても表で出力する (既定では文書ごとに\n"
-    "                   1 項目 1 行のまとまりで出力する。ファイルやパイプへは常に表)\n"
-    "  --collect DIR    配置画像を DIR にコピーする。元のパス、文書と同じフォルダー、その中の\n"
-    "                   Links フォルダーの順に探す。DIR の既存ファイルは上書きしない。\n"
-    "                   画像は調べるフォルダー (文書を直接指定したときはその文書のフォルダー) の\n"
-    "                   中からだけ、リンクをたどった先も中にあるときだけコピーする。外を指す名前\n"
-    "                   (絶対パス、..、ネットワーク上の名前) は開かず、アクセスもしない\n"
-    "  --from-anywhere  --collect で、文書に書かれた場所がどこでもコピーする (ネットワーク共有を\n"
-    "                   含む)。自分で作った文書にだけ使うこと: 他人の文書ではシステムや他の\n"
-    "                   フォルダーのファイルを DIR にコピーされ、書かれたホストに接続し、\n"
-    "                   Windows ではそのホストにログオン情報を渡すおそれがある\n"
+    "  --images         表の各文書の下に配置画像を並べる。--csv では\n"
+    "                   配置画像ごとに 1 行\n"
+    "  --html FILE      入稿チェックの結果を、プレビュー付きの 1 ページの\n"
+    "                   HTML として FILE に書き出す (--check を含む。\n"
+    "                   既にあるファイルには書き出さない)\n"
+    "  --table          コンソールの幅に収まらなくても表で出力する (既定\n"
+    "                   では文書ごとに 1 項目 1 行のまとまりで出力する。\n"
+    "                   ファイルやパイプへは常に表)\n"
+    "  --output FILE    結果を FILE に書き出す (UTF-8、BOM 付き。Windows\n"
+    "                   PowerShell 5.1 やメモ帳でも文字化けしない)\n"
+    "  --encoding utf8|cp932\n"
+    "                   ファイルやパイプへの出力の文字コード (既定は\n"
+    "                   utf8)。Windows PowerShell 5.1 の | や >、cmd の\n"
+    "                   | findstr で読むときは cp932。画面への表示は\n"
+    "                   どちらでも文字化けしない\n"
+    "  --collect DIR    配置画像を DIR にコピーする。元のパス、文書と同じ\n"
+    "                   フォルダー、その中の Links フォルダーの順に探す。\n"
+    "                   DIR の既存ファイルは上書きしない。\n"
+    "                   画像は調べるフォルダー (文書を直接指定したときは\n"
+    "                   その文書のフォルダー) の中からだけコピーし、リンク\n"
+    "                   (シンボリック リンク、ジャンクション) はたどらない。\n"
+    "                   外を指す名前 (絶対パス、..、ネットワーク上の名前) は\n"
+    "                   開かず、アクセスもしない\n"
+    "  --from-anywhere  --collect で、文書に書かれた場所がどこでもコピーする\n"
+    "                   (ネットワーク共有を含む)。自分で作った文書にだけ使う\n"
+    "                   こと: 他人の文書ではシステムや他のフォルダーのファイル\n"
+    "                   を DIR にコピーされ、書かれたホストに接続し、Windows\n"
+    "                   ではそのホストにログオン情報を渡すおそれがある\n"
     "  --all            フォルダー内のファイルを拡張子によらずすべて調べる\n"
     "  -h, --help       この説明を表示する\n"
     "  -V, --version    バージョンを表示する\n"
@@ -198,6 +215,58 @@ class ReadWatch {
   std::int32_t error_ = 0;
 };
 
+// Standard output as the options want it: into a file of its own (UTF-8 with a byte-order mark,
+// which Windows PowerShell and Notepad read as UTF-8 whatever the code page), and in code page 932
+// for a file or pipe whose reader takes nothing else. Errors still go to the console.
+class ReportOutput final : public Console {
+ public:
+  ReportOutput(Console& console, bool cp932) : console_(console), wanted_(cp932), cp932_(cp932 && !console.OutIsTerminal()) {}
+
+  // False, with the reason, when the file cannot be made.
+  bool Open(const fs::path& file, std::string& reason) {
+    cp932_ = wanted_;
+    file_.open(file, std::ios::binary | std::ios::trunc);
+    if (!file_) {
+      reason = delivery::SystemErrorText(errno);
+      return false;
+    }
+    return true;
+  }
+
+  void Out(std::string_view utf8) override {
+    // Code page 932 has no byte-order mark: the CSV's would become a '?'.
+    if (cp932_ && utf8.substr(0, 3) == "\xEF\xBB\xBF") utf8.remove_prefix(3);
+    const std::string cp932 = cp932_ ? Utf8ToCp932(utf8) : std::string();
+    const std::string_view text = cp932_ ? std::string_view(cp932) : utf8;
+    if (!file_.is_open()) return console_.Out(text);
+    if (!started_ && !cp932_ && text.substr(0, 3) != "\xEF\xBB\xBF") file_ << "\xEF\xBB\xBF";
+    started_ = true;
+    file_.write(text.data(), static_cast<std::streamsize>(text.size()));
+    if (!file_) throw OutputError{delivery::SystemErrorText(errno)};
+  }
+  void Err(std::string_view utf8) override { console_.Err(utf8); }
+  bool ErrIsTerminal() override { return console_.ErrIsTerminal(); }
+  bool OutIsTerminal() override { return !file_.is_open() && console_.OutIsTerminal(); }
+  // A report file has no width: it gets the table, as a pipe does.
+  ConsoleFit OutFit() override { return file_.is_open() ? ConsoleFit{} : console_.OutFit(); }
+  void Step(std::size_t index, std::size_t total, const std::string& path) override { console_.Step(index, total, path); }
+
+  // Ends the report file, where a write the system had only buffered may still fail.
+  void Close() {
+    if (!file_.is_open()) return;
+    if (!started_ && !cp932_) file_ << "\xEF\xBB\xBF";
+    file_.close();
+    if (!file_) throw OutputError{delivery::SystemErrorText(errno)};
+  }
+
+ private:
+  Console& console_;
+  bool wanted_;
+  bool cp932_;
+  bool started_ = false;
+  std::ofstream file_;
+};
+
 // The folders named, and for each document named, its own folder.
 Delivery DeliveryOf(const std::vector<fs::path>& paths) {
   Delivery delivery;
@@ -238,8 +307,26 @@ int RunScan(const std::vector<fs::path>& args, Console& console) {
     console.Err("pelmora-scan: " + parsed.error + "\n詳しくは pelmora-scan --help を見てください\n");
     return kExitUsage;
   }
+  const ScanOptions& o = parsed.options;
+  ReportOutput output(console, o.encoding == ScanOptions::Encoding::kCp932);
+  if (o.outputFile && !o.help && !o.version) {
+    std::error_code ec;
+    // The program never writes a document it reads: a report named like one is refused.
+    if (HasDocumentExtension(o.outputFile->filename().native()) && fs::exists(*o.outputFile, ec)) {
+      console.Err("pelmora-scan: 文書のファイルには書き出しません: " + PrintableCell(PathText(*o.outputFile)) + "\n");
+      return kExitUsage;
+    }
+    std::string reason;
+    if (!output.Open(*o.outputFile, reason)) {
+      console.Err("pelmora-scan: 出力ファイルを作れません: " + PrintableCell(PathText(*o.outputFile)) + " (" +
+                  PrintableCell(reason) + ")\n");
+      return kExitUsage;
+    }
+  }
   try {
-    return Scan(parsed.options, console);
+    const int status = Scan(o, output);
+    output.Close();
+    return status;
   } catch (const OutputError& e) {
     if (!e.quiet) console.Err("pelmora-scan: 出力を書き込めません: " + PrintableCell(e.reason) + "\n");
     return kExitSomeFailed;
@@ -288,7 +375,7 @@ int Scan(const ScanOptions& o, Console& console) {
     htmlOut << html.Begin(title);
   }
 
-  const std::vector<WalkItem> items = ListDocuments(o.paths, o.allFiles);
+  const WalkList items = ListDocuments(o.paths, o.allFiles);
   Progress progress(console, items.size() >= kProgressFrom && console.ErrIsTerminal(), items.size());
   NoHooks hooks;
   ReadWatch watch;
@@ -314,7 +401,7 @@ int Scan(const ScanOptions& o, Console& console) {
   if (o.csv) out(FormatCsvStart() + FormatCsvLine(CsvHeadingCells(o.check, o.images)));
 
   for (std::size_t i = 0; i < items.size(); ++i) {
-    const WalkItem& item = items[i];
+    const WalkItem item = items[i];
     const std::string shown = PathText(item.path);
     switch (item.kind) {
       case WalkItem::Kind::kMissing: report(MissingMessage(), shown, err::kFileNotFound); continue;
@@ -340,11 +427,10 @@ int Scan(const ScanOptions& o, Console& console) {
         std::vector<std::wstring> header;
         for (const std::string& name : row.images) header.push_back(FromUtf8(name));
         const std::optional<analysis::XmpFacts> xmp = ReadXmpFacts(item.path);
-        std::optional<analysis::DscFacts> dsc;
-        if (o.check || ListAtEnd(header)) dsc = analysis::ReadDscComments(item.path);
-        const std::vector<std::wstring> names = LinkNames(header, dsc ? &*dsc : nullptr, xmp);
+        const analysis::DscFacts dsc = analysis::ReadDscComments(item.path);
+        const std::vector<std::wstring> names = LinkNames(header, &dsc, xmp);
         if (o.check) {
-          CheckFacts facts = MergeFacts(*dsc, xmp, result.strFiletype, row.creator, LocateLinks(item.path, names, delivery));
+          CheckFacts facts = MergeFacts(dsc, xmp, result.strFiletype, row.creator, LocateLinks(item.path, names, delivery));
           AddDrawnFindings(facts, o.limits);
           AddCheck(row, std::move(facts));
           findings = findings || !row.check->findings.empty();

@@ -34,6 +34,8 @@ class Console {
   virtual ConsoleFit OutFit() { return {}; }
   // Before each document is read: a window's progress bar follows this (a console has its line).
   virtual void Step(std::size_t /*index*/, std::size_t /*total*/, const std::string& /*path*/) {}
+  // A console shows any text; only a file or pipe takes --encoding's bytes.
+  virtual bool OutIsTerminal() { return false; }
 };
 
 const char* ProgramVersion();

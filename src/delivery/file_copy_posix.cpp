@@ -9,6 +9,7 @@
 
 #include "analysis/run_error.h"
 #include "delivery/file_copy.h"
+#include "delivery/part_file.h"
 #include "base/text_utf8.h"
 #include "base/error_text.h"
 
@@ -118,6 +119,7 @@ CopyResult CopyNewFile(const OpenFile& from, const fs::path& to) {
     out.Reset(::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0666));
     if (out.get() < 0 && (errno != EEXIST || attempt == 16)) return Failed(errno);
   }
+  const PartFile part(temp);
 
   int error = Rewind(from) ? CopyBytes(in, out.get()) : errno;
   if (const int closed = out.Close(); error == 0) error = closed;

@@ -5,6 +5,7 @@
 
 #include "analysis/run_error.h"
 #include "delivery/file_copy.h"
+#include "delivery/part_file.h"
 #include "base/text_utf8.h"
 #include "base/error_text.h"
 
@@ -102,6 +103,7 @@ CopyResult CopyNewFile(const OpenFile& from, const fs::path& to) {
   }
 
   // Created with no security descriptor of its own: the folder's inherited permissions apply.
+  // Shared for deletion only, so that an interruption can remove it while it is being written.
   static std::mt19937_64 random{std::random_device{}()};
   std::wstring temp;
   Handle out;
@@ -109,10 +111,11 @@ CopyResult CopyNewFile(const OpenFile& from, const fs::path& to) {
     wchar_t name[40];
     std::swprintf(name, 40, L".pelmora-%016llx.part", static_cast<unsigned long long>(random()));
     temp = Win32Path(folder / name);
-    out.Reset(::CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+    out.Reset(::CreateFileW(temp.c_str(), GENERIC_WRITE, FILE_SHARE_DELETE, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
     const DWORD error = ::GetLastError();
     if (!out.valid() && ((error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) || attempt == 16)) return Failed(error);
   }
+  const PartFile part(temp);
 
   DWORD error = Rewind(from) ? CopyBytes(in, out.get()) : ::GetLastError();
   if (const DWORD closed = out.Close(); error == 0) error = closed;

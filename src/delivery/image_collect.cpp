@@ -179,28 +179,28 @@ bool PlainEntryName(std::wstring_view name) {
 ImageSearch::ImageSearch(const fs::path& document, const Delivery& delivery, bool anywhere, OpenFor what)
     : folders_(delivery.FoldersOf(document)), delivery_(delivery), anywhere_(anywhere), what_(what) {}
 
-bool ImageSearch::Try(const fs::path& folder, Reached::Kind reached, std::wstring_view file, bool inside,
-                      ImageLocation::Status status, ImageLocation& where, bool& leadsOutside) const {
-  if (!anywhere_ && !inside) {
+FolderMatch ImageSearch::Match(const Attempt& a, bool& leadsOutside) const {
+  if (!anywhere_ && !a.inside) {
     leadsOutside = true;
-    return false;
+    return {};
   }
-  if (!anywhere_ && reached != Reached::Kind::kOpened) {
-    leadsOutside = leadsOutside || reached == Reached::Kind::kLink;  // a link to elsewhere is not even listed
-    return false;
+  if (!anywhere_ && a.reached != Reached::Kind::kOpened) {
+    leadsOutside = leadsOutside || a.reached == Reached::Kind::kLink;  // a link to elsewhere is not even listed
+    return {};
   }
   // Only a folder of the delivery is listed for a name in another form.
-  FolderMatch match;
-  if (inside) {
-    match = FindInFolder(folder, file);
+  if (!a.inside) return {a.folder / PathFromWide(a.file), NameMatch::kExact};
+  FolderMatch match = FindInFolder(a.folder, a.file);
 #ifdef _WIN32
-    // The library's folder listing stops at MAX_PATH; past it the name itself is still opened.
-    if (match.how == NameMatch::kNone && ExtendedOnly(folder)) match = {folder / PathFromWide(file), NameMatch::kExact};
-#endif
-    if (match.how == NameMatch::kNone) return false;
-  } else {
-    match = {folder / PathFromWide(file), NameMatch::kExact};
+  // A folder that cannot be listed even in the long form still has the name itself opened.
+  if (match.how == NameMatch::kNone && !match.ambiguous && ExtendedOnly(a.folder)) {
+    match = {a.folder / PathFromWide(a.file), NameMatch::kExact};
   }
+#endif
+  return match;
+}
+
+bool ImageSearch::Take(const Attempt& a, FolderMatch match, ImageLocation& where, bool& leadsOutside) const {
   // Judged by what is opened, not by a name that could be swapped for a link meanwhile.
   Reached found = anywhere_ ? OpenAnywhere(match.path, what_) : delivery_.Open(match.path, what_);
   switch (found.kind) {
@@ -210,7 +210,7 @@ bool ImageSearch::Try(const fs::path& folder, Reached::Kind reached, std::wstrin
     case Reached::Kind::kMissing:
     case Reached::Kind::kNotAFile: return false;
   }
-  where.status = status;
+  where.status = a.status;
   where.found = std::move(match.path);
   where.resolved = found.kind == Reached::Kind::kOpened ? std::move(found.resolved) : where.found;
   where.how = match.how;
@@ -232,11 +232,13 @@ ImageLocation ImageSearch::Locate(std::wstring_view name) const {
   bool leadsOutside = false;
   const std::wstring_view file = LastNameComponent(name);
   const bool plain = PlainEntryName(file);
-  // As written. Whether it may lie inside is decided on the name alone: looking up a name such
-  // as \\host\share\x.tif would already contact the host, and on Windows offer it the user's login.
+  // Where to look, in order. As written first; whether it may lie inside is decided on the name
+  // alone: looking up a name such as \\host\share\x.tif would already contact the host, and on
+  // Windows offer it the user's login.
+  std::vector<Attempt> attempts;
   bool besideTried = false;
   if (PlainEntryName(name)) {
-    if (Try(folder, f.folderReached, name, inside, ImageLocation::Status::kWritten, where, leadsOutside)) return where;
+    attempts.push_back({folder, std::wstring(name), inside, ImageLocation::Status::kWritten, f.folderReached});
     besideTried = name == file;
   } else {
     const fs::path written = PathFromWide(name);
@@ -249,19 +251,30 @@ ImageLocation ImageSearch::Locate(std::wstring_view name) const {
       const fs::path parent = path.parent_path();
       const Reached::Kind reached = pathInside && !anywhere_ ? delivery_.Open(parent, OpenFor::kListing).kind
                                                              : Reached::Kind::kOpened;
-      if (Try(parent, reached, FromUtf8(PathText(path.filename())), pathInside, ImageLocation::Status::kWritten, where,
-              leadsOutside)) {
-        return where;
-      }
+      attempts.push_back(
+          {parent, FromUtf8(PathText(path.filename())), pathInside, ImageLocation::Status::kWritten, reached});
     }
   }
   if (!file.empty()) {
     const bool inFolder = plain ? inside : delivery_.MayContain(folder / PathFromWide(file));
     const bool inLinks = plain ? inside : delivery_.MayContain(links / PathFromWide(file));
-    if (!besideTried && Try(folder, f.folderReached, file, inFolder, ImageLocation::Status::kBeside, where, leadsOutside)) {
-      return where;
+    if (!besideTried) attempts.push_back({folder, std::wstring(file), inFolder, ImageLocation::Status::kBeside, f.folderReached});
+    attempts.push_back({links, std::wstring(file), inLinks, ImageLocation::Status::kLinks, f.linksReached});
+  }
+  std::vector<FolderMatch> matches;
+  for (const Attempt& a : attempts) matches.push_back(Match(a, leadsOutside));
+  // The name itself anywhere in the search order beats another form of it anywhere: パ.png beside
+  // the document is taken before a decomposed パ.png where the list says. Among other forms, the
+  // closer form, then the search order; where two files match equally well, neither is.
+  for (const NameMatch how : {NameMatch::kExact, NameMatch::kNormalised, NameMatch::kMarksLost}) {
+    for (std::size_t i = 0; i < attempts.size(); ++i) {
+      if (matches[i].how != how) continue;
+      if (matches[i].ambiguous) {
+        where.status = ImageLocation::Status::kAmbiguous;
+        return where;
+      }
+      if (Take(attempts[i], std::move(matches[i]), where, leadsOutside)) return where;
     }
-    if (Try(links, f.linksReached, file, inLinks, ImageLocation::Status::kLinks, where, leadsOutside)) return where;
   }
   where.status = leadsOutside ? ImageLocation::Status::kOutside : ImageLocation::Status::kMissing;
   return where;
@@ -276,6 +289,11 @@ void ImageCollector::Collect(const fs::path& document, const std::vector<std::ws
     const ImageLocation where = search.Locate(name);
     if (where.status == ImageLocation::Status::kInvalid) {
       summary_.invalid.Note(std::move(entry));
+      continue;
+    }
+    if (where.status == ImageLocation::Status::kAmbiguous) {
+      entry.reason = kAmbiguousText;
+      summary_.missing.Note(std::move(entry));
       continue;
     }
     if (where.status == ImageLocation::Status::kOutside || where.status == ImageLocation::Status::kMissing) {

@@ -72,8 +72,9 @@ class Delivery {
 
 // Where a placed image was found, looked for as ImageCandidates says; in each folder, a name
 // that differs only in its form (NFC/NFD) or in lost voiced-sound marks is found too.
+// kAmbiguous: no file has the name, and two or more have it in another form equally well.
 struct ImageLocation {
-  enum class Status { kWritten, kBeside, kLinks, kMissing, kOutside, kInvalid };
+  enum class Status { kWritten, kBeside, kLinks, kMissing, kOutside, kInvalid, kAmbiguous };
   Status status = Status::kMissing;
   std::filesystem::path found;     // as named in the delivery
   std::filesystem::path resolved;  // with links followed
@@ -95,9 +96,17 @@ class ImageSearch {
   ImageLocation Locate(std::wstring_view name) const;
 
  private:
-  // `reached`: what `folder` is when reached from the delivery, for a folder inside.
-  bool Try(const std::filesystem::path& folder, Reached::Kind reached, std::wstring_view file, bool inside,
-           ImageLocation::Status status, ImageLocation& where, bool& leadsOutside) const;
+  // One place to look: a folder, the name there, whether it may lie inside the delivery, and what
+  // the folder is when reached from the delivery (for a folder inside).
+  struct Attempt {
+    std::filesystem::path folder;
+    std::wstring file;
+    bool inside;
+    ImageLocation::Status status;
+    Reached::Kind reached;
+  };
+  FolderMatch Match(const Attempt& a, bool& leadsOutside) const;
+  bool Take(const Attempt& a, FolderMatch match, ImageLocation& where, bool& leadsOutside) const;
 
   std::shared_ptr<const Delivery::DocumentFolders> folders_;
   const Delivery& delivery_;
@@ -154,6 +163,10 @@ class ImageCollector {
   CollectSummary summary_;
   std::set<std::filesystem::path> handled_;  // a file placed in several documents counts once
 };
+
+// Why an image was not taken when several files match its name equally well (a missing one's
+// reason in the summary).
+inline constexpr const char* kAmbiguousText = "別の表記で一致するファイルが複数あり、どれとも決められません";
 
 // True when both files hold the same bytes.
 bool SameContent(const std::filesystem::path& a, const std::filesystem::path& b);

@@ -6,11 +6,17 @@
 #include <list>
 #include <memory>
 #include <system_error>
+#include <unordered_set>
 
 #include "delivery/image_collect.h"
 #include "base/text_utf8.h"
 
-#ifndef _WIN32
+#ifdef _WIN32
+#include <windows.h>
+
+#include "delivery/open_beneath.h"
+#include "win32/raii.h"
+#else
 #include <dirent.h>
 
 #include <cerrno>
@@ -113,13 +119,42 @@ bool SameName(std::wstring_view a, std::wstring_view b) {
 #endif
 }
 
+// True when `onDisk` is `inDocument` with marks that the list lost put back: every character of
+// the document's name stands in the file's in order, and what the file's name has besides are
+// marks, counted in `restored`. The other way round — marks in the list that the file lacks — is
+// another name: パス.png in the list is never ハス.png on disk. Both are decomposed.
+bool MarksLostFrom(std::wstring_view inDocument, std::wstring_view onDisk, std::size_t& restored) {
+  std::size_t i = 0;
+  restored = 0;
+  for (const wchar_t c : onDisk) {
+    if (i < inDocument.size() && Lower(inDocument[i]) == Lower(c)) {
+      ++i;
+    } else if (IsMark(c)) {
+      ++restored;
+    } else {
+      return false;
+    }
+  }
+  return i == inDocument.size();
+}
+
+// MatchNames, and for a lost-marks match how many marks the file's name has that the list lost.
+NameMatch Match(std::wstring_view inDocument, std::wstring_view onDisk, std::size_t& restored) {
+  restored = 0;
+  if (SameName(inDocument, onDisk)) return NameMatch::kExact;
+  // Composed and decomposed forms are the same text: a Mac decomposes a file's name, another
+  // program may compose it again, and neither is a different name.
+  const std::wstring document = Decomposed(inDocument), disk = Decomposed(onDisk);
+  if (SameName(document, disk)) return NameMatch::kNormalised;
+  if (MarksLostFrom(document, disk, restored)) return NameMatch::kMarksLost;
+  return NameMatch::kNone;
+}
+
 }  // namespace
 
-NameMatch MatchNames(std::wstring_view a, std::wstring_view b) {
-  if (SameName(a, b)) return NameMatch::kExact;
-  if (SameName(Decomposed(a), Decomposed(b))) return NameMatch::kNormalised;
-  if (Bare(a) == Bare(b)) return NameMatch::kMarksLost;
-  return NameMatch::kNone;
+NameMatch MatchNames(std::wstring_view inDocument, std::wstring_view onDisk) {
+  std::size_t restored;
+  return Match(inDocument, onDisk, restored);
 }
 
 const char* MatchKey(NameMatch how) {
@@ -141,23 +176,31 @@ const char* MatchText(NameMatch how) {
 std::vector<std::wstring> MergeLinkNames(const std::vector<std::wstring>& header, const std::vector<std::wstring>& xmp) {
   std::vector<std::wstring> out = header;
   std::vector<bool> replaced(out.size(), false);
+  // Each header name's forms, made once: the lists may hold hundreds of names each.
+  std::vector<std::wstring> forms, bares;
+  for (const std::wstring& h : header) {
+    forms.push_back(Decomposed(LastNameComponent(h)));
+    bares.push_back(Bare(LastNameComponent(h)));
+  }
+  std::unordered_set<std::wstring> listed(out.begin(), out.end());
   for (const std::wstring& name : xmp) {
-    const std::wstring bare = Bare(LastNameComponent(name));
+    const std::wstring_view file = LastNameComponent(name);
+    const std::wstring form = Decomposed(file), bare = Bare(file);
     bool merged = false;
     for (std::size_t i = 0; i < header.size() && !merged; ++i) {
       if (replaced[i]) continue;
-      const std::wstring h = Bare(LastNameComponent(header[i]));
-      // A header name cut short by its writer still names the start of the file's name.
-      const bool cut = h.size() >= 8 && bare.size() > h.size() && bare.compare(0, h.size(), h) == 0;
-      if (h == bare || cut) {
+      // The header's Shift-JIS name may have lost the marks the manifest's has, never the other
+      // way round; and a header name cut short by its writer still names the start of the file's.
+      std::size_t restored;
+      const bool same = SameName(forms[i], form) || MarksLostFrom(forms[i], form, restored);
+      const bool cut = bares[i].size() >= 8 && bare.size() > bares[i].size() && bare.compare(0, bares[i].size(), bares[i]) == 0;
+      if (same || cut) {
         out[i] = name;
+        listed.insert(name);
         replaced[i] = merged = true;
       }
     }
-    if (merged) continue;
-    bool listed = false;
-    for (const std::wstring& o : out) listed = listed || o == name;
-    if (!listed) out.push_back(name);
+    if (!merged && listed.insert(name).second) out.push_back(name);
   }
   return out;
 }
@@ -168,57 +211,38 @@ namespace {
 // of a delivery share their folders, and listing a folder of thousands for each link of each
 // document would cost more than the whole scan. A listing is trusted for kFreshFor, then checked
 // against the folder's time of change (a stat per look-up would again cost more than the rest of
-// a document's check); a folder larger than kIndexedEntries is searched entry by entry instead.
+// a document's check). Every folder is indexed, however large: searching one entry by entry for
+// each missing name made a folder of 100,000 entries cost a minute.
 constexpr std::size_t kIndexedFolders = 4;
-constexpr std::size_t kIndexedEntries = 20000;
 constexpr auto kFreshFor = std::chrono::milliseconds(500);
 
 using Clock = std::chrono::steady_clock;
+using Native = fs::path::string_type;
 
-// The entry's own name, taken from the listed path's text: taking the path apart into its
-// components costs more than the rest of indexing the entry.
-std::wstring EntryName(const fs::directory_entry& entry) {
-  const auto& text = entry.path().native();
+// A name as the matching reads it.
+std::wstring Wide(std::basic_string_view<fs::path::value_type> name) {
 #ifdef _WIN32
-  const auto sep = text.find_last_of(L"\\/");
-  return text.substr(sep == std::wstring::npos ? 0 : sep + 1);
+  return std::wstring(name);
 #else
-  const auto sep = text.rfind('/');
-  return FromUtf8(std::string_view(text).substr(sep == std::string::npos ? 0 : sep + 1));
+  return FromUtf8(name);
 #endif
 }
 
-// The names of `folder`'s entries, false when it cannot be listed or holds more than `limit`.
-bool ListNames(const fs::path& folder, std::size_t limit, std::vector<std::wstring>& names) {
 #ifdef _WIN32
-  std::error_code ec;
-  fs::directory_iterator entry(folder, ec), end;
-  for (; !ec && entry != end; entry.increment(ec)) {
-    if (names.size() == limit) return false;
-    names.push_back(EntryName(*entry));
-  }
-  return !ec;
+using Stamp = std::uint64_t;  // FILETIME: the library's clock stops at MAX_PATH too
 #else
-  // The directory stream itself: the library's iterator builds a path per entry, which costs more
-  // than the rest of indexing it.
-  const std::unique_ptr<DIR, int (*)(DIR*)> dir(opendir(folder.c_str()), closedir);
-  if (!dir) return false;
-  errno = 0;
-  while (const dirent* e = readdir(dir.get())) {
-    if (std::strcmp(e->d_name, ".") == 0 || std::strcmp(e->d_name, "..") == 0) continue;
-    if (names.size() == limit) return false;
-    names.push_back(FromUtf8(e->d_name));
-  }
-  return errno == 0;
+using Stamp = fs::file_time_type;
 #endif
-}
 
 struct FolderIndex {
   fs::path folder;
-  fs::file_time_type changed;
+  Stamp changed{};
   bool exists = true;
   Clock::time_point checked;
-  std::vector<std::wstring> names;
+  // The entries' names end to end, as the file system gave them: one string per entry would cost
+  // a folder of a million entries several times the bytes of its names.
+  Native pool;
+  std::vector<std::uint32_t> ends;  // where each name ends in `pool`
   // The names' BareHash values, open-addressed: a look-up for a name that is not there, as most
   // are in a delivery with missing links, touches one slot and no name. Node-based maps cost a
   // cache miss per node here, more than the rest of the look-up.
@@ -230,12 +254,24 @@ struct FolderIndex {
 
   static std::uint64_t Key(std::uint64_t hash) { return hash ? hash : 1; }
 
+  std::basic_string_view<fs::path::value_type> Name(std::uint32_t n) const {
+    const std::uint32_t begin = n == 0 ? 0 : ends[n - 1];
+    return std::basic_string_view<fs::path::value_type>(pool).substr(begin, ends[n] - begin);
+  }
+
+  bool Add(std::basic_string_view<fs::path::value_type> name) {
+    if (pool.size() + name.size() > UINT32_MAX) return false;
+    pool.append(name);
+    ends.push_back(static_cast<std::uint32_t>(pool.size()));
+    return true;
+  }
+
   void Build() {
     std::size_t size = 16;
-    while (size < 2 * names.size()) size *= 2;
+    while (size < 2 * ends.size()) size *= 2;
     slots.assign(size, {});
-    for (std::uint32_t n = 0; n < names.size(); ++n) {
-      const std::uint64_t key = Key(BareHash(names[n]));
+    for (std::uint32_t n = 0; n < ends.size(); ++n) {
+      const std::uint64_t key = Key(BareHash(Wide(Name(n))));
       std::size_t i = key & (size - 1);
       while (slots[i].hash) i = (i + 1) & (size - 1);
       slots[i] = {key, n};
@@ -248,10 +284,85 @@ struct FolderIndex {
     if (slots.empty()) return;
     const std::uint64_t key = Key(BareHash(file));
     for (std::size_t i = key & (slots.size() - 1); slots[i].hash; i = (i + 1) & (slots.size() - 1)) {
-      if (slots[i].hash == key) f(names[slots[i].name]);
+      if (slots[i].hash == key) f(Name(slots[i].name));
     }
   }
 };
+
+// The names of `folder`'s entries; false when it cannot be listed.
+bool ListNames(const fs::path& folder, FolderIndex& index) {
+#ifdef _WIN32
+  // Through the extended-length form: the library's listing stops at MAX_PATH, which a delivery
+  // copied into a deep folder passes.
+  std::wstring pattern = folder.native();
+  if (!pattern.empty() && pattern.back() != L'\\' && pattern.back() != L'/' && pattern.back() != L':') pattern += L'\\';
+  pattern += L'*';
+  WIN32_FIND_DATAW d;
+  const win32::UniqueFind find(::FindFirstFileExW(Win32Path(fs::path(pattern)).c_str(), FindExInfoBasic, &d,
+                                                  FindExSearchNameMatch, nullptr, FIND_FIRST_EX_LARGE_FETCH));
+  if (!find) return ::GetLastError() == ERROR_FILE_NOT_FOUND;  // an empty drive root has not even "."
+  do {
+    const std::wstring_view name(d.cFileName);
+    if (name == L"." || name == L"..") continue;
+    if (!index.Add(name)) return false;
+  } while (::FindNextFileW(find.get(), &d));
+  return ::GetLastError() == ERROR_NO_MORE_FILES;
+#else
+  // The directory stream itself: the library's iterator builds a path per entry, which costs more
+  // than the rest of indexing it.
+  const std::unique_ptr<DIR, int (*)(DIR*)> dir(opendir(folder.c_str()), closedir);
+  if (!dir) return false;
+  errno = 0;
+  while (const dirent* e = readdir(dir.get())) {
+    if (std::strcmp(e->d_name, ".") == 0 || std::strcmp(e->d_name, "..") == 0) continue;
+    if (!index.Add(e->d_name)) return false;
+  }
+  return errno == 0;
+#endif
+}
+
+// The folder's time of change; false when it is not there or cannot be asked.
+bool ChangedAt(const fs::path& folder, Stamp& changed) {
+#ifdef _WIN32
+  WIN32_FILE_ATTRIBUTE_DATA data;
+  if (!::GetFileAttributesExW(Win32Path(folder).c_str(), GetFileExInfoStandard, &data)) return false;
+  changed = (static_cast<Stamp>(data.ftLastWriteTime.dwHighDateTime) << 32) | data.ftLastWriteTime.dwLowDateTime;
+  return true;
+#else
+  std::error_code ec;
+  changed = fs::last_write_time(folder, ec);
+  return !ec;
+#endif
+}
+
+// Whether a name is there at all, link or not.
+bool Present(const fs::path& path) {
+#ifdef _WIN32
+  return ::GetFileAttributesW(Win32Path(path).c_str()) != INVALID_FILE_ATTRIBUTES;
+#else
+  std::error_code ec;
+  return fs::symlink_status(path, ec).type() != fs::file_type::not_found && !ec;
+#endif
+}
+
+// One folder under two spellings.
+bool SameFolder(const fs::path& a, const fs::path& b) {
+#ifdef _WIN32
+  const auto open = [](const fs::path& p) {
+    return win32::UniqueFile(::CreateFileW(Win32Path(p).c_str(), FILE_READ_ATTRIBUTES,
+                                             FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                             OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+  };
+  const auto ha = open(a), hb = open(b);
+  BY_HANDLE_FILE_INFORMATION ia, ib;
+  return ha && hb && ::GetFileInformationByHandle(ha.get(), &ia) && ::GetFileInformationByHandle(hb.get(), &ib) &&
+         ia.dwVolumeSerialNumber == ib.dwVolumeSerialNumber && ia.nFileIndexHigh == ib.nFileIndexHigh &&
+         ia.nFileIndexLow == ib.nFileIndexLow;
+#else
+  std::error_code ec;
+  return fs::equivalent(a, b, ec);
+#endif
+}
 
 std::list<FolderIndex>& Indexes() {
   static std::list<FolderIndex> indexes;  // the program is single-threaded
@@ -275,10 +386,10 @@ const FolderIndex* IndexOf(const fs::path& folder) {
     indexes.splice(indexes.begin(), indexes, it);
     return &indexes.front();
   }
-  std::error_code ec;
-  const fs::file_time_type changed = fs::last_write_time(folder, ec);
+  Stamp changed{};
+  const bool exists = ChangedAt(folder, changed);
   if (it != indexes.end()) {
-    if (!ec && it->exists && it->changed == changed) {
+    if (exists && it->exists && it->changed == changed) {
       it->checked = now;
       indexes.splice(indexes.begin(), indexes, it);
       return &indexes.front();
@@ -286,9 +397,9 @@ const FolderIndex* IndexOf(const fs::path& folder) {
     indexes.erase(it);
   }
   // A folder that is not there (a document without a Links folder) holds nothing, for now.
-  FolderIndex index{folder, changed, !ec, now, {}, {}};
+  FolderIndex index{folder, changed, exists, now, {}, {}, {}};
   if (!index.exists) return Keep(std::move(index));
-  if (!ListNames(folder, kIndexedEntries, index.names)) return nullptr;
+  if (!ListNames(folder, index)) return nullptr;
   index.Build();
   return Keep(std::move(index));
 }
@@ -299,33 +410,34 @@ void ForgetFolders() { Indexes().clear(); }
 
 void ForgetFolder(const fs::path& folder) {
   // Named perhaps otherwise than the documents' walk named it: the same folder is forgotten.
-  Indexes().remove_if([&](const FolderIndex& i) {
-    std::error_code ec;
-    return i.folder == folder || (i.exists && fs::equivalent(i.folder, folder, ec));
-  });
+  Indexes().remove_if([&](const FolderIndex& i) { return i.folder == folder || (i.exists && SameFolder(i.folder, folder)); });
 }
 
 FolderMatch FindInFolder(const fs::path& folder, std::wstring_view file) {
   FolderMatch best;
   const FolderIndex* index = IndexOf(folder);
-  if (index && !index->exists) return best;
-  const auto consider = [&](const std::wstring& name, const auto& path) {
-    const NameMatch how = MatchNames(file, name);
-    if (how != NameMatch::kNone && (best.how == NameMatch::kNone || how < best.how)) best = {path(), how};
-  };
-  if (index) {
-    // The exact name is among them too, as the folder listed it; a name that merely shares the
-    // hash matches nothing.
-    index->ForEachCandidate(file, [&](const std::wstring& name) { consider(name, [&] { return folder / PathFromWide(name); }); });
+  if (!index) {
+    // A folder that cannot be listed may still open a name it holds.
+    const fs::path direct = folder / PathFromWide(file);
+    if (Present(direct)) return {direct, NameMatch::kExact};
     return best;
   }
-  std::error_code ec;
-  const fs::path direct = folder / PathFromWide(file);
-  if (fs::symlink_status(direct, ec).type() != fs::file_type::not_found && !ec) return {direct, NameMatch::kExact};
-  fs::directory_iterator it(folder, ec), end;
-  for (; !ec && it != end; it.increment(ec)) {
-    consider(EntryName(*it), [&] { return it->path(); });
-  }
+  // The exact name is among the candidates too, as the folder listed it; a name that merely
+  // shares the hash matches nothing. Of the other forms, the closer one wins (composed or not
+  // before marks put back, fewer marks before more); two entries equally close leave the choice
+  // open, and neither is taken.
+  std::size_t bestRestored = 0;
+  index->ForEachCandidate(file, [&](std::basic_string_view<fs::path::value_type> name) {
+    std::size_t restored;
+    const NameMatch how = Match(file, Wide(name), restored);
+    if (how == NameMatch::kNone) return;
+    if (best.how == NameMatch::kNone || how < best.how || (how == best.how && restored < bestRestored)) {
+      best = {folder / fs::path(Native(name)), how, false};
+      bestRestored = restored;
+    } else if (how == best.how && restored == bestRestored && how != NameMatch::kExact) {
+      best.ambiguous = true;
+    }
+  });
   return best;
 }
 

@@ -14,9 +14,12 @@ enum class NameMatch {
   kNone,
   kExact,
   kNormalised,   // the same text, composed (NFC) on one side and decomposed (NFD) on the other
-  kMarksLost,    // the same only when voiced-sound marks, accents and (outside Windows) case are left out
+  kMarksLost,    // the file's name with marks (voiced-sound marks, accents) that the document's lost, or
+                 // (outside Windows) in other letter case
 };
 
+// Tolerant only in the direction names are damaged: marks dropped from the document's list, never
+// added to it, so that a list's パス.png never finds a ハス.png.
 NameMatch MatchNames(std::wstring_view inDocument, std::wstring_view onDisk);
 
 const char* MatchKey(NameMatch how);   // JSON: null for an exact match
@@ -28,10 +31,13 @@ const char* MatchText(NameMatch how);  // Japanese note, "" for an exact match
 std::vector<std::wstring> MergeLinkNames(const std::vector<std::wstring>& header, const std::vector<std::wstring>& xmp);
 
 // In `folder`, the entry that `file` names: itself when it exists, else the one that matches
-// best. Never looks outside the folder; an unreadable folder matches nothing.
+// best; `ambiguous` when another matches as well but not exactly, and then neither may be taken.
+// Never looks outside the folder; an unreadable folder gives at most the name itself. Constant
+// time per look-up at any folder size, once the folder is listed.
 struct FolderMatch {
   std::filesystem::path path;
   NameMatch how = NameMatch::kNone;
+  bool ambiguous = false;
 };
 FolderMatch FindInFolder(const std::filesystem::path& folder, std::wstring_view file);
 

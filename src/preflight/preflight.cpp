@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 #include <charconv>
+#include <type_traits>
+#include <unordered_set>
 
 #include "analysis/ansi_text.h"
 #include "base/text_utf8.h"
@@ -14,14 +16,31 @@ using namespace delivery;
 
 namespace {
 
-void AddOnce(std::vector<std::string>& list, std::string name) {
-  if (!name.empty() && std::find(list.begin(), list.end(), name) == list.end()) list.push_back(std::move(name));
-}
+// One list merged from both sources, de-duplicated by a set and held to the readers' cap. Fonts
+// are kept with room for what the PDF layer later says of their embedding.
+template <typename Item>
+class MergedList {
+ public:
+  MergedList(std::vector<Item>& list, bool& cut) : list_(list), cut_(cut) {}
+  void Add(std::string name) {
+    if (name.empty() || seen_.count(name)) return;
+    if (list_.size() >= analysis::kDscNames) {
+      cut_ = true;
+      return;
+    }
+    seen_.insert(name);
+    if constexpr (std::is_same_v<Item, std::string>) {
+      list_.push_back(std::move(name));
+    } else {
+      list_.push_back({std::move(name), {}});
+    }
+  }
 
-void AddFontOnce(std::vector<Font>& list, std::string name) {
-  if (name.empty()) return;
-  if (std::none_of(list.begin(), list.end(), [&](const Font& f) { return f.name == name; })) list.push_back({std::move(name), {}});
-}
+ private:
+  std::vector<Item>& list_;
+  bool& cut_;
+  std::unordered_set<std::string> seen_;
+};
 
 void AddFindingOnce(std::vector<std::string>& findings, const char* word) {
   if (std::find(findings.begin(), findings.end(), word) == findings.end()) findings.push_back(word);
@@ -60,6 +79,15 @@ std::vector<std::wstring> LinkNames(const std::vector<std::wstring>& header, con
       names.push_back(n);
     }
   }
+  // The window's header text ends at its scan window, so a long line before the list hides the
+  // list from it; the comments' reader passes over such a line, and what it found there counts.
+  if (dsc && !ListAtEnd(header)) {
+    std::unordered_set<std::wstring> listed(names.begin(), names.end());
+    for (const std::string& f : dsc->files) {
+      std::wstring name = analysis::DecodeAnsi(f);
+      if (!name.empty() && name != kAtEnd && listed.insert(name).second) names.push_back(std::move(name));
+    }
+  }
   if (!xmp) return names;
   std::vector<std::wstring> linked;
   for (const auto& link : xmp->links) {
@@ -87,6 +115,7 @@ const char* StatusText(ImageLocation::Status status) {
     case ImageLocation::Status::kMissing: return "見つからない";
     case ImageLocation::Status::kOutside: return "フォルダー外";
     case ImageLocation::Status::kInvalid: return "無効な名前";
+    case ImageLocation::Status::kAmbiguous: return "候補が複数";
   }
   return "";
 }
@@ -99,6 +128,7 @@ const char* StatusKey(ImageLocation::Status status) {
     case ImageLocation::Status::kMissing: return "missing";
     case ImageLocation::Status::kOutside: return "outside_delivery";
     case ImageLocation::Status::kInvalid: return "invalid_name";
+    case ImageLocation::Status::kAmbiguous: return "ambiguous";
   }
   return "";
 }
@@ -107,17 +137,20 @@ CheckFacts MergeFacts(const analysis::DscFacts& dsc, const std::optional<analysi
                       const std::string& kind, const std::string& creator, std::vector<CheckFacts::Link> links) {
   CheckFacts f;
   f.links = std::move(links);
-  for (const std::string& n : dsc.fonts) AddFontOnce(f.fonts, Cp932ToUtf8(n));
-  for (const std::string& n : dsc.processColours) AddOnce(f.processColours, Cp932ToUtf8(n));
-  for (const std::string& n : dsc.spotColours) AddOnce(f.spotColours, Cp932ToUtf8(n));
+  f.cut = dsc.cut || (xmp && xmp->cut);
+  MergedList<Font> fonts(f.fonts, f.cut);
+  MergedList<std::string> process(f.processColours, f.cut), spots(f.spotColours, f.cut);
+  for (const std::string& n : dsc.fonts) fonts.Add(Cp932ToUtf8(n));
+  for (const std::string& n : dsc.processColours) process.Add(Cp932ToUtf8(n));
+  for (const std::string& n : dsc.spotColours) spots.Add(Cp932ToUtf8(n));
   if (dsc.colourModel) f.colourModel = *dsc.colourModel == 1 ? "RGB" : "CMYK";
   if (const auto& box = dsc.hiResBoundingBox ? dsc.hiResBoundingBox : dsc.boundingBox) {
     f.widthMm = std::abs((*box)[2] - (*box)[0]) * kMmPerPoint;
     f.heightMm = std::abs((*box)[3] - (*box)[1]) * kMmPerPoint;
   }
   if (xmp) {
-    for (const std::string& n : xmp->fonts) AddFontOnce(f.fonts, ValidUtf8(n));
-    for (const std::string& n : xmp->spotColours) AddOnce(f.spotColours, ValidUtf8(n));
+    for (const std::string& n : xmp->fonts) fonts.Add(ValidUtf8(n));
+    for (const std::string& n : xmp->spotColours) spots.Add(ValidUtf8(n));
     if (!f.widthMm && xmp->widthMm) {
       f.widthMm = xmp->widthMm;
       f.heightMm = xmp->heightMm;
@@ -125,7 +158,6 @@ CheckFacts MergeFacts(const analysis::DscFacts& dsc, const std::optional<analysi
     f.transparency = xmp->visibleTransparency;
   }
   f.illustrator = dsc.illustrator || creator.find("Illustrator") != std::string::npos;
-  f.cut = dsc.cut;
 
   if (!f.fonts.empty()) f.findings.push_back(kFindingFonts);
   if (f.colourModel == "RGB") f.findings.push_back(kFindingRgb);
@@ -134,9 +166,16 @@ CheckFacts MergeFacts(const analysis::DscFacts& dsc, const std::optional<analysi
   // Outside the delivery or unusable is as missing to the print shop as not there at all.
   if (std::any_of(f.links.begin(), f.links.end(), [](const CheckFacts::Link& l) {
         return l.status == ImageLocation::Status::kMissing || l.status == ImageLocation::Status::kOutside ||
-               l.status == ImageLocation::Status::kInvalid;
+               l.status == ImageLocation::Status::kInvalid || l.status == ImageLocation::Status::kAmbiguous;
       })) {
     f.findings.push_back(kFindingMissingLinks);
+  }
+  // A link found only under another form of its name works, but the document's list no longer
+  // names its file: "no findings" says that every name matched as written.
+  if (std::any_of(f.links.begin(), f.links.end(), [](const CheckFacts::Link& l) {
+        return l.how == NameMatch::kNormalised || l.how == NameMatch::kMarksLost;
+      })) {
+    f.findings.push_back(kFindingNameVariant);
   }
   // The window program calls every document without "EPSF" an AI one; one that carries nothing
   // of Illustrator's is plain PostScript, which a print shop treats differently.

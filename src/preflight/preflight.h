@@ -19,6 +19,7 @@ inline constexpr const char* kFindingRgb = "RGB";
 inline constexpr const char* kFindingSpot = "特色";
 inline constexpr const char* kFindingTransparency = "透明効果";
 inline constexpr const char* kFindingMissingLinks = "リンク切れ";
+inline constexpr const char* kFindingNameVariant = "表記ゆれ";  // a link found only under another form of its name
 inline constexpr const char* kFindingPostScript = "PostScript";
 inline constexpr const char* kFindingBleed = "塗り足し不足";
 inline constexpr const char* kFindingLowResolution = "低解像度";
@@ -102,7 +103,8 @@ std::optional<analysis::XmpFacts> ReadXmpFacts(const std::filesystem::path& docu
 bool ListAtEnd(const std::vector<std::wstring>& header);
 
 // The window's list of names (decoded) merged with the manifest's linked paths. Where the list is
-// "(atend)", `dsc` (when read) gives the trailer's names in its place.
+// "(atend)", `dsc` (when read) gives the trailer's names in its place; otherwise the names `dsc`
+// found that the window's list lacks follow it (a long line may have hidden them from the window).
 std::vector<std::wstring> LinkNames(const std::vector<std::wstring>& header, const analysis::DscFacts* dsc,
                                     const std::optional<analysis::XmpFacts>& xmp);
 

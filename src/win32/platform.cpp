@@ -74,24 +74,54 @@ std::wstring ModulePath() {
   }
 }
 
+void RestrictDllSearch() { ::SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32); }
+
+namespace {
+
+// version.dll is no KnownDLL: imported, a copy beside the program (in Downloads, say) would be
+// loaded in its place. It is loaded from the system folder alone, and only when asked for.
+struct VersionApi {
+  decltype(&::GetFileVersionInfoSizeW) size = nullptr;
+  decltype(&::GetFileVersionInfoW) info = nullptr;
+  decltype(&::VerQueryValueW) query = nullptr;
+};
+
+const VersionApi& LoadVersionApi() {
+  static const VersionApi api = [] {
+    VersionApi a;
+    const HMODULE dll = ::LoadLibraryExW(L"version.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+    if (!dll) return a;
+    a.size = reinterpret_cast<decltype(a.size)>(reinterpret_cast<void*>(::GetProcAddress(dll, "GetFileVersionInfoSizeW")));
+    a.info = reinterpret_cast<decltype(a.info)>(reinterpret_cast<void*>(::GetProcAddress(dll, "GetFileVersionInfoW")));
+    a.query = reinterpret_cast<decltype(a.query)>(reinterpret_cast<void*>(::GetProcAddress(dll, "VerQueryValueW")));
+    if (!a.size || !a.info || !a.query) a = {};
+    return a;
+  }();
+  return api;
+}
+
+}  // namespace
+
 const base::ProgramVersion& Version() {
   static const base::ProgramVersion version = [] {
     base::ProgramVersion v;
+    const VersionApi& api = LoadVersionApi();
+    if (!api.size) return v;
     const std::wstring exe = ModulePath();
     DWORD ignored = 0;
-    const DWORD size = ::GetFileVersionInfoSizeW(exe.c_str(), &ignored);
+    const DWORD size = api.size(exe.c_str(), &ignored);
     if (size == 0) return v;
     std::vector<BYTE> data(size);
-    if (!::GetFileVersionInfoW(exe.c_str(), 0, size, data.data())) return v;
+    if (!api.info(exe.c_str(), 0, size, data.data())) return v;
     VS_FIXEDFILEINFO* fixed = nullptr;
     UINT len = 0;
-    if (::VerQueryValueW(data.data(), L"\\", reinterpret_cast<void**>(&fixed), &len) && fixed) {
+    if (api.query(data.data(), L"\\", reinterpret_cast<void**>(&fixed), &len) && fixed) {
       v.major = HIWORD(fixed->dwFileVersionMS);
       v.minor = LOWORD(fixed->dwFileVersionMS);
       v.revision = LOWORD(fixed->dwFileVersionLS);
     }
     wchar_t* title = nullptr;
-    if (::VerQueryValueW(data.data(), L"\\StringFileInfo\\041104b0\\ProductName", reinterpret_cast<void**>(&title),
+    if (api.query(data.data(), L"\\StringFileInfo\\041104b0\\ProductName", reinterpret_cast<void**>(&title),
                          &len) &&
         title && len > 1) {
       v.title = title;

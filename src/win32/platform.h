@@ -21,6 +21,10 @@ int MetricForDpi(int metric, int dpi);
 // null when the module has no such icon.
 HICON LoadProgramIcon(int metric, int dpi);
 
+// Libraries loaded by name from now on come from the system folder alone, never from the
+// program's folder or the current one, where a stranger's DLL may lie. First thing in main.
+void RestrictDllSearch();
+
 // Title and version from the program's own version resource.
 const base::ProgramVersion& Version();
 

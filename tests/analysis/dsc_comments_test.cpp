@@ -85,6 +85,12 @@ INSTANTIATE_TEST_SUITE_P(
                 std::nullopt, std::nullopt, std::nullopt},
         DscCase{"NonFiniteOrHugeBoxIsNoBox", "%!PS-Adobe-3.0\n%%BoundingBox: 0 0 nan 9\n%%HiResBoundingBox: 0 -1e300 1 1\n",
                 {}, {}, {}, {}, std::nullopt, std::nullopt, std::nullopt},
+        // A line far longer than kept is passed over, not taken for the end of the header, even
+        // when it alone is longer than the header's bound.
+        DscCase{"LongTitleBeforeTheList",
+                "%!PS-Adobe-3.0 EPSF-3.0\r\n%%Title: " + std::string(kDscHeaderBytes + 101000, 'T') +
+                    "\r\n%%DocumentFiles: a.tif\r\n%%+ b.tif\r\n%%EndComments\r\n",
+                {}, {}, {}, {"a.tif", "b.tif"}, std::nullopt, std::nullopt, std::nullopt},
         DscCase{"SignedBoxesAndTrailingWords", "%!PS-Adobe-3.0\n%%BoundingBox: +0 -0 +10 9 extra\n%%HiResBoundingBox: +0 0 .5 1E1 \n",
                 {}, {}, {}, {}, std::nullopt, std::nullopt, std::array<double, 4>{0, 0, 0.5, 10}}));
 
@@ -114,6 +120,25 @@ TEST(ReadDsc, NoHeaderLongLinesAndFailingReads) {
     const DscFacts f = ReadDscComments("doc.eps");
     EXPECT_EQ(f.fonts.size(), kDscNames);
     EXPECT_TRUE(f.cut);
+  }
+  {
+    // A long line that gives no value cuts nothing; repeats fill no list, in header or trailer.
+    std::string repeats = "%!PS-Adobe-3.0\n%%Title: " + std::string(2 * kDscLineBytes, 'T') +
+                          "\n%%DocumentFiles: (atend)\n%%EndComments\n%%Trailer\n%%DocumentFiles: x.tif";
+    for (int i = 0; i < 3000; ++i) repeats += "\n%%+ F" + std::to_string(i % kDscNames) + ".tif";
+    testing::UseFakeDocument fake(repeats + "\n");
+    const DscFacts f = ReadDscComments("doc.eps");
+    EXPECT_EQ(f.files.size(), kDscNames);
+    EXPECT_EQ(f.files[1], "F0.tif");
+    EXPECT_TRUE(f.cut) << "x.tif and 600 others";
+  }
+  {
+    std::string repeats = "%!PS-Adobe-3.0\n%%Title: " + std::string(2 * kDscLineBytes, 'T') + "\n%%DocumentFonts: A";
+    for (int i = 0; i < 3000; ++i) repeats += "\n%%+ F" + std::to_string(i % (kDscNames - 1));
+    testing::UseFakeDocument fake(repeats + "\n");
+    const DscFacts f = ReadDscComments("doc.eps");
+    EXPECT_EQ(f.fonts.size(), kDscNames);
+    EXPECT_FALSE(f.cut);
   }
   {
     testing::UseFakeDocument fake("%!PS-Adobe-3.0\n%%BoundingBox: (atend)\n%%EndComments\n" + std::string(100000, 'x'), 1000);

@@ -47,6 +47,24 @@ const std::string kManifest =
     // The history's and the ingredients' paths are not placed files.
     "<xmpMM:DerivedFrom rdf:parseType=\"Resource\"><stRef:filePath>old.ai</stRef:filePath></xmpMM:DerivedFrom>";
 
+// `distinct` fonts and as many manifest links, each written twice.
+std::string Repeated(int distinct) {
+  std::string fonts = "<xmpTPg:Fonts><rdf:Bag>", links = "<xmpMM:Manifest><rdf:Seq>";
+  for (int round = 0; round < 2; ++round) {
+    for (int i = 0; i < distinct; ++i) {
+      fonts += "<rdf:li><stFnt:fontName>F" + std::to_string(i) + "</stFnt:fontName></rdf:li>";
+      links += "<rdf:li><stMfs:reference stRef:filePath=\"L" + std::to_string(i) + ".tif\"/></rdf:li>";
+    }
+  }
+  return Packet(fonts + "</rdf:Bag></xmpTPg:Fonts>" + links + "</rdf:Seq></xmpMM:Manifest>");
+}
+
+std::vector<std::string> Numbered(const char* prefix, std::size_t n, const char* suffix = "") {
+  std::vector<std::string> out;
+  for (std::size_t i = 0; i < n; ++i) out.push_back(prefix + std::to_string(i) + suffix);
+  return out;
+}
+
 struct XmpCase {
   const char* name;
   std::string packet;
@@ -54,6 +72,7 @@ struct XmpCase {
   std::vector<std::string> fonts, spots, links;
   std::optional<double> width, height;
   std::optional<bool> transparency;
+  bool cut = false;
   friend void PrintTo(const XmpCase& c, std::ostream* os) { *os << c.name; }
 };
 
@@ -74,6 +93,7 @@ TEST_P(ReadXmpCases, TakesEachProperty) {
     EXPECT_NEAR(*f.heightMm, *c.height, 0.01);
   }
   EXPECT_EQ(f.visibleTransparency, c.transparency);
+  EXPECT_EQ(f.cut, c.cut);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -112,7 +132,13 @@ INSTANTIATE_TEST_SUITE_P(
                            "</stFnt:fontName></rdf:li></rdf:Bag></xmpTPg:Fonts>").substr(std::string("<?xpacket begin=\"\xEF\xBB\xBF\" id=\"W5M0MpCehiHzreSzNTczkc9d\"?>").size()),
                 true, {"&b;"}, {}, {}, std::nullopt, std::nullopt, std::nullopt},
         XmpCase{"NotWellFormed", Packet(kFonts).substr(0, 400), false, {}, {}, {}, std::nullopt, std::nullopt,
-                std::nullopt}));
+                std::nullopt},
+        // Each list holds its first kXmpNames distinct names; repeats are no more names, and one
+        // name past the cap says the list was cut.
+        XmpCase{"RepeatsUpToTheCap", Repeated(kXmpNames), true, Numbered("F", kXmpNames), {},
+                Numbered("L", kXmpNames, ".tif"), std::nullopt, std::nullopt, std::nullopt, false},
+        XmpCase{"ListsPastTheCapAreCut", Repeated(kXmpNames + 1), true, Numbered("F", kXmpNames), {},
+                Numbered("L", kXmpNames, ".tif"), std::nullopt, std::nullopt, std::nullopt, true}));
 
 // Nesting far deeper than any XMP neither takes the stack nor the time with it.
 TEST(ReadXmp, DeepNestingStaysBounded) {

@@ -294,6 +294,13 @@ TEST(ScanProgram, FindsLinksByTheirXmpNamesAndByNamesThatLostTheirMarks) {
   t.Write("job/Links/late.tif", "late");
   t.Write("job/late.eps", "%!PS-Adobe-3.0 EPSF-3.0\r\n%%Creator: Adobe Illustrator(R) 8.0\r\n%%DocumentFiles: (atend)\r\n"
                           "%%EndComments\r\n0 0 m\r\n%%Trailer\r\n%%DocumentFiles: Macintosh HD:Links:late.tif\r\n%%EOF\r\n");
+  // A title longer than the window program's header text hides the list from it, not from the
+  // check; a packet naming more fonts than a list keeps marks the row truncated.
+  std::string fonts = "<?xpacket begin=\"\"?><x:xmpmeta xmlns:x=\"adobe:ns:meta/\"><Fonts>";
+  for (int i = 0; i <= 600; ++i) fonts += "<fontName>F" + std::to_string(i) + "</fontName>";
+  t.Write("job/long.eps", "%!PS-Adobe-3.0 EPSF-3.0\r\n%%Creator: Adobe Illustrator(R) 8.0\r\n%%Title: " +
+                              std::string(101000, 'T') + "\r\n%%DocumentFiles: Macintosh HD:Links:late.tif\r\n%%+ gone2.tif\r\n"
+                              "%%EndComments\r\n" + fonts + "</Fonts></x:xmpmeta><?xpacket end=\"w\"?>\r\n");
   // Without a manifest, the list's marks-lost name alone.
   t.Write("job/old.eps", Eps("Adobe Illustrator(R) 8.0", "8.0.1",
                              {"Macintosh HD:\x83L\x83\x83\x83\x93\x83n\x83X\x82\xcc\x94z\x90\xfc\x90}.png", "gone.tif"}));
@@ -301,7 +308,7 @@ TEST(ScanProgram, FindsLinksByTheirXmpNamesAndByNamesThatLostTheirMarks) {
   const auto check = testing::RunProgram(Exe(), {"--check", "--json", PathText(t.Path("job"))}, t.root());
   EXPECT_EQ(check.status, 3) << check.err;
   const auto lines = testing::Lines(check.out);
-  ASSERT_EQ(lines.size(), 3u) << check.out;
+  ASSERT_EQ(lines.size(), 4u) << check.out;
   const auto links = [](const json_lite::Value& row) {
     std::vector<std::string> out;
     for (const auto& l : row["links"].array()) {
@@ -315,14 +322,28 @@ TEST(ScanProgram, FindsLinksByTheirXmpNamesAndByNamesThatLostTheirMarks) {
                               "/Users/hano/Downloads/" + nfcPamphlet + " | found_in_links_folder | " + nfdPamphlet + " | nfc_nfd",
                               "/Users/hano/dcx/components/bf1241ab-fa13-4bbd-8e43.png | found_beside_document | bf1241ab-fa13-4bbd-8e43.png | exact",
                               "/Users/hano/Desktop/" + nfcCampus + " | found_in_links_folder | " + nfdCampus + " | nfc_nfd"}));
-  EXPECT_EQ(flyer["findings"].array().size(), 0u);
-  EXPECT_EQ(links(json_lite::Parse(lines[1])),
-            (std::vector<std::string>{"Macintosh HD:Links:late.tif | found_in_links_folder | late.tif | exact"}));
-  const auto old = json_lite::Parse(lines[2]);
+  // Found, but only under another form of their names: a finding, so that none means every
+  // name matched as written.
+  const auto findings = [](const json_lite::Value& row) {
+    std::vector<std::string> out;
+    for (const auto& f : row["findings"].array()) out.push_back(f.str());
+    return out;
+  };
+  EXPECT_EQ(findings(flyer), std::vector<std::string>{"表記ゆれ"});
+  const auto late = json_lite::Parse(lines[1]);
+  EXPECT_EQ(links(late), (std::vector<std::string>{"Macintosh HD:Links:late.tif | found_in_links_folder | late.tif | exact"}));
+  EXPECT_EQ(findings(late), std::vector<std::string>{});
+  const auto longTitle = json_lite::Parse(lines[2]);
+  EXPECT_EQ(links(longTitle), (std::vector<std::string>{"Macintosh HD:Links:late.tif | found_in_links_folder | late.tif | exact",
+                                                        "gone2.tif | missing | - | exact"}));
+  EXPECT_EQ(findings(longTitle), (std::vector<std::string>{"未アウトライン", "リンク切れ"}));
+  EXPECT_EQ(longTitle["fonts"].array().size(), 600u);
+  EXPECT_TRUE(longTitle["truncated"].boolean()) << lines[2].substr(0, 200);
+  const auto old = json_lite::Parse(lines[3]);
   EXPECT_EQ(links(old), (std::vector<std::string>{
                             "Macintosh HD:\xE3\x82\xAD\xE3\x83\xA3\xE3\x83\xB3\xE3\x83\x8F\xE3\x82\xB9\xE3\x81\xAE\xE9\x85\x8D\xE7\xB7\x9A\xE5\x9B\xB3.png | found_in_links_folder | " + nfdCampus + " | marks_lost",
                             "gone.tif | missing | - | exact"}));
-  EXPECT_EQ(old["findings"].array().back().str(), "リンク切れ");
+  EXPECT_EQ(findings(old), (std::vector<std::string>{"リンク切れ", "表記ゆれ"}));
 
   const auto collect = testing::RunProgram(
       Exe(), {"--collect", PathText(t.Path("out")), PathText(t.Path("job/flyer.eps")), PathText(t.Path("job/late.eps"))}, t.root());
@@ -336,6 +357,11 @@ TEST(ScanProgram, FindsLinksByTheirXmpNamesAndByNamesThatLostTheirMarks) {
                              nfcPamphlet + " → " + PathText(t.Path("job/Links/" + nfdPamphlet)) + " (NFC/NFD の違いを無視して一致)"),
             std::string::npos)
       << collect.out;
+  // The list behind the long title is collected too, and what is missing from it is a failure.
+  const auto collectLong = testing::RunProgram(Exe(), {"--collect", PathText(t.Path("out3")), PathText(t.Path("job/long.eps"))}, t.root());
+  EXPECT_EQ(collectLong.status, 1) << collectLong.out;
+  EXPECT_EQ(TempTree::Read(t.Path("out3/late.tif")), "late");
+  EXPECT_NE(collectLong.out.find("gone2.tif"), std::string::npos) << collectLong.out;
   const auto collectJson = testing::RunProgram(Exe(), {"--json", "--collect", PathText(t.Path("out2")), PathText(t.Path("job/old.eps"))}, t.root());
   const auto summary = json_lite::Parse(testing::Lines(collectJson.out).back())["collect"];
   ASSERT_EQ(summary["matched"].array().size(), 1u) << collectJson.out;
@@ -538,9 +564,11 @@ TEST(ScanProgramOnWindows, ReadsDocumentsPastMaxPath) {
     ::WriteFile(h, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
     ::CloseHandle(h);
   };
-  write(dir + L"\\deep.eps", Eps("CreatorDeep", "", {"Macintosh HD:Links:deep.psd"}));
+  // The second link lost its marks in the list (ハンフ for パンフ): found only by listing the folder.
+  write(dir + L"\\deep.eps", Eps("CreatorDeep", "", {"Macintosh HD:Links:deep.psd", "Macintosh HD:Links:\x83n\x83\x93\x83t.psd"}));
   ASSERT_TRUE(::CreateDirectoryW((L"\\\\?\\" + dir + L"\\Links").c_str(), nullptr));
   write(dir + L"\\Links\\deep.psd", "deep image");
+  write(dir + L"\\Links\\パンフ.psd", "tolerant image");
 
   const auto file = testing::RunProgram(Exe(), {PathText(fs::path(dir + L"\\deep.eps"))}, t.root());
   EXPECT_EQ(file.status, 0) << file.err;
@@ -551,7 +579,8 @@ TEST(ScanProgramOnWindows, ReadsDocumentsPastMaxPath) {
   // Checked and collected there, into a folder that is itself past MAX_PATH and made by the run.
   const std::wstring out = dir + L"\\収集\\先";
   const auto check = testing::RunProgram(Exe(), {"--check", "--json", PathText(fs::path(dir))}, t.root());
-  EXPECT_NE(check.out.find("found_in_links_folder"), std::string::npos) << check.out;
+  EXPECT_EQ(Count(check.out, "found_in_links_folder"), 2u) << check.out;
+  EXPECT_EQ(Count(check.out, "marks_lost"), 1u) << check.out;
   const auto collect = testing::RunProgram(Exe(), {"--collect", PathText(fs::path(out)), PathText(fs::path(dir))}, t.root());
   EXPECT_EQ(collect.status, 0) << collect.out << collect.err;
   HANDLE copied = ::CreateFileW((L"\\\\?\\" + out + L"\\deep.psd").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
@@ -562,8 +591,10 @@ TEST(ScanProgramOnWindows, ReadsDocumentsPastMaxPath) {
   ::ReadFile(copied, bytes, sizeof bytes, &got, nullptr);
   ::CloseHandle(copied);
   EXPECT_EQ(std::string(bytes, got), "deep image");
+  EXPECT_NE(::GetFileAttributesW((L"\\\\?\\" + out + L"\\パンフ.psd").c_str()), INVALID_FILE_ATTRIBUTES) << collect.out;
   // The tree is removed through the extended-length form: std::filesystem stops at MAX_PATH.
-  for (const std::wstring& f : {out + L"\\deep.psd", dir + L"\\Links\\deep.psd", dir + L"\\deep.eps"}) {
+  for (const std::wstring& f : {out + L"\\deep.psd", out + L"\\パンフ.psd", dir + L"\\Links\\deep.psd",
+                                dir + L"\\Links\\パンフ.psd", dir + L"\\deep.eps"}) {
     ::DeleteFileW((L"\\\\?\\" + f).c_str());
   }
   for (const std::wstring& d : {out, dir + L"\\収集", dir + L"\\Links"}) ::RemoveDirectoryW((L"\\\\?\\" + d).c_str());

@@ -41,6 +41,24 @@ TEST(ParseArgs, AcceptsTheDocumentedForms) {
   ASSERT_EQ(b.error, "");
   EXPECT_EQ(*b.options.collectDir, fs::path("links"));
 
+  const auto c = ParseArgs(Args({"--encoding", "CP932", "--output=report.txt", "d"}));
+  ASSERT_EQ(c.error, "");
+  EXPECT_EQ(c.options.encoding, ScanOptions::Encoding::kCp932);
+  EXPECT_EQ(*c.options.outputFile, fs::path("report.txt"));
+  EXPECT_EQ(ParseArgs(Args({"--encoding=utf-8", "-o", "r.txt", "d"})).options.encoding, ScanOptions::Encoding::kUtf8);
+  EXPECT_EQ(ParseArgs(Args({"d"})).options.encoding, ScanOptions::Encoding::kUtf8) << "the default";
+
+#ifdef _WIN32
+  // "D:\入稿 2024\" as cmd hands it over: the quote the backslash kept is dropped; a quote with
+  // more after it is the rest of the line run into one argument, and said so.
+  const auto quoted = ParseArgs({fs::path(L"D:\\入稿 2024\""), fs::path(L"--collect=D:\\out\"")});
+  ASSERT_EQ(quoted.error, "");
+  EXPECT_EQ(quoted.options.paths, std::vector<fs::path>{fs::path(L"D:\\入稿 2024")});
+  EXPECT_EQ(*quoted.options.collectDir, fs::path(L"D:\\out"));
+  const auto runOn = ParseArgs({fs::path(L"D:\\入稿 2024\" --check")});
+  EXPECT_NE(runOn.error.find("\\\\ と書いてください"), std::string::npos) << runOn.error;
+#endif
+
   for (const char* h : {"-h", "--help"}) EXPECT_TRUE(ParseArgs(Args({h})).options.help) << h;
   for (const char* v : {"-V", "--version"}) EXPECT_TRUE(ParseArgs(Args({v})).options.version) << v;
 }
@@ -55,6 +73,10 @@ TEST(ParseArgs, RejectsWhatWouldOtherwiseBeGuessed) {
       Args({"--collect", "a", "--collect", "b", "x"}),
       Args({"-j", "x"}),
       Args({"x", ""}),
+      Args({"--encoding", "latin1", "x"}),
+      Args({"--encoding"}),
+      Args({"x", "--output"}),
+      Args({"--output=", "x"}),
   };
   for (const auto& args : bad) {
     std::string shown;
@@ -63,7 +85,7 @@ TEST(ParseArgs, RejectsWhatWouldOtherwiseBeGuessed) {
   }
 }
 
-std::vector<std::string> Listed(const std::vector<WalkItem>& items, const fs::path& root) {
+std::vector<std::string> Listed(const WalkList& items, const fs::path& root) {
   std::vector<std::string> out;
   for (const WalkItem& i : items) {
     const char* kind = i.kind == WalkItem::Kind::kDocument ? "" : i.kind == WalkItem::Kind::kMissing ? "missing " : "unreadable ";
@@ -87,6 +109,21 @@ TEST(ListDocuments, WalksFoldersInNameOrderAndKeepsDocumentsOnly) {
   EXPECT_EQ(Listed(ListDocuments({t.Path("c/photo.psd")}, false), t.root()), std::vector<std::string>{"c/photo.psd"});
   const auto all = Listed(ListDocuments({t.Path("c")}, true), t.root());
   EXPECT_EQ(all, (std::vector<std::string>{"c/d/deep.epsf", "c/notes.txt", "c/photo.psd"}));
+
+  // A chain of folders far deeper than any delivery, a document before and after each next
+  // folder in name order: every one in place, each path whole.
+  TempTree deep;
+  std::string folder = "x";
+  std::vector<std::string> chain;
+  for (int level = 0; level < 200; ++level) {
+    deep.Write(folder + "/a.eps", "x");
+    deep.Write(folder + "/z.eps", "x");
+    chain.push_back(folder + "/a.eps");
+    folder += "/d";
+  }
+  std::vector<std::string> expected = chain;
+  for (auto it = chain.rbegin(); it != chain.rend(); ++it) expected.push_back(it->substr(0, it->size() - 5) + "z.eps");
+  EXPECT_EQ(Listed(ListDocuments({deep.Path("x")}, false), deep.root()), expected);
 }
 
 TEST(ListDocuments, KeepsMissingPathsInPlaceAndListsEachDocumentOnce) {

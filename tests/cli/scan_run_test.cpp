@@ -27,6 +27,7 @@ class Capture final : public Console {
   void Out(std::string_view s) override { out += s; }
   void Err(std::string_view s) override { err += s; }
   bool ErrIsTerminal() override { return terminal_; }
+  bool OutIsTerminal() override { return terminal_; }
   std::string out, err;
 
  private:
@@ -113,6 +114,55 @@ TEST(RunScan, CollectFolderThatCannotBeMadeIsAUsageError) {
   Capture c;
   EXPECT_EQ(RunScan({fs::path("--collect"), t.Path("file"), t.Path("a.eps")}, c), kExitUsage);
   EXPECT_EQ(TempTree::Read(t.Path("file")), "x");
+  // Nor is a report written where it cannot be, or over a document.
+  Capture report;
+  EXPECT_EQ(RunScan({fs::path("--output"), t.Path("file/r.txt"), t.Path("a.eps")}, report), kExitUsage);
+  EXPECT_EQ(RunScan({fs::path("--output"), t.Path("a.eps"), t.Path("a.eps")}, report), kExitUsage);
+  EXPECT_EQ(TempTree::Read(t.Path("a.eps")), Eps("X", ""));
+}
+
+// What Windows PowerShell 5.1 and cmd read: code page 932 through a pipe or redirection when asked,
+// a report file in UTF-8 that says so with its byte-order mark; a console shows the text as it is.
+TEST(RunScan, ReportInTheEncodingItsReaderTakes) {
+  TempTree t;
+  t.Write("a.eps", Eps("\x83\x65\x83\x58\x83\x67", ""));  // テスト
+  const std::string row = "テスト";
+  const std::string rowCp932 = "\x83\x65\x83\x58\x83\x67";
+  const struct {
+    std::vector<fs::path> args;
+    bool terminal;
+    std::string inOut, inFile;  // what standard output and the file hold
+  } cases[] = {
+      {{t.Path("a.eps")}, false, row, ""},
+      {{fs::path("--encoding"), fs::path("cp932"), t.Path("a.eps")}, false, rowCp932, ""},
+      {{fs::path("--encoding"), fs::path("cp932"), t.Path("a.eps")}, true, row, ""},
+      {{fs::path("--output"), t.Path("r.txt"), t.Path("a.eps")}, false, "", "\xEF\xBB\xBF"},
+      {{fs::path("--output"), t.Path("r.txt"), fs::path("--encoding=cp932"), t.Path("a.eps")}, true, "", rowCp932},
+      {{fs::path("--csv"), fs::path("--output"), t.Path("r.txt"), t.Path("a.eps")}, false, "", "\xEF\xBB\xBF\"\xE3\x83\x95"},
+      {{fs::path("--csv"), fs::path("--encoding=cp932"), t.Path("a.eps")}, false, "\x83\x74\x83\x40\x83\x43\x83\x8B\x96\xBC", ""},
+  };
+  for (const auto& c : cases) {
+    std::string shown = c.terminal ? "terminal:" : "";
+    for (const fs::path& a : c.args) shown += " " + PathText(a);
+    SCOPED_TRACE(shown);
+    std::error_code ec;
+    fs::remove(t.Path("r.txt"), ec);
+    Capture run(c.terminal);
+    EXPECT_EQ(RunScan(c.args, run), kExitAllAnalysed) << run.err;
+    if (c.inOut.empty()) {
+      EXPECT_EQ(run.out, "");
+    } else {
+      EXPECT_NE(run.out.find(c.inOut), std::string::npos) << run.out;
+      EXPECT_EQ(run.out.find('?'), std::string::npos) << run.out;
+    }
+    if (!c.inFile.empty()) {
+      const std::string file = TempTree::Read(t.Path("r.txt"));
+      EXPECT_NE(file.find(c.inFile), std::string::npos) << file;
+      EXPECT_EQ(file.find("\xEF\xBB\xBF", 1), std::string::npos) << "one byte-order mark at most";
+      EXPECT_EQ(file.find("\xEF\xBB\xBF") == 0, c.inFile.rfind("\xEF\xBB\xBF", 0) == 0);
+    }
+  }
+  EXPECT_EQ(Utf8ToCp932("A パ ① ☃"), "A \x83\x70 \x87\x40 ?");
 }
 
 TEST(IsPdfBased, LooksPastAMacBinaryHeader) {

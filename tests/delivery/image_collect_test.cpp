@@ -9,6 +9,7 @@
 #include "analysis/run_error.h"
 #include "cli/collect_report.h"
 #include "delivery/file_copy.h"
+#include "delivery/part_file.h"
 #include "base/text_utf8.h"
 #include "base/error_text.h"
 #include "cli_fixture.h"
@@ -18,7 +19,10 @@
 #else
 #include <sys/inotify.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
+
+#include <csignal>
 #endif
 
 namespace pelmora::delivery {
@@ -321,6 +325,21 @@ TEST_F(Collecting, CopiesAreNewCompleteFilesOrNone) {
   EXPECT_EQ(TempTree::Read(dir / "a.psd"), "image") << "never replaced";
   EXPECT_EQ(leftovers(), 0) << "no temporary file left behind";
 
+#ifdef _WIN32
+  // What Ctrl+C or closing the console does before the process ends: the file being written,
+  // still open, goes as its handle closes.
+  const fs::path part = dir / ".pelmora-0123456789abcdef.part";
+  const HANDLE h = ::CreateFileW(part.c_str(), GENERIC_WRITE, FILE_SHARE_DELETE, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+  ASSERT_NE(h, INVALID_HANDLE_VALUE);
+  {
+    const PartFile p(part);
+    RemovePartFileNow();
+  }
+  ::CloseHandle(h);
+  EXPECT_FALSE(fs::exists(part));
+  RemovePartFileNow();  // none in scope: nothing
+#endif
+
 #ifndef _WIN32
   // Larger than the free space: refused before a byte is written. (Wine makes no sparse file
   // this large.)
@@ -340,6 +359,28 @@ TEST_F(Collecting, CopiesAreNewCompleteFilesOrNone) {
   const mode_t mask = ::umask(0);
   ::umask(mask);
   EXPECT_EQ(static_cast<mode_t>(fs::status(dir / "suid.psd").permissions()), 0666 & ~mask);
+
+  // Interrupted mid-copy, the program still ends as the signal says, and takes its temporary
+  // file with it; a file already named is left alone.
+  RemovePartFilesOnInterrupt();
+  for (const int sig : {SIGINT, SIGTERM, SIGHUP}) {
+    for (const bool named : {false, true}) {
+      SCOPED_TRACE(std::to_string(sig) + (named ? " named" : " writing"));
+      const fs::path part = t.Write("out/.pelmora-0123456789abcdef.part", "half");
+      const pid_t child = ::fork();
+      ASSERT_GE(child, 0);
+      if (child == 0) {
+        { const PartFile p(part); if (!named) ::raise(sig); }
+        ::raise(sig);
+        ::_exit(0);
+      }
+      int status = 0;
+      ASSERT_EQ(::waitpid(child, &status, 0), child);
+      EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == sig) << status;
+      EXPECT_EQ(fs::exists(part), named);
+      fs::remove(part);
+    }
+  }
 
   // Only regular files: a pipe would block the copy or feed it without end.
   ASSERT_EQ(::mkfifo(t.Path("in/pipe.psd").c_str(), 0600), 0);
@@ -372,8 +413,14 @@ TEST(LinkNames, MatchTolerantlyAndMergeWithTheManifest) {
       {L"ハンフ.jpg", L"ハ\u309Aンフ.jpg", NameMatch::kMarksLost},
       {L"cafe.psd", L"cafe\u0301.psd", NameMatch::kMarksLost},
       {L"café.psd", L"cafe\u0301.psd", NameMatch::kNormalised},
-      {L"CAFÉ.psd", L"cafe.psd", NameMatch::kMarksLost},
+      {L"CAFE.psd", L"café.psd", NameMatch::kMarksLost},
       {L"ハンフ.jpg", L"ハンプ.jpg", NameMatch::kMarksLost},
+      // Only marks the list lost are put back: a list's marks are never dropped to find a file.
+      {L"CAFÉ.psd", L"cafe.psd", NameMatch::kNone},
+      {L"パス.png", L"ハス.png", NameMatch::kNone},
+      {L"ハ\u309Aス.png", L"ハス.png", NameMatch::kNone},
+      {L"バス.png", L"パス.png", NameMatch::kNone},
+      {L"ハス.png", L"ハ\u309Aス.png", NameMatch::kMarksLost},
       {L"ハンフ.jpg", L"ハンフ.png", NameMatch::kNone},
       {L"a.tif", L"b.tif", NameMatch::kNone},
   };
@@ -400,11 +447,40 @@ TEST(LinkNames, MatchTolerantlyAndMergeWithTheManifest) {
 #else
   EXPECT_EQ(find(L"ハンフ.JPG").how, NameMatch::kMarksLost);
 #endif
+  // Equally close forms leave the choice open: a lost mark may have been either.
+  t.Write("f/\xE3\x83\x90\xE3\x82\xB9.png", "");  // バス.png
+  t.Write("f/\xE3\x83\x91\xE3\x82\xB9.png", "");  // パス.png
+  ForgetFolder(t.Path("f"));
+  EXPECT_TRUE(find(L"ハス.png").ambiguous);
+  EXPECT_EQ(find(L"ハス.png").how, NameMatch::kMarksLost);
+  EXPECT_FALSE(find(L"パス.png").ambiguous);
+  EXPECT_EQ(find(L"パス.png").how, NameMatch::kExact);
   EXPECT_EQ(find(L"x7.jpg").how, NameMatch::kExact);
   EXPECT_EQ(find(L"x40.jpg").how, NameMatch::kNone);
   t.Write("f/x40.jpg", "");
   ForgetFolder(t.Path("f"));
   EXPECT_EQ(find(L"x40.jpg").how, NameMatch::kExact);
+
+  // The name itself anywhere in the search order beats another form of it where the list says;
+  // two files equally close take nothing, and the summary says why.
+  t.Write("job/\xE3\x83\x91.png", "exact");                    // パ.png beside the document
+  t.Write("job/sub/\xE3\x83\x8F\xE3\x82\x9A.png", "nfd");      // ハ゜.png where written
+  t.Write("job/Links/\xE3\x83\x90\xE3\x82\xB9.png", "voiced");  // バス.png
+  t.Write("job/Links/\xE3\x83\x91\xE3\x82\xB9.png", "semi");    // パス.png
+  Delivery delivery;
+  delivery.Add(t.Path("job"));
+  const ImageSearch search(t.Path("job/card.eps"), delivery, false);
+  const ImageLocation exact = search.Locate(L"sub/パ.png");
+  EXPECT_EQ(exact.status, ImageLocation::Status::kBeside);
+  EXPECT_EQ(exact.how, NameMatch::kExact);
+  EXPECT_EQ(search.Locate(L"sub/ハ.png").status, ImageLocation::Status::kWritten);
+  EXPECT_EQ(search.Locate(L"Mac:ハス.png").status, ImageLocation::Status::kAmbiguous);
+  EXPECT_EQ(search.Locate(L"Mac:パス.png").status, ImageLocation::Status::kLinks);
+  ImageCollector collector(t.Path("out"), delivery);
+  collector.Collect(t.Path("job/card.eps"), {L"Mac:ハス.png"});
+  ASSERT_EQ(collector.summary().missing.size(), 1u);
+  EXPECT_EQ(collector.summary().missing[0].reason, kAmbiguousText);
+  EXPECT_FALSE(fs::exists(t.Path("out")) && !fs::is_empty(t.Path("out")));
 
   // A short name is no prefix of another: "a." does not take "a.b.tif".
   EXPECT_EQ(MergeLinkNames({L"a."}, {L"a.b.tif"}), (std::vector<std::wstring>{L"a.", L"a.b.tif"}));
