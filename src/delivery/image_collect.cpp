@@ -41,6 +41,13 @@ bool Under(const fs::path& p, const fs::path& root) {
   return !rel.empty() && *rel.begin() != ".." && rel != ".";
 }
 
+// A path that is absolute in the notation of Windows or of a Mac/Unix system.
+bool AbsoluteElsewhere(std::wstring_view name) {
+  if (!name.empty() && (name[0] == L'/' || name[0] == L'\\')) return true;
+  return name.size() >= 3 && ((name[0] | 0x20) >= L'a' && (name[0] | 0x20) <= L'z') && name[1] == L':' &&
+         (name[2] == L'\\' || name[2] == L'/');
+}
+
 }  // namespace
 
 std::wstring_view LastNameComponent(std::wstring_view name) {
@@ -237,11 +244,16 @@ ImageLocation ImageSearch::Locate(std::wstring_view name) const {
   // Windows offer it the user's login.
   std::vector<Attempt> attempts;
   bool besideTried = false;
-  if (PlainEntryName(name)) {
+  const fs::path written = PathFromWide(name);
+  if (!written.is_absolute() && AbsoluteElsewhere(name)) {
+    // Absolute in the other system's notation (C:\… or \\host\… here, a Mac's /Users/… on
+    // Windows): a place on the machine that made the document, outside the delivery just as this
+    // system's own absolute paths are, so that the same link reads the same wherever it is checked.
+    leadsOutside = !anywhere_;
+  } else if (PlainEntryName(name)) {
     attempts.push_back({folder, std::wstring(name), inside, ImageLocation::Status::kWritten, f.folderReached});
     besideTried = name == file;
   } else {
-    const fs::path written = PathFromWide(name);
     const fs::path path = written.is_absolute() ? written : folder / written;
     const bool pathInside = delivery_.MayContain(path);
     if (!path.has_filename()) {
