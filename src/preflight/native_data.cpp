@@ -664,6 +664,7 @@ class PdfPrivateData {
     std::uint64_t offset = 0;
     std::optional<std::uint64_t> length;
     std::optional<long long> lengthRef;
+    std::optional<std::uint64_t> scanned;  // up to "endstream", where the length was a reference
   };
 
   enum class Tok { kNone, kInt, kName, kOther };
@@ -688,6 +689,7 @@ class PdfPrivateData {
     if (!b.length && b.lengthRef) {
       if (const auto v = integers_.find(*b.lengthRef); v != integers_.end() && v->second >= 0) b.length = v->second;
     }
+    if (!b.length) b.length = b.scanned;
     return b.length ? &b : nullptr;
   }
 
@@ -830,21 +832,23 @@ class PdfPrivateData {
     return SkipToEndStream(src, number);
   }
 
-  // A stream of an indirect length still unknown: its end is found by its keyword.
+  // A stream of an indirect length: its end is found by its keyword, for when the length's own
+  // object is missing. The line end before the keyword belongs to the keyword.
   bool SkipToEndStream(DocumentBytes& src, long long number) {
     constexpr std::string_view kEnd = "endstream";
     const std::uint64_t start = src.Offset();
     std::size_t matched = 0;
+    int last[11] = {-1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1};  // the keyword and the two bytes before it
     for (int c = src.Get(); c >= 0; c = src.Get()) {
-      if (c == kEnd[matched]) {
-        if (++matched == kEnd.size()) {
-          std::uint64_t length = src.Offset() - kEnd.size() - start;
-          auto& b = streams_[number];
-          b.length = length;  // an end of line before the keyword stays in: it is past any data's end
-          return true;
-        }
-      } else {
-        matched = c == kEnd[0] ? 1 : 0;
+      std::copy(last + 1, last + 11, last);
+      last[10] = c;
+      matched = c == kEnd[matched] ? matched + 1 : (c == kEnd[0] ? 1 : 0);
+      if (matched == kEnd.size()) {
+        std::uint64_t length = src.Offset() - kEnd.size() - start;
+        if (length > 0 && last[1] == '\n') --length;
+        if (length > 0 && (last[1] == '\r' || (last[1] == '\n' && last[0] == '\r'))) --length;
+        streams_[number].scanned = length;
+        return true;
       }
     }
     return false;
@@ -959,12 +963,14 @@ class PostScriptNative {
       return true;
     }
     if (line.empty()) return true;
-    if (line[0] != '%') {
+    // Illustrator ends the last comment line with "~>"; a line of its own is as good.
+    const bool closing = StartsWith(Trim(line), "~>");
+    if (line[0] != '%' && !closing) {
       inData_ = false;  // the comment lines ended without "~>"
       return false;
     }
     bool end = false;
-    if (!a85_.Put(line.substr(1), end, [&](std::string_view bytes) { return data_.Put(bytes); })) {
+    if (!a85_.Put(closing ? Trim(line) : line.substr(1), end, [&](std::string_view bytes) { return data_.Put(bytes); })) {
       inData_ = false;
       dataEnded_ = data_.ended();  // the zlib data may end before its ASCII85 does
       return false;
