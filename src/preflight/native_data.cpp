@@ -27,7 +27,8 @@ constexpr std::string_view kDataStream = "%AI9_DataStream";
 // the memory bound on its own.
 constexpr int kZstdWindowLog = 25;
 // Gradients remembered with their spot colours.
-constexpr std::size_t kGradients = 10'000;
+constexpr std::size_t kGradients = 1000;
+constexpr std::size_t kGradientSpots = 16;
 
 bool StartsWith(std::string_view s, std::string_view prefix) { return s.substr(0, prefix.size()) == prefix; }
 
@@ -94,9 +95,9 @@ std::string NameText(std::string_view bytes) {
 // plate or none: they are no spot colour.
 bool OwnColour(std::string_view name) { return name.size() >= 2 && name.front() == '[' && name.back() == ']'; }
 
-void AddOnce(std::vector<std::string>& list, std::string name, bool& cut) {
+void AddOnce(std::vector<std::string>& list, std::string name, bool& cut, std::size_t most = kNativeNames) {
   if (name.empty() || std::find(list.begin(), list.end(), name) != list.end()) return;
-  if (list.size() >= kNativeNames) {
+  if (list.size() >= most || name.size() > kNativeNameBytes) {
     cut = true;
     return;
   }
@@ -128,24 +129,24 @@ class Collector {
     place_ = {};
   }
 
-  void Line(std::string_view line) {
-    if (line.empty()) return;
+  bool Line(std::string_view line) {
+    if (line.empty()) return true;
     if (line[0] == '%') {
       if (line.size() > 2 && line[1] == 'A' && line[2] == 'I') f_.illustrator = true;
       Comment(line);
     } else if (s_.inPlace && line[0] == '[') {
       Placement(line);
     } else if (s_.inPlace && line[0] == '(') {
-      if (const auto name = FirstString(line)) place_.name = NameText(*name);
+      if (const auto name = FirstString(line); name && name->size() <= kNativeNameBytes) place_.name = NameText(*name);
     } else if (s_.inHeader) {
       s_.inHeader = false;
       f_.headerRead = true;
     }
     if (s_.inGradient && LastWord(line) == "%_Bs") GradientStop(line);
-    if (!InArt()) return;
+    if (!InArt()) return true;
     // Most art lines are path operators; only these few set a colour by name.
     const char last = line.back();
-    if (last != 'x' && last != 'X' && last != 's' && last != 'S' && last != 'k' && last != 'K' && last != 'g') return;
+    if (last != 'x' && last != 'X' && last != 's' && last != 'S' && last != 'k' && last != 'K' && last != 'g') return true;
     const std::string_view op = LastWord(line);
     if (op == "x" || op == "X" || op == "Xs" || op == "XS" || op == "Xk" || op == "XK" || op == "Xx" || op == "XX") {
       if (const auto name = FirstString(line); name && !OwnColour(*name)) AddOnce(f_.spotColours, NameText(*name), f_.cut);
@@ -156,6 +157,7 @@ class Collector {
         }
       }
     }
+    return true;
   }
 
   void End(bool complete) {
@@ -293,7 +295,7 @@ class Collector {
     if (!gradient_) return;
     if (const auto name = FirstString(line); name && !OwnColour(*name)) {
       bool cut = false;
-      AddOnce(*gradient_, NameText(*name), cut);
+      AddOnce(*gradient_, NameText(*name), cut, kGradientSpots);
     }
   }
 
@@ -310,15 +312,28 @@ class Collector {
   std::vector<std::string>* gradient_ = nullptr;
 };
 
-// Bytes in, lines out: CR, LF and CR LF end a line; a line longer than kNativeLineBytes is cut
-// there and the rest skipped.
+// Bytes in, lines out to the sink (whose Line returns false to stop): CR, LF and CR LF end a
+// line; a line longer than kNativeLineBytes is cut there and the rest skipped.
+template <typename Sink>
 class LineSplitter {
  public:
-  explicit LineSplitter(Collector& collect) : collect_(collect) {}
+  explicit LineSplitter(Sink& sink) : sink_(sink) {}
 
-  void Put(std::string_view bytes) {
+  // False once the sink wants no more.
+  bool Put(std::string_view bytes) {
     const char* p = bytes.data();
     const char* end = p + bytes.size();
+    // The next CR and LF, each searched for again only once passed: two library searches outrun
+    // one loop over both, and neither rescans what a line of the other kind already covered.
+    const char* cr = nullptr;
+    const char* lf = nullptr;
+    const auto next = [&](const char*& at, char c) {
+      if (!at || at < p) {
+        at = static_cast<const char*>(std::memchr(p, c, end - p));
+        if (!at) at = end;
+      }
+      return at;
+    };
     while (p < end) {
       if (skipLf_) {
         skipLf_ = false;
@@ -327,27 +342,29 @@ class LineSplitter {
           continue;
         }
       }
-      const char* eol = p;
-      while (eol < end && *eol != '\r' && *eol != '\n') ++eol;
+      const char* eol = std::min(next(cr, '\r'), next(lf, '\n'));
       if (eol == end) {
         Keep(p, eol);
-        return;
+        return true;
       }
+      bool more;
       if (line_.empty() && !long_) {
-        collect_.Line(std::string_view(p, eol - p).substr(0, kNativeLineBytes));
+        more = sink_.Line(std::string_view(p, eol - p).substr(0, kNativeLineBytes));
       } else {
         Keep(p, eol);
-        collect_.Line(line_);
+        more = sink_.Line(line_);
         line_.clear();
       }
       long_ = false;
       skipLf_ = *eol == '\r';
       p = eol + 1;
+      if (!more) return false;
     }
+    return true;
   }
 
   void Flush() {
-    if (!line_.empty()) collect_.Line(line_);
+    if (!line_.empty()) sink_.Line(line_);
     line_.clear();
     long_ = false;
   }
@@ -365,7 +382,7 @@ class LineSplitter {
     if (static_cast<std::size_t>(eol - p) > n) long_ = true;
   }
 
-  Collector& collect_;
+  Sink& sink_;
   std::string line_;
   bool long_ = false, skipLf_ = false;
 };
@@ -524,7 +541,7 @@ class NativeStream {
 
   NativeFacts& f_;
   Collector collect_;
-  LineSplitter lines_;
+  LineSplitter<Collector> lines_;
   std::string carry_;
   z_stream z_{};
   bool zlibOpen_ = false;
@@ -935,22 +952,13 @@ class PostScriptNative {
 
   void Run(const analysis::DocumentPath& path) {
     DocumentBytes src(path);
-    std::string line;
-    for (int c = src.Get();; c = src.Get()) {
-      if (c < 0 || c == '\r' || c == '\n') {
-        if (c == '\r' && src.Peek() == '\n') src.Get();
-        if (!Line(line) || c < 0) break;
-        line.clear();
-      } else if (line.size() < kNativeLineBytes) {
-        line += static_cast<char>(c);
-      }
-    }
+    LineSplitter<PostScriptNative> lines(*this);
+    if (src.Pass(UINT64_MAX, [&](std::string_view bytes) { return lines.Put(bytes); })) lines.Flush();
     plain_.format = NativeFormat::kPlain;
     plainCollect_.End(true);
     if (sawData_) data_.Finish(!dataEnded_);
   }
 
- private:
   // False to stop reading.
   bool Line(std::string_view line) {
     if (!inData_) {
@@ -983,6 +991,7 @@ class PostScriptNative {
     return true;
   }
 
+ private:
   NativeFacts& plain_;
   Collector plainCollect_;
   NativeStream data_;

@@ -64,7 +64,9 @@ TEST(NativeData, LinesGiveHeaderPlacementsAndTheSpotColoursInUse) {
     EXPECT_EQ(f.fonts, c.fonts);
     EXPECT_EQ(f.colourModel, c.model);
     EXPECT_EQ(f.artRead, c.artRead);
-    if (c.artRead) EXPECT_EQ(f.spotColours, c.spots);
+    if (c.artRead) {
+      EXPECT_EQ(f.spotColours, c.spots);
+    }
     ASSERT_EQ(f.placements.size(), c.placed.size());
     for (std::size_t i = 0; i < c.placed.size(); ++i) {
       EXPECT_NEAR(f.placements[i].widthPt.value_or(0), c.placed[i][0], 1e-9);
@@ -124,7 +126,9 @@ TEST(NativeData, EachContainerInPiecesAndWhole) {
         EXPECT_EQ(f.fonts, c.fonts);
         EXPECT_EQ(f.colourModel, c.model);
         EXPECT_EQ(f.artRead, !c.damaged);
-        if (!c.damaged) EXPECT_EQ(f.spotColours, c.spots);
+        if (!c.damaged) {
+          EXPECT_EQ(f.spotColours, c.spots);
+        }
         ASSERT_TRUE(f.cropmarks);
         EXPECT_NEAR((*f.cropmarks)[2] - (*f.cropmarks)[0], 841.89, 0.01);
         ASSERT_EQ(f.placements.size(), 2u);
