@@ -74,7 +74,7 @@ NativeFacts Read(const std::string& bytes, std::size_t piece, bool lend, int fai
   failed = false;
   try {
     f = ReadNativeData("fuzz.ai");
-  } catch (const RunError&) {
+  } catch (const pelmora::RunError&) {
     failed = true;
   }
   pelmora::analysis::SetDocumentOpener(previous);

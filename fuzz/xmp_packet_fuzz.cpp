@@ -32,7 +32,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   bool failed = false;
   try {
     read = FindXmpPacket("fuzz.ai", doc.size() + 1, limit);
-  } catch (const RunError&) {
+  } catch (const pelmora::RunError&) {
     failed = true;
   }
   SetDocumentOpener(previous);

@@ -64,21 +64,61 @@ std::vector<double> Numbers(std::string_view text, std::size_t n) {
   return out;
 }
 
-// The first PostScript string of a line, unescaped; code page 932 bytes stay as they are.
+// A PostScript string's body with its escapes resolved: \n \r \t \b \f, up to three octal digits,
+// a backslash before a line end joining the lines, any other character standing for itself.
+std::string Unescape(std::string_view body) {
+  std::string out;
+  for (std::size_t i = 0; i < body.size(); ++i) {
+    if (body[i] != '\\' || i + 1 == body.size()) {
+      out += body[i];
+      continue;
+    }
+    const char e = body[++i];
+    switch (e) {
+      case 'n': out += '\n'; break;
+      case 'r': out += '\r'; break;
+      case 't': out += '\t'; break;
+      case 'b': out += '\b'; break;
+      case 'f': out += '\f'; break;
+      case '\r': case '\n': break;
+      default:
+        if (e >= '0' && e <= '7') {
+          int code = e - '0';
+          for (int k = 0; k < 2 && i + 1 < body.size() && body[i + 1] >= '0' && body[i + 1] <= '7'; ++k) code = code * 8 + (body[++i] - '0');
+          out += static_cast<char>(code & 0xFF);
+        } else {
+          out += e;
+        }
+    }
+  }
+  return out;
+}
+
+// The first PostScript string of a line, unescaped. Illustrator writes UTF-8 from CS on, where a
+// byte of a character is never a parenthesis or backslash; before, code page 932, whose trail
+// bytes can be, and which only the comments' reader takes apart (tried at the first few closing
+// parentheses: a hostile line of thousands must not cost thousands of tries).
 std::optional<std::string> FirstString(std::string_view line) {
   const std::size_t open = line.find('(');
   if (open == std::string_view::npos) return std::nullopt;
-  int depth = 0;
-  std::size_t i = open;
-  while (i < line.size()) {
-    const unsigned char c = static_cast<unsigned char>(line[i]);
-    if (c == '\\') {
-      i += 2;
-      continue;
+  const std::string_view rest = line.substr(open);
+  const bool utf8 = base::IsAscii(rest) || base::ValidUtf8(rest) == rest;
+  if (!utf8) {
+    int tries = 0;
+    for (std::size_t close = rest.find(')'); close != std::string_view::npos && tries < 8; close = rest.find(')', close + 1), ++tries) {
+      if (auto text = analysis::PostScriptString(rest.substr(0, close + 1))) return text;
     }
-    if (c == '(') ++depth;
-    ++i;
-    if (c == ')' && --depth == 0) return analysis::PostScriptString(line.substr(open, i - open));
+    return std::nullopt;
+  }
+  int depth = 0;
+  for (std::size_t i = 0; i < rest.size(); ++i) {
+    if (rest[i] == '\\') {
+      ++i;
+    } else if (rest[i] == '(') {
+      ++depth;
+    } else if (rest[i] == ')' && --depth == 0) {
+      return Unescape(rest.substr(1, i - 1));
+    }
   }
   return std::nullopt;
 }
@@ -172,12 +212,18 @@ class Collector {
     if (line.size() > 1 && line[1] == '%') {
       if (StartsWith(line, "%%+")) {
         if (s_.fontList) Fonts(line.substr(3));
+        if (s_.colourList) CustomColours(line.substr(3));
         return;
       }
-      s_.fontList = false;
+      s_.fontList = s_.colourList = false;
       if (s_.inHeader && (StartsWith(line, "%%DocumentFonts:") || StartsWith(line, "%%DocumentNeededFonts:"))) {
         s_.fontList = true;
         Fonts(line.substr(line.find(':') + 1));
+      } else if (s_.inHeader && StartsWith(line, "%%DocumentCustomColors:")) {
+        // Illustrator's own list of the spot colours its output uses, placed EPS files' included;
+        // the %%CMYKCustomColor lines beside it define the palette's too.
+        s_.colourList = true;
+        CustomColours(line.substr(23));
       } else if (s_.inHeader && StartsWith(line, "%%HiResBoundingBox:")) {
         Box(line, f_.boundingBox);
         s_.hiRes = f_.boundingBox.has_value();
@@ -194,7 +240,7 @@ class Collector {
       }
       return;
     }
-    s_.fontList = false;
+    s_.fontList = s_.colourList = false;
     if (StartsWith(line, "%ImageData:")) {
       if (!f_.imageData) ImageData(line.substr(11));
       return;
@@ -250,6 +296,28 @@ class Collector {
     }
   }
 
+  void CustomColours(std::string_view value) {
+    for (std::size_t open = value.find('('); open != std::string_view::npos; open = value.find('(', open + 1)) {
+      value = value.substr(open);
+      const auto name = FirstString(value);
+      if (!name) return;
+      if (!OwnColour(*name)) AddOnce(f_.spotColours, NameText(*name), f_.cut);
+      open = 0;
+      // Past this string: its closing parenthesis is the first one that balances.
+      int depth = 0;
+      for (std::size_t i = 0; i < value.size(); ++i) {
+        if (value[i] == '\\') {
+          ++i;
+        } else if (value[i] == '(') {
+          ++depth;
+        } else if (value[i] == ')' && --depth == 0) {
+          open = i;
+          break;
+        }
+      }
+    }
+  }
+
   void IncludedFont(std::string_view value) {
     value = Trim(value);
     if (!StartsWith(value, "font ")) return;
@@ -300,7 +368,7 @@ class Collector {
   }
 
   struct State {
-    bool inHeader = true, hiRes = false, fontList = false;
+    bool inHeader = true, hiRes = false, fontList = false, colourList = false;
     bool sawSetupEnd = false, inPalette = false, nonPrinting = false;
     bool inPlace = false, inGradient = false;
   };

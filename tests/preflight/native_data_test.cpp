@@ -49,6 +49,13 @@ TEST(NativeData, LinesGiveHeaderPlacementsAndTheSpotColoursInUse) {
       {"other custom colour operators, a code page 932 name",
        "%%EndSetup\n0 0 0 1 (A) 0 x\n0 0 0 1 (B) 0 X\n0 0 0 1 0 0 0 (C) 0 1 Xk\n0 0 0 1 (\x83\x4A) 0 0 XX\n",
        {}, std::nullopt, {"A", "B", "C", "\xE3\x82\xAB"}, true, {}},
+      // Illustrator's own list counts (a placed EPS file's spot colour is painted by none of the
+      // art's operators); the definitions beside it do not. Code page 932 with a backslash for a
+      // trail byte, and UTF-8 ending in a combining mark.
+      {"the header's custom colours, not its definitions",
+       "%%DocumentCustomColors: (PANTONE 307 C)\r%%+ (\x95\x5C)\r%%CMYKCustomColor: 0 0 0 1 (Palette Only)\r"
+       "%%EndComments\r%%EndSetup\r0 0 0 1 (\xE3\x83\x8F\xE3\x82\x9A) 0 Xs\r0 0 0 1 (a \\(b\\)\\101) 0 x\r",
+       {}, std::nullopt, {"PANTONE 307 C", "\xE8\xA1\xA8", "\xE3\x83\x8F\xE3\x82\x9A", "a (b)A"}, true, {}},
       {"placements scaled, turned, without a box and inside the palette",
        "%%EndSetup\r%AI5_BeginPlace\r[0.5 0 0 -0.5 100 200] 0 0 600 400 4 4 0\r(a.psd)`\r%AI5_EndPlace\r"
        "%AI5_BeginPlace\r[0 0.24 -0.24 0 300 10] 0 0 1000 500 4 4 0\r(b.tif)`\r%AI5_EndPlace\r"
