@@ -200,6 +200,10 @@ class Collector {
     return true;
   }
 
+  // False while only comment lines can say anything: before the art, outside a placement, a
+  // gradient and the header. Another writer's PostScript is then passed over a '%' at a time.
+  bool WantsEveryLine() const { return s_.inHeader || s_.inPlace || s_.inGradient || InArt(); }
+
   void End(bool complete) {
     if (s_.inHeader && complete) f_.headerRead = true;
     f_.artRead = complete && s_.sawSetupEnd;
@@ -410,6 +414,21 @@ class LineSplitter {
           continue;
         }
       }
+      if (line_.empty() && !long_ && !sink_.WantsEveryLine()) {
+        // To the next line that starts with '%': most of a drawing holds none.
+        const char* q = p;
+        while (q < end && !(*q == '%' && (q == p ? atLineStart_ : (q[-1] == '\r' || q[-1] == '\n')))) {
+          q = static_cast<const char*>(std::memchr(q + 1, '%', end - q - 1));
+          if (!q) q = end;
+        }
+        if (q == end) {
+          atLineStart_ = end[-1] == '\r' || end[-1] == '\n';
+          skipLf_ = end[-1] == '\r';
+          return true;
+        }
+        p = q;
+      }
+      atLineStart_ = false;
       const char* eol = std::min(next(cr, '\r'), next(lf, '\n'));
       if (eol == end) {
         Keep(p, eol);
@@ -426,6 +445,7 @@ class LineSplitter {
       long_ = false;
       skipLf_ = *eol == '\r';
       p = eol + 1;
+      atLineStart_ = true;
       if (!more) return false;
     }
     return true;
@@ -440,6 +460,7 @@ class LineSplitter {
   void Reset() {
     line_.clear();
     long_ = skipLf_ = false;
+    atLineStart_ = true;
   }
 
  private:
@@ -452,7 +473,7 @@ class LineSplitter {
 
   Sink& sink_;
   std::string line_;
-  bool long_ = false, skipLf_ = false;
+  bool long_ = false, skipLf_ = false, atLineStart_ = true;
 };
 
 // The concatenated native data: its plain start, then a marker that names the compression. The
@@ -486,6 +507,7 @@ class NativeStream {
   bool ended() const { return ended_; }
 
   void Finish(bool broken) {
+    if (f_.format == NativeFormat::kNone) f_.format = NativeFormat::kPlain;  // empty: plain, and whole
     if (done_ && !broken) {
       collect_.End(!f_.damaged);
       return;
@@ -753,10 +775,13 @@ class PdfPrivateData {
   };
 
   enum class Tok { kNone, kInt, kName, kOther };
+  // Names and words are kept to their first bytes: none that matters here is longer.
   struct Token {
     Tok type = Tok::kNone;
     long long value = 0;
-    std::string name;
+    std::size_t length = 0;
+    char text[32];
+    std::string_view Text() const { return {text, length}; }
   };
 
   // The next block number still to feed; false when all are fed.
@@ -791,11 +816,23 @@ class PdfPrivateData {
     return true;
   }
 
-  void Push(Token t) {
-    last_[0] = std::move(last_[1]);
-    last_[1] = std::move(last_[2]);
-    last_[2] = std::move(t);
+  // The three tokens last read, in a ring: back 0 is the latest.
+  Token& NewToken(Tok type) {
+    head_ = (head_ + 1) % 3;
+    Token& t = ring_[head_];
+    t.type = type;
+    t.value = 0;
+    t.length = 0;
     ++sinceObj_;
+    return t;
+  }
+  const Token& Last(int back) const { return ring_[(head_ + 3 - back) % 3]; }
+
+  // The rest of a name or word, after its first byte.
+  static void ReadWord(DocumentBytes& src, Token& t) {
+    for (int c; (c = src.Peek()) >= 0 && !PdfWhite(c) && !PdfDelimiter(c); src.Get()) {
+      if (t.length < sizeof t.text) t.text[t.length++] = static_cast<char>(c);
+    }
   }
 
   void Scan(DocumentBytes& src) {
@@ -805,33 +842,27 @@ class PdfPrivateData {
         while ((c = src.Peek()) >= 0 && c != '\r' && c != '\n') src.Get();
       } else if (c == '(') {
         SkipString(src);
-        Push({Tok::kOther});
+        NewToken(Tok::kOther);
       } else if (c == '<') {
         if (src.Peek() == '<') {
           src.Get();
           ++depth_;
         } else {
           while ((c = src.Get()) >= 0 && c != '>') {}
-          Push({Tok::kOther});
+          NewToken(Tok::kOther);
         }
       } else if (c == '>') {
         if (src.Peek() == '>') src.Get();
         if (depth_ > 0) --depth_;
       } else if (c == '/') {
-        Token t{Tok::kName};
-        while ((c = src.Peek()) >= 0 && !PdfWhite(c) && !PdfDelimiter(c)) {
-          if (t.name.size() < 64) t.name += static_cast<char>(c);
-          src.Get();
-        }
-        Push(std::move(t));
+        ReadWord(src, NewToken(Tok::kName));
       } else if (c == '[' || c == ']' || c == '{' || c == '}' || c == ')') {
-        Push({Tok::kOther});
+        NewToken(Tok::kOther);
       } else {
-        std::string word(1, static_cast<char>(c));
-        while ((c = src.Peek()) >= 0 && !PdfWhite(c) && !PdfDelimiter(c)) {
-          if (word.size() < 32) word += static_cast<char>(c);
-          src.Get();
-        }
+        Token word;
+        word.text[0] = static_cast<char>(c);
+        word.length = 1;
+        ReadWord(src, word);
         if (!Word(src, word)) return;
       }
     }
@@ -851,50 +882,62 @@ class PdfPrivateData {
   }
 
   // False to end the scan.
-  bool Word(DocumentBytes& src, const std::string& word) {
-    const bool twoInts = last_[1].type == Tok::kInt && last_[2].type == Tok::kInt;
-    if (word == "obj" && twoInts) {
-      object_ = last_[1].value;
+  bool Word(DocumentBytes& src, const Token& word) {
+    const std::string_view w = word.Text();
+    const char first = w[0];
+    if ((first >= '0' && first <= '9') || first == '-' || first == '+') {
+      // Most words are numbers: an integer is read here, anything else is passed over.
+      long long v = 0;
+      const auto [end, ec] = std::from_chars(w.data() + (first == '+'), w.data() + w.size(), v);
+      if (ec == std::errc() && end == w.data() + w.size() && word.length < sizeof word.text) {
+        if (Last(0).type == Tok::kName && Last(0).Text() == "Length" && depth_ == 1) {
+          length_ = v >= 0 ? std::optional<std::uint64_t>(v) : std::nullopt;
+        }
+        NewToken(Tok::kInt).value = v;
+      } else {
+        NewToken(Tok::kOther);
+      }
+      return true;
+    }
+    if (first != 'o' && first != 'R' && first != 'e' && first != 's') {
+      NewToken(Tok::kOther);
+      return true;
+    }
+    const bool twoInts = Last(1).type == Tok::kInt && Last(0).type == Tok::kInt;
+    if (w == "obj" && twoInts) {
+      object_ = Last(1).value;
       depth_ = 0;
       length_.reset();
       lengthRef_.reset();
-      Push({Tok::kOther});
+      NewToken(Tok::kOther);
       sinceObj_ = 0;
-      if (++objects_ > kNativeObjects) return false;
-      return true;
+      return ++objects_ <= kNativeObjects;
     }
-    if (word == "R" && twoInts) {
-      if (last_[0].type == Tok::kName) {
-        const std::string& key = last_[0].name;
+    if (w == "R" && twoInts) {
+      if (Last(2).type == Tok::kName) {
+        const std::string_view key = Last(2).Text();
         if (key == "Length" && depth_ == 1) {
-          lengthRef_ = last_[1].value;
+          lengthRef_ = Last(1).value;
           length_.reset();
         } else if (StartsWith(key, "AIPrivateData") && key.size() > 13 && key.size() < 20) {
           long long n = 0;
           const auto [end, ec] = std::from_chars(key.data() + 13, key.data() + key.size(), n);
-          if (ec == std::errc() && end == key.data() + key.size() && n >= 1 && refs_.size() < kNativeBlocks) refs_[n] = last_[1].value;
+          if (ec == std::errc() && end == key.data() + key.size() && n >= 1 && refs_.size() < kNativeBlocks) refs_[n] = Last(1).value;
         }
       }
-      Push({Tok::kOther});
+      NewToken(Tok::kOther);
       return true;
     }
-    if (word == "endobj") {
-      if (object_ && sinceObj_ == 1 && last_[2].type == Tok::kInt && integers_.size() < kNativeStreams) {
-        integers_[*object_] = last_[2].value;
+    if (w == "endobj") {
+      if (object_ && sinceObj_ == 1 && Last(0).type == Tok::kInt && integers_.size() < kNativeStreams) {
+        integers_[*object_] = Last(0).value;
       }
       object_.reset();
-      Push({Tok::kOther});
+      NewToken(Tok::kOther);
       return true;
     }
-    if (word == "stream" && object_) return Stream(src);
-    long long v = 0;
-    const auto [end, ec] = std::from_chars(word.data(), word.data() + word.size(), v);
-    if (ec == std::errc() && end == word.data() + word.size()) {
-      if (last_[2].type == Tok::kName && last_[2].name == "Length" && depth_ == 1) length_ = v >= 0 ? std::optional<std::uint64_t>(v) : std::nullopt;
-      Push({Tok::kInt, v});
-    } else {
-      Push({Tok::kOther});
-    }
+    if (w == "stream" && object_) return Stream(src);
+    NewToken(Tok::kOther);
     return true;
   }
 
@@ -944,7 +987,8 @@ class PdfPrivateData {
   std::map<long long, long long> refs_;  // block number → object number
   std::unordered_map<long long, Block> streams_;
   std::unordered_map<long long, long long> integers_;
-  Token last_[3];
+  Token ring_[3];
+  int head_ = 0;
   std::optional<long long> object_;
   std::optional<std::uint64_t> length_;
   std::optional<long long> lengthRef_;
@@ -1027,10 +1071,12 @@ class PostScriptNative {
     if (sawData_) data_.Finish(!dataEnded_);
   }
 
+  bool WantsEveryLine() const { return inData_ || plainCollect_.WantsEveryLine(); }
+
   // False to stop reading.
   bool Line(std::string_view line) {
     if (!inData_) {
-      if (!sawData_ && StartsWith(line, kDataStream)) {
+      if (!sawData_ && line.size() >= kDataStream.size() && line[1] == 'A' && StartsWith(line, kDataStream)) {
         inData_ = sawData_ = true;
         data_.StartZlib();
       } else {
