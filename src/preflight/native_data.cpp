@@ -740,23 +740,24 @@ class PdfPrivateData {
     Scan(src);
     if (refs_.empty()) return false;
     // Further passes, bounded: a hostile order would otherwise read the document once per block.
-    const std::uint64_t budget = 8 * std::max<std::uint64_t>(src.Offset(), 1) + 64 * 1024 * 1024;
+    const std::uint64_t budget = 8 * std::max<std::uint64_t>(src.Offset(), 1) + 1024 * 1024;
     std::uint64_t spent = 0;
     bool broken = false;
-    DocumentBytes again(path_);
+    std::optional<DocumentBytes> again;  // opened only for blocks stored before their turn
     while (!stopped_ && Next()) {
       const Block* b = Located(next_);
       if (!b) {
         broken = true;  // a block the dictionary names but the document lacks
         break;
       }
-      const std::uint64_t before = again.bytesRead();
-      if (!again.MoveTo(b->offset)) {
+      if (!again) again.emplace(path_);
+      const std::uint64_t before = again->bytesRead();
+      if (!again->MoveTo(b->offset)) {
         broken = true;
         break;
       }
-      if (!Feed(again, *b)) break;
-      spent += again.bytesRead() - before;
+      if (!Feed(*again, *b)) break;
+      spent += again->bytesRead() - before;
       if (spent > budget) {
         broken = true;
         break;

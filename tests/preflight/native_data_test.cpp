@@ -6,6 +6,7 @@
 
 #include <zlib.h>
 
+#include <algorithm>
 #include <cmath>
 #include <fstream>
 #include <iterator>
@@ -199,6 +200,42 @@ TEST(NativeData, DamageAndBoundsEndOnlyWhatFollows) {
   const NativeFacts stopped = ScanNativeText("%AI12_CompressedData" + Zlib("%AI9_ColorModel: 1\r%%EndSetup\r" + std::string(5000, 'x')).substr(0, 40));
   EXPECT_TRUE(stopped.damaged);
   EXPECT_FALSE(stopped.artRead);
+}
+
+// Blocks stored against their turn cost a pass each: Illustrator's order takes a few, a reversed
+// one would take one per block and is cut off after about eight reads of the document.
+TEST(NativeData, BlocksOutOfTurnCostBoundedPasses) {
+  std::string art = "%AI9_ColorModel: 2\r%%EndComments\r%%EndSetup\r";
+  for (unsigned x = 1; art.size() < 60000;) {
+    x = x * 1103515245u + 12345u;
+    art += std::to_string(x % 9973) + "." + std::to_string(x % 97) + " " + std::to_string(x % 7919) + " l\r";
+  }
+  art += "0 1 1 0 (DIC 156s*) 0 Xs\r";
+  const std::string native = "%AI12_CompressedData" + Zlib(art);
+  const std::size_t block = 24, blocks = (native.size() + block - 1) / block;
+  const auto document = [&](bool reversed) {
+    std::vector<std::size_t> order(blocks);
+    for (std::size_t i = 0; i < blocks; ++i) order[i] = reversed ? blocks - i : i + 1;
+    if (!reversed) std::sort(order.begin(), order.end(), [](std::size_t a, std::size_t b) { return std::to_string(a) < std::to_string(b); });
+    std::string pdf = "%PDF-1.6\r1 0 obj\r<<";
+    for (std::size_t i = 0; i < blocks; ++i) pdf += "/AIPrivateData" + std::to_string(order[i]) + " " + std::to_string(10 + i) + " 0 R";
+    pdf += ">>\rendobj\r";
+    for (std::size_t i = 0; i < blocks; ++i) {
+      const std::string body = native.substr((order[i] - 1) * block, block);
+      pdf += std::to_string(10 + i) + " 0 obj\r<</Length " + std::to_string(body.size()) + ">>stream\r\n" + body + "\rendstream\rendobj\r";
+    }
+    return pdf;
+  };
+  for (const bool reversed : {false, true}) {
+    SCOPED_TRACE(reversed ? "reversed" : "Illustrator's order");
+    const std::string pdf = document(reversed);
+    testing::UseFakeDocument fake(pdf, 4096);
+    const NativeFacts f = ReadNativeData("doc");
+    EXPECT_EQ(f.damaged, reversed);
+    EXPECT_EQ(f.colourModel, 2);  // the first block is fed in the first pass either way
+    EXPECT_EQ(f.spotColours, reversed ? Names{} : Names{"DIC 156s*"});
+    EXPECT_LE(testing::Fake().bytes_read, 10 * pdf.size() + 2 * 1024 * 1024);
+  }
 }
 
 TEST(NativeData, AddedToTheCheckOutranksTheHints) {
