@@ -46,12 +46,18 @@ bool SameFacts(const NativeFacts& a, const NativeFacts& b) {
   return true;
 }
 
-std::string Pdf(const std::string& data, std::size_t block, FuzzedDataProvider& in) {
+// Illustrator's order (1, 10, 11, ..., 2, ...), or a fuzzed one, which may need more passes than
+// the reader allows: then it may only be cut short, never wrong.
+std::string Pdf(const std::string& data, std::size_t block, bool shuffle, FuzzedDataProvider& in) {
   std::vector<std::string> blocks;
   for (std::size_t i = 0; i < data.size(); i += block) blocks.push_back(data.substr(i, block));
   std::vector<std::size_t> order(blocks.size());
   std::iota(order.begin(), order.end(), 1);
-  for (std::size_t i = order.size(); i > 1; --i) std::swap(order[i - 1], order[in.ConsumeIntegralInRange<std::size_t>(0, i - 1)]);
+  if (shuffle) {
+    for (std::size_t i = order.size(); i > 1; --i) std::swap(order[i - 1], order[in.ConsumeIntegralInRange<std::size_t>(0, i - 1)]);
+  } else {
+    std::sort(order.begin(), order.end(), [](std::size_t a, std::size_t b) { return std::to_string(a) < std::to_string(b); });
+  }
   std::string pdf = "%PDF-1.6\r1 0 obj\r<</Private 2 0 R>>\rendobj\r2 0 obj\r<<";
   for (std::size_t i = 0; i < order.size(); ++i) pdf += "/AIPrivateData" + std::to_string(order[i]) + " " + std::to_string(10 + i) + " 0 R";
   pdf += ">>\rendobj\r";
@@ -109,8 +115,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const NativeFacts inflated = ScanNativeText(native);
   Check(!inflated.damaged && inflated.format == NativeFormat::kZlib && inflated.decodedBytes == text.size());
   Check(SameFacts(plain, inflated));
-  const NativeFacts read = Read(Pdf(native, block, in), piece, lend, failing, failed);
+  const bool shuffle = in.ConsumeBool();
+  const NativeFacts read = Read(Pdf(native, block, shuffle, in), piece, lend, failing, failed);
   Bounded(read);
-  if (!failed) Check(!read.damaged && SameFacts(plain, read));
+  if (!failed && !(shuffle && read.damaged)) Check(!read.damaged && SameFacts(plain, read));
   return 0;
 }
