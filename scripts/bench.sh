@@ -2,7 +2,8 @@
 # Installs what is missing, builds the optimised native build and runs the analysis benchmark,
 # the peak-memory check of the one-document driver, the timing of the peer programs and
 # pelmora-scan over a delivery of 1,000 small documents, and its peak memory on 80 MB creator
-# lines and over 100,000 documents.
+# lines and over 100,000 documents, and --check on a 100 MB PDF-based .ai and its peak memory on a
+# 200 MB one.
 # Documents are generated once into PELMORA_BENCH_DIR (default: $TMPDIR/pelmora-bench, about 700 MB).
 # Usage: scripts/bench.sh [benchmark flags...]
 set -euo pipefail

@@ -16,6 +16,7 @@
 #include "delivery/document_walk.h"
 #include "delivery/file_copy.h"
 #include "delivery/image_collect.h"
+#include "preflight/native_data.h"
 #include "preflight/preflight.h"
 #include "cli/collect_report.h"
 #include "cli/html_report.h"
@@ -345,6 +346,7 @@ int Scan(const ScanOptions& o, Console& console) {
         const std::vector<std::wstring> names = LinkNames(header, dsc ? &*dsc : nullptr, xmp);
         if (o.check) {
           CheckFacts facts = MergeFacts(*dsc, xmp, result.strFiletype, row.creator, LocateLinks(item.path, names, delivery));
+          AddNativeData(facts, ReadNativeData(item.path), pdf);
           AddDrawnFindings(facts, o.limits);
           AddCheck(row, std::move(facts));
           findings = findings || !row.check->findings.empty();
