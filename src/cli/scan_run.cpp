@@ -12,6 +12,7 @@
 #include "delivery/document_cache.h"
 #include "delivery/document_walk.h"
 #include "delivery/image_collect.h"
+#include "preflight/pdf_layer.h"
 #include "preflight/preflight.h"
 #include "cli/collect_report.h"
 #include "cli/scan_options.h"
@@ -164,6 +165,8 @@ class ReadWatch {
       }
     }
     std::optional<std::string_view> Lend() override { return inner_->Lend(); }
+    bool Seek(std::uint64_t offset) override { return inner_->Seek(offset); }
+    std::optional<std::uint64_t> Size() override { return inner_->Size(); }
 
    private:
     std::unique_ptr<analysis::DocumentReader> inner_;
@@ -316,6 +319,7 @@ int Scan(const ScanOptions& o, Console& console) {
         const std::vector<std::wstring> names = LinkNames(header, dsc ? &*dsc : nullptr, xmp);
         if (o.check) {
           CheckFacts facts = MergeFacts(*dsc, xmp, result.strFiletype, row.creator, LocateLinks(item.path, names, delivery));
+          if (pdf) AddPdfLayer(facts, ReadPdfLayer(item.path, result.vblnMac));
           AddDrawnFindings(facts, o.limits);
           AddCheck(row, std::move(facts));
           findings = findings || !row.check->findings.empty();
