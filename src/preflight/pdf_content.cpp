@@ -283,7 +283,17 @@ void ContentInterpreter::EndRegular() {
 void ContentInterpreter::EndName() {
   Operand operand;
   operand.kind = Operand::Kind::kName;
-  operand.name = token_;
+  // "#20" in a name stands for the byte 0x20.
+  for (std::size_t i = 0; i < token_.size(); ++i) {
+    const int high = token_[i] == '#' && i + 2 < token_.size() ? HexValue(static_cast<unsigned char>(token_[i + 1])) : -1;
+    const int low = high >= 0 ? HexValue(static_cast<unsigned char>(token_[i + 2])) : -1;
+    if (low >= 0) {
+      operand.name += static_cast<char>(high << 4 | low);
+      i += 2;
+    } else {
+      operand.name += token_[i];
+    }
+  }
   if (inInline_) {
     InlineValue(operand);
   } else if (arrayDepth_ == 0) {

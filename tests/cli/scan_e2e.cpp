@@ -241,8 +241,13 @@ TEST(ScanProgram, CheckReportsEachFieldAndSaysSoInItsStatus) {
   }
   ASSERT_EQ(rows.size(), std::size(::e2e::kCheckDocuments) + 1);
   EXPECT_EQ(rows[0], "ファイル名,種類,バージョン,Mac,PDF,配置画像,フォント,カラー,特色,サイズ(mm),透明,指摘,保存形式");
-  EXPECT_NE(rows[1].find(",AI,25.2.1 (2021),なし,あり,0,3,RGB,1,297.0×210.0,あり,未アウトライン、RGB、特色、透明,Adobe Illustrator(R) 24.0"), std::string::npos) << rows[1];
+  // c01 starts like a PDF but holds none that can be read.
+  EXPECT_NE(rows[1].find(",AI,25.2.1 (2021),なし,あり (読めない),0,3,RGB,1,297.0×210.0,あり,未アウトライン、RGB、特色、透明,Adobe Illustrator(R) 24.0"), std::string::npos) << rows[1];
   EXPECT_NE(rows[3].find(",PostScript,\"'=HYPERLINK(\"\"x\"\"), v2\""), std::string::npos) << rows[3];
+  // The PDF layer's states: read, Illustrator's placeholder, a password wanted.
+  EXPECT_NE(rows[5].find(",なし,あり,0,2,CMYK,0,210.0×297.0 +1,,未アウトライン、塗り足し不足、低解像度、RGB画像,"), std::string::npos) << rows[5];
+  EXPECT_NE(rows[6].find(",なし,なし (PDF 互換オフで保存),0,0,CMYK,"), std::string::npos) << rows[6];
+  EXPECT_NE(rows[10].find(",なし,あり (暗号化),0,0,,0,,,,"), std::string::npos) << rows[10];
 }
 
 // A Mac delivery: the files' names decomposed (NFD), the header's Shift-JIS list without the
