@@ -4,14 +4,14 @@
 # lies beside the clone, the third-party sample corpus. New inputs are kept in
 # $PELMORA_BUILD_ROOT/fuzz/corpus/<target>, crashes in .../artifacts. Prints one summary line per
 # target; exits 1 when a target found something.
-# Usage: scripts/fuzz.sh [SECONDS] [target...]   (targets: header_scan link_image mac_binary)
+# Usage: scripts/fuzz.sh [SECONDS] [target...]   (targets: header_scan link_image mac_binary pdf_content)
 set -uo pipefail
 cd "$(dirname "$0")/.."
 
 seconds=${1:-60}
 shift || true
 targets=("$@")
-((${#targets[@]})) || targets=(header_scan link_image mac_binary)
+((${#targets[@]})) || targets=(header_scan link_image mac_binary pdf_content)
 out=${PELMORA_BUILD_ROOT:-build}/fuzz
 seeds=("$out/seeds" samples)
 corpus=$(realpath -m ../shared/corpus/files)
@@ -19,25 +19,26 @@ corpus=$(realpath -m ../shared/corpus/files)
 cxx=${PELMORA_FUZZ_CXX:-clang++}
 flags=(-std=c++20 -O1 -g -fno-omit-frame-pointer -fsanitize=fuzzer,address,undefined
        -fno-sanitize-recover=undefined -Isrc -Ifuzz)
-sources=(ansi_text char_count document_file document_file_posix header_scan link_image mac_binary win32_errors)
+sources=(analysis/ansi_text analysis/char_count analysis/document_file analysis/document_file_posix analysis/header_scan
+         analysis/link_image analysis/mac_binary analysis/win32_errors preflight/pdf_content)
 # Large seeds only slow the runs down: the targets blow small inputs up where size matters.
-declare -A max_len=([header_scan]=16384 [link_image]=16384 [mac_binary]=512)
+declare -A max_len=([header_scan]=16384 [link_image]=16384 [mac_binary]=512 [pdf_content]=16384)
 
 if ! command -v "$cxx" >/dev/null; then
   echo "fuzz: $cxx not found (scripts/setup.sh installs clang)"; exit 1
 fi
-mkdir -p "$out/obj" "$out/artifacts"
+mkdir -p "$out/obj/analysis" "$out/obj/preflight" "$out/artifacts"
 python3 tests/documents/make_documents.py "$out/seeds" || { echo "fuzz: could not write the seed documents"; exit 1; }
 # The objects in parallel: on two cores the build is most of a short run.
 export cxx out
 printf '%s\n' "${sources[@]}" | xargs -P "$(nproc)" -I{} sh -c \
-  '"$cxx" "$@" -c "src/analysis/{}.cpp" -o "$out/obj/{}.o" || { echo "fuzz: build of {} failed"; exit 255; }' \
+  '"$cxx" "$@" -c "src/{}.cpp" -o "$out/obj/{}.o" || { echo "fuzz: build of {} failed"; exit 255; }' \
   sh "${flags[@]/-fsanitize=fuzzer,/-fsanitize=fuzzer-no-link,}" || exit 1
 
 status=0
 summary=()
 for t in "${targets[@]}"; do
-  if ! "$cxx" "${flags[@]}" "fuzz/${t}_fuzz.cpp" "$out"/obj/*.o -o "$out/$t"; then
+  if ! "$cxx" "${flags[@]}" "fuzz/${t}_fuzz.cpp" "$out"/obj/*/*.o -o "$out/$t"; then
     summary+=("fuzz $t: build failed"); status=1; continue
   fi
   mkdir -p "$out/corpus/$t"
