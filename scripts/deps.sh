@@ -90,7 +90,8 @@ unpacked() {
   return 1
 }
 
-# CMake arguments of a cross build for one triplet, with the libraries built before it findable.
+# CMake arguments of a cross build for one triplet; the libraries one package needs from another
+# are passed to it by path.
 cross_args() {
   local triplet=$1 processor=${1%%-*}
   echo -G Ninja -DCMAKE_BUILD_TYPE=Release -DCMAKE_SYSTEM_NAME=Windows -DCMAKE_SYSTEM_PROCESSOR="$processor" \
@@ -131,7 +132,7 @@ build_libzstd() {  # src, build, prefix, triplet
 
 build_libjpeg_turbo() {
   local src=$1 build=$2 prefix=$3 t=$4
-  # Without nasm there is no SIMD; the scanner reads headers and qpdf decodes nothing by default.
+  # No SIMD (it would need nasm): the scanner reads headers, and qpdf decodes images only on request.
   quiet "$build" cmake -S "$src" -B "$build" $(cross_args "$t") -DENABLE_SHARED=OFF -DENABLE_STATIC=ON \
     -DWITH_TURBOJPEG=OFF -DWITH_SIMD=OFF -DWITH_JAVA=OFF -DWITH_FUZZ=OFF -DCMAKE_INSTALL_PREFIX="$prefix"
   quiet "$build" cmake --build "$build" -j "$jobs" --target jpeg-static
