@@ -1,6 +1,5 @@
 #include "preflight/pdf_content.h"
 
-#include <charconv>
 #include <cmath>
 
 namespace pelmora::preflight {
@@ -227,30 +226,31 @@ void ContentInterpreter::EndGroup() {
 }
 
 bool ContentInterpreter::Number(std::string_view text, double& value) const {
-  // PDF numbers: an optional sign, digits with at most one point, no exponent.
+  // PDF numbers: an optional sign, digits with at most one point, no exponent. Read by hand: this
+  // runs for most tokens of a page, and the values only place images.
   std::size_t i = 0;
   bool negative = false;
   if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
-  const std::string_view body = text.substr(i);
-  if (body.empty()) return false;
+  double whole = 0, scale = 0.1;
   bool digit = false, point = false;
-  for (const char ch : body) {
+  for (; i < text.size(); ++i) {
+    const char ch = text[i];
     if (ch >= '0' && ch <= '9') {
       digit = true;
+      if (!point) {
+        whole = whole * 10 + (ch - '0');
+      } else {
+        whole += (ch - '0') * scale;
+        scale /= 10;
+      }
     } else if (ch == '.' && !point) {
       point = true;
     } else {
       return false;
     }
   }
-  if (!digit) return false;
-  std::string digits(body);
-  if (digits.front() == '.') digits.insert(digits.begin(), '0');
-  if (digits.back() == '.') digits.pop_back();
-  double v = 0;
-  const auto [end, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), v);
-  if (ec != std::errc() || end != digits.data() + digits.size() || !std::isfinite(v)) return false;
-  value = negative ? -v : v;
+  if (!digit || !std::isfinite(whole)) return false;
+  value = negative ? -whole : whole;
   return true;
 }
 

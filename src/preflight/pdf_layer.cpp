@@ -26,7 +26,7 @@ namespace pelmora::preflight {
 namespace {
 
 constexpr std::uint64_t kMacBinaryHeader = 128;
-constexpr std::size_t kSourceBuffer = 64 * 1024;
+constexpr std::size_t kSourceBuffer = 16 * 1024;
 constexpr std::size_t kTextChars = 256;  // of a name or output intent kept
 constexpr double kMmPerPoint = 25.4 / 72;
 
@@ -600,9 +600,27 @@ class LayerReader {
   ContentSummary firstPage_;
 };
 
+// A PDF ends with "startxref" and its offset in the last KiB. Without it the file was cut short
+// (or only starts like a PDF): qpdf would search the whole of it for objects to rebuild it from,
+// which for most such files finds nothing and for the rest a document that was not delivered whole.
+bool HasEnd(InputSource& source) {
+  source.seek(0, SEEK_END);
+  const qpdf_offset_t end = source.tell();
+  const qpdf_offset_t from = std::max<qpdf_offset_t>(0, end - 1024);
+  std::string tail(static_cast<std::size_t>(end - from), '\0');
+  source.seek(from, SEEK_SET);
+  tail.resize(source.read(tail.data(), tail.size()));
+  source.seek(0, SEEK_SET);
+  return tail.find("startxref") != std::string::npos;
+}
+
 PdfLayerFacts Read(const std::shared_ptr<InputSource>& source) {
   PdfLayerFacts out;
   try {
+    if (!HasEnd(*source)) {
+      out.state = PdfLayer::kUnreadable;
+      return out;
+    }
     QPDF pdf;
     // Nothing of qpdf's reaches the output: its complaints are counted, never printed.
     const auto logger = QPDFLogger::create();
@@ -616,7 +634,10 @@ PdfLayerFacts Read(const std::shared_ptr<InputSource>& source) {
     out.state = PdfLayer::kRead;
     LayerReader reader(pdf, out);
     reader.Drain();
-    if (pdf.getObjectCount() > kPdfObjects) throw std::runtime_error("too many objects");
+    // The trailer's count, not qpdf's own: that one parses every object of the file first.
+    QPDFObjectHandle trailer = pdf.getTrailer();
+    const auto size = trailer.isDictionary() ? Number(trailer.getKey("/Size")) : std::nullopt;
+    if (size && *size > static_cast<double>(kPdfObjects)) throw std::runtime_error("too many objects");
     reader.Run();
     reader.Drain();
   } catch (const RunError&) {

@@ -160,6 +160,8 @@ TEST(PdfLayer, DamageAnywhereLeavesOnlyTheLayerUnknown) {
   std::ifstream in(::e2e::SamplePath(PELMORA_CHECK_DOCUMENTS, "c05-pdf-artboards.ai"), std::ios::binary);
   const std::string whole((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
   ASSERT_FALSE(whole.empty());
+  // Cut short before its end: not rebuilt from what is left.
+  EXPECT_EQ(ReadPdfLayerBytes(whole.substr(0, whole.size() / 2)).state, PdfLayer::kUnreadable);
   // Cut short, or a stretch overwritten, at many places: never a crash, always a state.
   for (std::size_t at = 0; at < whole.size(); at += 97) {
     const PdfLayerFacts cut = ReadPdfLayerBytes(whole.substr(0, at));
