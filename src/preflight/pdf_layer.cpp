@@ -600,27 +600,74 @@ class LayerReader {
   ContentSummary firstPage_;
 };
 
-// A PDF ends with "startxref" and its offset in the last KiB. Without it the file was cut short
-// (or only starts like a PDF): qpdf would search the whole of it for objects to rebuild it from,
-// which for most such files finds nothing and for the rest a document that was not delivered whole.
-bool HasEnd(InputSource& source) {
+std::string ReadAt(InputSource& source, qpdf_offset_t at, std::size_t bytes) {
+  std::string text(bytes, '\0');
+  source.seek(at, SEEK_SET);
+  text.resize(source.read(text.data(), text.size()));
+  return text;
+}
+
+std::optional<double> NumberAfter(std::string_view text, std::string_view key) {
+  const std::size_t at = text.find(key);
+  if (at == std::string_view::npos) return std::nullopt;
+  std::size_t i = at + key.size();
+  while (i < text.size() && (text[i] == ' ' || text[i] == '\r' || text[i] == '\n' || text[i] == '\t')) ++i;
+  double v = 0;
+  bool digit = false;
+  for (; i < text.size() && text[i] >= '0' && text[i] <= '9' && v < 1e15; ++i, digit = true) v = v * 10 + (text[i] - '0');
+  if (!digit) return std::nullopt;
+  return v;
+}
+
+enum class Ending { kWhole, kCutShort, kTooManyObjects };
+
+// What the end of the PDF says before qpdf reads it. A PDF ends with "startxref" and an offset in its
+// last KiB; without them the file was cut short (or only starts like a PDF), and qpdf would search all
+// of it for objects to rebuild it from. The objects counted there bound what qpdf's cross-reference
+// table will take in memory: the trailer's /Size, the xref stream's /Size, and the table's own length.
+Ending CheckEnding(InputSource& source) {
   source.seek(0, SEEK_END);
   const qpdf_offset_t end = source.tell();
   const qpdf_offset_t from = std::max<qpdf_offset_t>(0, end - 1024);
-  std::string tail(static_cast<std::size_t>(end - from), '\0');
-  source.seek(from, SEEK_SET);
-  tail.resize(source.read(tail.data(), tail.size()));
+  const std::string tail = ReadAt(source, from, static_cast<std::size_t>(end - from));
   source.seek(0, SEEK_SET);
-  return tail.find("startxref") != std::string::npos;
+  const std::size_t startxref = tail.rfind("startxref");
+  if (startxref == std::string::npos) return Ending::kCutShort;
+  const auto xref = NumberAfter(std::string_view(tail).substr(startxref), "startxref");
+  const double limit = static_cast<double>(kPdfObjects);
+  const std::size_t trailer = tail.rfind("trailer", startxref);
+  if (trailer != std::string::npos) {
+    const auto size = NumberAfter(std::string_view(tail).substr(trailer, startxref - trailer), "/Size");
+    if (size && *size > limit) return Ending::kTooManyObjects;
+    // Each entry of a table takes 20 bytes.
+    if (xref && *xref < static_cast<double>(from + static_cast<qpdf_offset_t>(trailer)) &&
+        (static_cast<double>(from) + static_cast<double>(trailer) - *xref) / 20 > limit) {
+      return Ending::kTooManyObjects;
+    }
+  } else if (xref && *xref < static_cast<double>(end)) {
+    const std::string head = ReadAt(source, static_cast<qpdf_offset_t>(*xref), 2048);
+    source.seek(0, SEEK_SET);
+    const auto size = NumberAfter(head, "/Size");
+    if (size && *size > limit) return Ending::kTooManyObjects;
+  }
+  return Ending::kWhole;
 }
 
 PdfLayerFacts Read(const std::shared_ptr<InputSource>& source) {
   PdfLayerFacts out;
   try {
-    if (!HasEnd(*source)) {
+    const Ending ending = CheckEnding(*source);
+    if (ending != Ending::kWhole) {
       out.state = PdfLayer::kUnreadable;
+      out.cut = ending == Ending::kTooManyObjects;
       return out;
     }
+    const bool small = [&] {
+      source->seek(0, SEEK_END);
+      const qpdf_offset_t size = source->tell();
+      source->seek(0, SEEK_SET);
+      return size <= kPdfRebuiltBytes;
+    }();
     QPDF pdf;
     // Nothing of qpdf's reaches the output: its complaints are counted, never printed.
     const auto logger = QPDFLogger::create();
@@ -629,7 +676,9 @@ PdfLayerFacts Read(const std::shared_ptr<InputSource>& source) {
     logger->setError(logger->discard());
     pdf.setLogger(logger);
     pdf.setSuppressWarnings(true);
-    pdf.setAttemptRecovery(true);
+    // Rebuilding a damaged cross-reference table takes memory by the objects found: only for
+    // small PDFs.
+    pdf.setAttemptRecovery(small);
     pdf.processInputSource(source);
     out.state = PdfLayer::kRead;
     LayerReader reader(pdf, out);

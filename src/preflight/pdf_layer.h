@@ -18,7 +18,8 @@ namespace pelmora::preflight {
 
 // Bounds on what a stranger's PDF may make the reader do; past one, what is known so far is kept
 // and the facts are marked cut.
-inline constexpr std::size_t kPdfObjects = 2'000'000;
+inline constexpr std::size_t kPdfObjects = 500'000;  // qpdf keeps about 80 bytes for each
+inline constexpr std::int64_t kPdfRebuiltBytes = 8 * 1024 * 1024;  // a damaged xref is rebuilt up to this size
 inline constexpr std::size_t kPdfPages = 10'000;
 inline constexpr std::size_t kPdfPageTreeDepth = 64;
 inline constexpr int kPdfFormDepth = 16;           // form XObjects inside form XObjects

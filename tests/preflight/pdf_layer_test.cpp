@@ -160,6 +160,13 @@ TEST(PdfLayer, DamageAnywhereLeavesOnlyTheLayerUnknown) {
   std::ifstream in(::e2e::SamplePath(PELMORA_CHECK_DOCUMENTS, "c05-pdf-artboards.ai"), std::ios::binary);
   const std::string whole((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
   ASSERT_FALSE(whole.empty());
+  // More objects than the bound: left unread before qpdf takes them in.
+  std::string many = whole;
+  const std::size_t size = many.rfind("/Size ");
+  ASSERT_NE(size, std::string::npos);
+  many.replace(size, 8, "/Size 900000 ");
+  EXPECT_EQ(ReadPdfLayerBytes(many).state, PdfLayer::kUnreadable);
+  EXPECT_EQ(ReadPdfLayerBytes(whole).state, PdfLayer::kRead);
   // Cut short before its end: not rebuilt from what is left.
   EXPECT_EQ(ReadPdfLayerBytes(whole.substr(0, whole.size() / 2)).state, PdfLayer::kUnreadable);
   // Cut short, or a stretch overwritten, at many places: never a crash, always a state.
