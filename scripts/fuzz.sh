@@ -5,14 +5,14 @@
 # $PELMORA_BUILD_ROOT/fuzz/corpus/<target>, crashes in .../artifacts. Prints one summary line per
 # target; exits 1 when a target found something.
 # Usage: scripts/fuzz.sh [SECONDS] [target...]
-#   (targets: header_scan link_image mac_binary dsc_comments xmp_packet native_data)
+#   (targets: header_scan link_image mac_binary dsc_comments xmp_packet native_data pdf_content)
 set -uo pipefail
 cd "$(dirname "$0")/.."
 
 seconds=${1:-60}
 shift || true
 targets=("$@")
-((${#targets[@]})) || targets=(header_scan link_image mac_binary dsc_comments xmp_packet native_data)
+((${#targets[@]})) || targets=(header_scan link_image mac_binary dsc_comments xmp_packet native_data pdf_content)
 out=${PELMORA_BUILD_ROOT:-build}/fuzz
 seeds=("$out/seeds" samples)
 corpus=$(realpath -m ../shared/corpus/files)
@@ -22,7 +22,8 @@ flags=(-std=c++20 -O1 -g -fno-omit-frame-pointer -fsanitize=fuzzer,address,undef
        -fno-sanitize-recover=undefined -Isrc -Ifuzz)
 sources=(analysis/ansi_text analysis/ansi_decode_iconv analysis/char_count analysis/document_file
          analysis/document_file_posix analysis/dsc_comments analysis/header_scan analysis/link_image
-         analysis/mac_binary analysis/win32_errors analysis/xmp_packet base/text_utf8 preflight/native_data)
+         analysis/mac_binary analysis/win32_errors analysis/xmp_packet base/text_utf8 preflight/native_data
+         preflight/pdf_content)
 # pugixml's source, where scripts/deps.sh unpacked it, for the XMP reader.
 pugixml=$(sed -n 's/^set(PELMORA_DEPS_PUGIXML_SOURCE "\(.*\)")$/\1/p' \
   "${PELMORA_DEPS_CACHE:-/var/cache/pelmora/deps}/index-pugixml.cmake" 2>/dev/null)/src
@@ -30,7 +31,7 @@ flags+=(-isystem "$pugixml")
 libs=(-lz -lzstd)
 # Large seeds only slow the runs down: the targets blow small inputs up where size matters.
 declare -A max_len=([header_scan]=16384 [link_image]=16384 [mac_binary]=512 [dsc_comments]=16384
-                    [xmp_packet]=16384 [native_data]=65536)
+                    [xmp_packet]=16384 [native_data]=65536 [pdf_content]=16384)
 
 if ! command -v "$cxx" >/dev/null; then
   echo "fuzz: $cxx not found (scripts/setup.sh installs clang)"; exit 1

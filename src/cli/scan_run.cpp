@@ -17,6 +17,7 @@
 #include "delivery/file_copy.h"
 #include "delivery/image_collect.h"
 #include "preflight/native_data.h"
+#include "preflight/pdf_layer.h"
 #include "preflight/preflight.h"
 #include "cli/collect_report.h"
 #include "cli/html_report.h"
@@ -176,6 +177,8 @@ class ReadWatch {
       }
     }
     std::optional<std::string_view> Lend() override { return inner_->Lend(); }
+    bool Seek(std::uint64_t offset) override { return inner_->Seek(offset); }
+    std::optional<std::uint64_t> Size() override { return inner_->Size(); }
 
    private:
     std::unique_ptr<analysis::DocumentReader> inner_;
@@ -347,6 +350,7 @@ int Scan(const ScanOptions& o, Console& console) {
         if (o.check) {
           CheckFacts facts = MergeFacts(*dsc, xmp, result.strFiletype, row.creator, LocateLinks(item.path, names, delivery));
           AddNativeData(facts, ReadNativeData(item.path), pdf);
+          if (pdf) AddPdfLayer(facts, ReadPdfLayer(item.path, result.vblnMac));
           AddDrawnFindings(facts, o.limits);
           AddCheck(row, std::move(facts));
           findings = findings || !row.check->findings.empty();

@@ -356,6 +356,152 @@ def check_needed_fonts():
     return out
 
 
+def pdf(objects, root=1, damage_xref=False, trailer=b""):
+    """A PDF of the given objects (object n is objects[n-1]): a bytes body, or (dictionary entries,
+    stream data). With damage_xref every offset in the table is wrong, as after a careless edit."""
+    out = b"%PDF-1.6\n%\xe2\xe3\xcf\xd3\n"
+    offsets = []
+    for n, body in enumerate(objects, 1):
+        offsets.append(len(out))
+        if isinstance(body, tuple):
+            entries, data = body
+            out += b"%d 0 obj\n<<%s /Length %d>>\nstream\n" % (n, entries, len(data)) + data + b"\nendstream\nendobj\n"
+        else:
+            out += b"%d 0 obj\n%s\nendobj\n" % (n, body)
+    xref = len(out)
+    out += b"xref\n0 %d\n0000000000 65535 f \n" % (len(objects) + 1)
+    for o in offsets:
+        out += b"%010d 00000 n \n" % (o + 5 if damage_xref else o)
+    out += b"trailer\n<</Size %d /Root %d 0 R%s>>\nstartxref\n%d\n%%%%EOF\n" % (len(objects) + 1, root, trailer, xref)
+    return out
+
+
+def ai_header(colour_model):
+    """Illustrator's header comments, which a PDF-based document keeps in its AIMetaData stream."""
+    return (b"%!PS-Adobe-3.0 \r%%Creator: Adobe Illustrator(R) 24.0\r%%AI8_CreatorVersion: 27.0.1\r"
+            b"%%BoundingBox: 0 0 612 859\r%%DocumentProcessColors: Cyan Magenta Yellow Black\r"
+            b"%AI9_ColorModel: " + colour_model + b"\r%%EndComments\r%%EndProlog\r")
+
+
+def ai_private(first):
+    """The /PieceInfo entry that carries Illustrator's own data (objects `first` and `first`+1)."""
+    return b"/PieceInfo <</Illustrator <</Private <</AIMetaData %d 0 R /AIPrivateData1 %d 0 R>>>>>>" % (first, first + 1)
+
+
+def ai_private_objects(colour_model=b"2"):
+    data = b"%AI12_CompressedData" + zlib.compress(ai_header(colour_model))
+    return [(b"", ai_header(colour_model)), (b"", data)]
+
+
+def image(width, height, colour_space, bits=8):
+    return (b"/Type /XObject /Subtype /Image /Width %d /Height %d /ColorSpace %s /BitsPerComponent %d /Filter /FlateDecode"
+            % (width, height, colour_space, bits), zlib.compress(bytes(width * height // 8)))
+
+
+def check_pdf_artboards():
+    # Two artboards: A4 with 3 mm bleed, and a 90 x 55 mm card turned by /Rotate with uneven bleed
+    # (its media box inherited). An indexed image, an ICC-based RGB one, and a CMYK one turned and
+    # scaled inside a form; an embedded subset CID font and a font left out; an output intent.
+    page1 = b"q 100 0 0 50 50 700 cm /Im1 Do Q q 0.5 0 0 0.5 100 100 cm /Fm1 Do Q BT /F1 12 Tf 72 72 Td (Hello) Tj ET 0 0 m 10 10 l S"
+    form = zlib.compress(b"q 0 100 -50 0 300 300 cm /Im3 Do Q")
+    return pdf([
+        b"<</Type /Catalog /Pages 2 0 R /OutputIntents [<</Type /OutputIntent /S /GTS_PDFX "
+        b"/OutputConditionIdentifier (JC200103) /Info (Japan Color 2001 Coated)>>]>>",
+        b"<</Type /Pages /Kids [3 0 R 4 0 R] /Count 2 /MediaBox [0 0 612 900]>>",
+        b"<</Type /Page /Parent 2 0 R /MediaBox [0 0 612.283 858.898] /TrimBox [8.504 8.504 603.780 850.394] "
+        b"/BleedBox [0 0 612.283 858.898] /Contents 5 0 R /Resources <</XObject <</Im1 6 0 R /Fm1 8 0 R>> "
+        b"/Font <</F1 10 0 R /F2 12 0 R>>>> " + ai_private(17) + b">>",
+        b"<</Type /Page /Parent 2 0 R /Rotate 90 /TrimBox [10 20 265.118 175.906] /BleedBox [0 0 270.787 181.575] "
+        b"/Contents 9 0 R /Resources <</XObject <</Im2 7 0 R>>>>>>",
+        (b"", page1),
+        image(200, 100, b"[/Indexed /DeviceRGB 1 <000000FFFFFF>]"),
+        image(600, 300, b"[/ICCBased 13 0 R]"),
+        (b"/Type /XObject /Subtype /Form /BBox [0 0 1000 1000] /Matrix [2 0 0 2 0 0] /Filter /FlateDecode "
+         b"/Resources <</XObject <</Im3 11 0 R>>>>", form),
+        (b"", b"q 200 0 0 100 30 40 cm /Im2 Do Q"),
+        b"<</Type /Font /Subtype /Type0 /BaseFont /ABCDEF+KozGoPr6N-Regular-90ms-RKSJ-H /Encoding /90ms-RKSJ-H "
+        b"/DescendantFonts [14 0 R]>>",
+        image(400, 300, b"/DeviceCMYK"),
+        b"<</Type /Font /Subtype /TrueType /BaseFont /Arial-BoldMT /FontDescriptor 16 0 R>>",
+        (b"/N 3 /Alternate /DeviceRGB", b"icc"),
+        b"<</Type /Font /Subtype /CIDFontType0 /BaseFont /ABCDEF+KozGoPr6N-Regular /FontDescriptor 15 0 R>>",
+        b"<</Type /FontDescriptor /FontName /ABCDEF+KozGoPr6N-Regular /FontFile3 19 0 R>>",
+        b"<</Type /FontDescriptor /FontName /Arial-BoldMT>>",
+    ] + ai_private_objects() + [(b"/Subtype /CIDFontType0C", b"font")])
+
+
+def text_page(text, private=True):
+    """One page whose art is only text, inside a form drawn twice, as Illustrator draws its placeholder."""
+    form = b"BT 0 0 0 1 k /T1_0 1 Tf 12 0 0 -12 0 0 Tm " + text + b" ET"
+    page = b"q 0 800 800 -800 re W n q 1 0 0 -1 40 100 cm /Fm0 Do Q q 1 0 0 -1 40 300 cm /Fm0 Do Q Q"
+    return pdf([
+        b"<</Type /Catalog /Pages 2 0 R>>",
+        b"<</Type /Pages /Kids [3 0 R] /Count 1>>",
+        b"<</Type /Page /Parent 2 0 R /MediaBox [0 0 800 800] /Contents 4 0 R /Resources <</XObject <</Fm0 5 0 R>>>> "
+        + (ai_private(7) if private else b"") + b">>",
+        (b"", page),
+        (b"/Subtype /Form /BBox [0 0 400 100] /Resources <</Font <</T1_0 6 0 R>>>>", form),
+        b"<</Type /Font /Subtype /Type1 /BaseFont /MyriadPro-Regular>>",
+    ] + ai_private_objects())
+
+
+def check_pdf_placeholder():
+    # Illustrator's words, split for kerning and with its octal-escaped marks.
+    return text_page(b"[(This is an Adobe\\256 I)-10 (llustr)5 (ator\\256 File that was saved without )]TJ (PDF Content.)Tj")
+
+
+def check_pdf_text_only():
+    # Art that is only text, in the same shape: the PDF layer is the art.
+    return text_page(b"<48656C6C6F>Tj")
+
+
+def check_pdf_damaged_xref():
+    # Every offset wrong: qpdf finds the objects itself. A 1-bit inline image drawn at 72 ppi.
+    page = b"q 16 0 0 8 100 100 cm BI /W 16 /H 8 /CS /G /BPC 1 ID \x00\xffEI\x00\xff\x00\xff\x00\xff\x00\xff\x00\xff\x00\xff\x00\xff EI Q"
+    return pdf([
+        b"<</Type /Catalog /Pages 2 0 R>>",
+        b"<</Type /Pages /Kids [3 0 R] /Count 1>>",
+        b"<</Type /Page /Parent 2 0 R /MediaBox [0 0 283.465 283.465] /Contents 4 0 R>>",
+        (b"", page),
+    ], damage_xref=True)
+
+
+def check_pdf_deep_forms():
+    # Forms inside forms, twenty deep, the image at the bottom: past sixteen levels nothing is read.
+    depth = 20
+    objects = [b"<</Type /Catalog /Pages 2 0 R>>", b"<</Type /Pages /Kids [3 0 R] /Count 1>>",
+               b"<</Type /Page /Parent 2 0 R /MediaBox [0 0 100 100] /Contents 4 0 R /Resources <</XObject <</F 5 0 R>>>>>>",
+               (b"", b"/F Do")]
+    for level in range(depth):
+        n = 5 + level
+        objects.append((b"/Subtype /Form /BBox [0 0 100 100] /Resources <</XObject <</F %d 0 R>>>>" % (n + 1), b"/F Do"))
+    objects.append(image(10, 10, b"/DeviceGray"))
+    return pdf(objects)
+
+
+def check_pdf_encrypted():
+    # A user password is needed: the layer's facts stay unknown, the rest of the document's do not.
+    return pdf([b"<</Type /Catalog /Pages 2 0 R>>", b"<</Type /Pages /Kids [3 0 R] /Count 1>>",
+                b"<</Type /Page /Parent 2 0 R /MediaBox [0 0 100 100]>>",
+                b"<</Filter /Standard /V 2 /R 3 /Length 128 /P -4 /O <%s> /U <%s>>>" % (b"11" * 32, b"22" * 32)],
+               trailer=b" /Encrypt 4 0 R /ID [<00112233445566778899AABBCCDDEEFF> <00112233445566778899AABBCCDDEEFF>]")
+
+
+def check_pdf_macbinary():
+    # From a Mac: a MacBinary header before the PDF and a resource fork after it.
+    data = check_pdf_text_only()
+    fork = b"\x00\x00\x01\x00" + bytes(252)
+    name = b"card.ai"
+    header = bytearray(128)
+    header[1] = len(name)
+    header[2:2 + len(name)] = name
+    header[65:73] = b"PDF CARO"
+    header[83:87] = len(data).to_bytes(4, "big")
+    header[87:91] = len(fork).to_bytes(4, "big")
+    pad = bytes(-len(data) % 128)
+    return bytes(header) + data + pad + fork
+
+
 CHECK_DOCUMENTS = [
     ("c01-rgb-everything.ai", check_rgb_everything),
     ("c02-cmyk-clean.eps", check_cmyk_clean),
@@ -367,6 +513,13 @@ CHECK_DOCUMENTS = [
     ("c08-cs6-data-stream.eps", check_cs6_data_stream),
     ("c09-photoshop.eps", check_photoshop_eps),
     ("c10-needed-fonts.eps", check_needed_fonts),
+    ("c11-pdf-artboards.ai", check_pdf_artboards),
+    ("c12-pdf-placeholder.ai", check_pdf_placeholder),
+    ("c13-pdf-text-only.ai", check_pdf_text_only),
+    ("c14-pdf-damaged-xref.ai", check_pdf_damaged_xref),
+    ("c15-pdf-deep-forms.ai", check_pdf_deep_forms),
+    ("c16-pdf-encrypted.ai", check_pdf_encrypted),
+    ("c17-pdf-macbinary.ai", check_pdf_macbinary),
 ]
 
 
