@@ -241,7 +241,7 @@ bool HasFontFile(QPDFObjectHandle font) {
 
 class LayerReader {
  public:
-  LayerReader(QPDF& pdf, PdfLayerFacts& out) : pdf_(pdf), out_(out) {}
+  LayerReader(QPDF& pdf, InputSource& source, PdfLayerFacts& out) : pdf_(pdf), source_(source), out_(out) {}
 
   void Run() {
     QPDFObjectHandle root = pdf_.getRoot();
@@ -385,12 +385,30 @@ class LayerReader {
     int depth;
   };
 
+  class KeepPlace {
+   public:
+    explicit KeepPlace(InputSource& source) : source_(source), at_(source.tell()) {}
+    ~KeepPlace() { source_.seek(at_, SEEK_SET); }
+    KeepPlace(const KeepPlace&) = delete;
+    KeepPlace& operator=(const KeepPlace&) = delete;
+
+   private:
+    InputSource& source_;
+    qpdf_offset_t at_;
+  };
+
   class Sink final : public ContentSink {
    public:
     Sink(LayerReader& reader, Work& work, int page, std::deque<Work>& more)
         : reader_(reader), work_(work), page_(page), more_(more) {}
-    void Draw(std::string_view name, const Matrix& ctm) override { reader_.Draw(work_, page_, name, ctm, more_); }
+    // qpdf inflates a stream 10 KiB at a time from wherever its input stands; looking up an
+    // object in between moves it, and the rest of the stream would be read from elsewhere.
+    void Draw(std::string_view name, const Matrix& ctm) override {
+      const KeepPlace keep(reader_.source_);
+      reader_.Draw(work_, page_, name, ctm, more_);
+    }
     void DrawInline(const InlineImage& image, const Matrix& ctm) override {
+      const KeepPlace keep(reader_.source_);
       reader_.DrawInline(work_, page_, image, ctm);
     }
 
@@ -592,6 +610,7 @@ class LayerReader {
   }
 
   QPDF& pdf_;
+  InputSource& source_;
   PdfLayerFacts& out_;
   ContentBudget budget_;
   std::uint64_t contentBytes_ = 0;
@@ -681,7 +700,7 @@ PdfLayerFacts Read(const std::shared_ptr<InputSource>& source) {
     pdf.setAttemptRecovery(small);
     pdf.processInputSource(source);
     out.state = PdfLayer::kRead;
-    LayerReader reader(pdf, out);
+    LayerReader reader(pdf, *source, out);
     reader.Drain();
     // The trailer's count, not qpdf's own: that one parses every object of the file first.
     QPDFObjectHandle trailer = pdf.getTrailer();

@@ -487,6 +487,28 @@ def check_pdf_encrypted():
                trailer=b" /Encrypt 4 0 R /ID [<00112233445566778899AABBCCDDEEFF> <00112233445566778899AABBCCDDEEFF>]")
 
 
+def check_pdf_long_content():
+    # Drawing instructions that inflate from far more than one read of the file, an image drawn in
+    # each stretch: every image is looked up while the content is still being read.
+    lines, x = [], 1
+    for i in range(6000):
+        x = (x * 1103515245 + 12345) & 0x7FFFFFFF
+        lines.append(b"%d.%02d %d.%02d m %d.%02d %d.%02d l S" % (x % 800, x % 97, (x >> 8) % 800, (x >> 3) % 89,
+                                                               (x >> 5) % 800, x % 83, (x >> 11) % 800, (x >> 2) % 79))
+        if i % 1000 == 999:
+            lines.append(b"q 120 0 0 60 %d 100 cm /Im%d Do Q" % (i // 10, i // 1000))
+    content = zlib.compress(b"\n".join(lines), 9)
+    assert len(content) > 4 * 10240
+    images = [image(240 + 60 * n, 120, b"/DeviceCMYK") for n in range(6)]
+    names = b" ".join(b"/Im%d %d 0 R" % (n, 5 + n) for n in range(6))
+    return pdf([
+        b"<</Type /Catalog /Pages 2 0 R>>",
+        b"<</Type /Pages /Kids [3 0 R] /Count 1>>",
+        b"<</Type /Page /Parent 2 0 R /MediaBox [0 0 800 800] /Contents 4 0 R /Resources <</XObject <<" + names + b">>>>>>",
+        (b"/Filter /FlateDecode", content),
+    ] + images)
+
+
 def check_pdf_macbinary():
     # From a Mac: a MacBinary header before the PDF and a resource fork after it.
     data = check_pdf_text_only()
@@ -520,6 +542,7 @@ CHECK_DOCUMENTS = [
     ("c15-pdf-deep-forms.ai", check_pdf_deep_forms),
     ("c16-pdf-encrypted.ai", check_pdf_encrypted),
     ("c17-pdf-macbinary.ai", check_pdf_macbinary),
+    ("c18-pdf-long-content.ai", check_pdf_long_content),
 ]
 
 

@@ -136,6 +136,8 @@ TEST(PdfLayer, ReadsPagesFontsAndImagesOfTheTestDocuments) {
       {"c14-pdf-damaged-xref.ai", PdfLayer::kRead, 1, 1, 0, false},
       {"c15-pdf-deep-forms.ai", PdfLayer::kRead, 1, 0, 0, true},
       {"c16-pdf-encrypted.ai", PdfLayer::kEncrypted, 0, 0, 0, false},
+      // Each image looked up while its page's content is still being inflated from the file.
+      {"c18-pdf-long-content.ai", PdfLayer::kRead, 1, 6, 0, false},
       {"c01-rgb-everything.ai", PdfLayer::kUnreadable, 0, 0, 0, false},
   };
   for (const auto& s : states) {
