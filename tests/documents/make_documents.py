@@ -377,10 +377,12 @@ def pdf(objects, root=1, damage_xref=False, trailer=b""):
 
 
 def ai_header(colour_model):
-    """Illustrator's header comments, which a PDF-based document keeps in its AIMetaData stream."""
+    """Illustrator's header comments, which a PDF-based document keeps in its AIMetaData stream and
+    its native data: an A4 artboard as crop marks, which a page of the PDF layer replaces."""
     return (b"%!PS-Adobe-3.0 \r%%Creator: Adobe Illustrator(R) 24.0\r%%AI8_CreatorVersion: 27.0.1\r"
             b"%%BoundingBox: 0 0 612 859\r%%DocumentProcessColors: Cyan Magenta Yellow Black\r"
-            b"%AI9_ColorModel: " + colour_model + b"\r%%EndComments\r%%EndProlog\r")
+            b"%AI9_ColorModel: " + colour_model + b"\r%AI3_Cropmarks: 0 0 595.2756 841.8898\r"
+            b"%%EndComments\r%%EndProlog\r")
 
 
 def ai_private(first):
