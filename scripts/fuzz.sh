@@ -4,14 +4,14 @@
 # lies beside the clone, the third-party sample corpus. New inputs are kept in
 # $PELMORA_BUILD_ROOT/fuzz/corpus/<target>, crashes in .../artifacts. Prints one summary line per
 # target; exits 1 when a target found something.
-# Usage: scripts/fuzz.sh [SECONDS] [target...]   (targets: header_scan link_image mac_binary)
+# Usage: scripts/fuzz.sh [SECONDS] [target...]   (targets: header_scan link_image mac_binary image_header)
 set -uo pipefail
 cd "$(dirname "$0")/.."
 
 seconds=${1:-60}
 shift || true
 targets=("$@")
-((${#targets[@]})) || targets=(header_scan link_image mac_binary)
+((${#targets[@]})) || targets=(header_scan link_image mac_binary image_header)
 out=${PELMORA_BUILD_ROOT:-build}/fuzz
 seeds=("$out/seeds" samples)
 corpus=$(realpath -m ../shared/corpus/files)
@@ -19,9 +19,13 @@ corpus=$(realpath -m ../shared/corpus/files)
 cxx=${PELMORA_FUZZ_CXX:-clang++}
 flags=(-std=c++20 -O1 -g -fno-omit-frame-pointer -fsanitize=fuzzer,address,undefined
        -fno-sanitize-recover=undefined -Isrc -Ifuzz)
-sources=(ansi_text char_count document_file document_file_posix header_scan link_image mac_binary win32_errors)
+sources=(analysis/ansi_text analysis/ansi_decode_iconv analysis/char_count analysis/document_file analysis/document_file_posix
+         analysis/header_scan analysis/link_image analysis/mac_binary analysis/win32_errors base/text_utf8)
+# The placed-image headers have a target of their own: only it links the image libraries.
+image_sources=(preflight/image_header)
+image_libs=(-ltiff -ljpeg -lpng)
 # Large seeds only slow the runs down: the targets blow small inputs up where size matters.
-declare -A max_len=([header_scan]=16384 [link_image]=16384 [mac_binary]=512)
+declare -A max_len=([header_scan]=16384 [link_image]=16384 [mac_binary]=512 [image_header]=65536)
 
 if ! command -v "$cxx" >/dev/null; then
   echo "fuzz: $cxx not found (scripts/setup.sh installs clang)"; exit 1
@@ -30,14 +34,23 @@ mkdir -p "$out/obj" "$out/artifacts"
 python3 tests/documents/make_documents.py "$out/seeds" || { echo "fuzz: could not write the seed documents"; exit 1; }
 # The objects in parallel: on two cores the build is most of a short run.
 export cxx out
+mkdir -p "$out/obj/analysis" "$out/obj/base" "$out/image-obj/preflight"
 printf '%s\n' "${sources[@]}" | xargs -P "$(nproc)" -I{} sh -c \
-  '"$cxx" "$@" -c "src/analysis/{}.cpp" -o "$out/obj/{}.o" || { echo "fuzz: build of {} failed"; exit 255; }' \
+  '"$cxx" "$@" -c "src/{}.cpp" -o "$out/obj/{}.o" || { echo "fuzz: build of {} failed"; exit 255; }' \
   sh "${flags[@]/-fsanitize=fuzzer,/-fsanitize=fuzzer-no-link,}" || exit 1
 
 status=0
 summary=()
 for t in "${targets[@]}"; do
-  if ! "$cxx" "${flags[@]}" "fuzz/${t}_fuzz.cpp" "$out"/obj/*.o -o "$out/$t"; then
+  extra=()
+  if [ "$t" = image_header ]; then
+    for s in "${image_sources[@]}"; do
+      "$cxx" "${flags[@]/-fsanitize=fuzzer,/-fsanitize=fuzzer-no-link,}" -c "src/$s.cpp" -o "$out/image-obj/$s.o" || continue 2
+      extra+=("$out/image-obj/$s.o")
+    done
+    extra+=("${image_libs[@]}")
+  fi
+  if ! "$cxx" "${flags[@]}" "fuzz/${t}_fuzz.cpp" "$out"/obj/*/*.o "${extra[@]}" -o "$out/$t"; then
     summary+=("fuzz $t: build failed"); status=1; continue
   fi
   mkdir -p "$out/corpus/$t"

@@ -12,6 +12,7 @@
 #include "delivery/document_cache.h"
 #include "delivery/document_walk.h"
 #include "delivery/image_collect.h"
+#include "preflight/linked_files.h"
 #include "preflight/preflight.h"
 #include "cli/collect_report.h"
 #include "cli/scan_options.h"
@@ -316,6 +317,7 @@ int Scan(const ScanOptions& o, Console& console) {
         const std::vector<std::wstring> names = LinkNames(header, dsc ? &*dsc : nullptr, xmp);
         if (o.check) {
           CheckFacts facts = MergeFacts(*dsc, xmp, result.strFiletype, row.creator, LocateLinks(item.path, names, delivery));
+          AddLinkedFiles(facts, [&](const CheckFacts::Link& l) { return OpenFound(delivery, l.found); });
           AddDrawnFindings(facts, o.limits);
           AddCheck(row, std::move(facts));
           findings = findings || !row.check->findings.empty();
@@ -341,14 +343,15 @@ int Scan(const ScanOptions& o, Console& console) {
   if (!o.json && !o.csv) console.Out(table.Flush());
   if (collector) {
     const CollectSummary& s = collector->summary();
+    const std::vector<ImageHeader> images = ReadCollected(s, delivery, o.fromAnywhere);
     if (o.json) {
-      console.Out(FormatCollectJson(s));
+      console.Out(FormatCollectJson(s, images));
     } else if (o.csv) {
       // Its own shape would break the CSV's columns: the summary goes to stderr.
-      console.Err(FormatCollectSummary(s));
+      console.Err(FormatCollectSummary(s, images));
     } else {
       console.Out("\n");
-      console.Out(FormatCollectSummary(s));
+      console.Out(FormatCollectSummary(s, images));
     }
     if (!s.Complete()) failed = true;
   }

@@ -228,6 +228,7 @@ void ImageCollector::Collect(const fs::path& document, const std::vector<std::ws
     if (!handled_.insert(source).second) continue;
     ++summary_.found;
     entry.source = PathText(found);
+    summary_.collected.Note(entry);
     const fs::path target = folder_ / found.filename();
     std::error_code ec;
     // A link there counts as a file, even one to nothing; a name that cannot be checked, too.

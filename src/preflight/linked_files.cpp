@@ -1,0 +1,171 @@
+#include "preflight/linked_files.h"
+
+#include <cmath>
+#include <fstream>
+#include <map>
+
+#include "base/text_utf8.h"
+
+namespace pelmora::preflight {
+
+using namespace base;
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr double kSameSizePt = 1.0;
+
+class FileBytes final : public ImageBytes {
+ public:
+  explicit FileBytes(const fs::path& path) : in_(path, std::ios::binary) {
+    if (!in_) return;
+    in_.seekg(0, std::ios::end);
+    const auto end = in_.tellg();
+    size_ = end < 0 ? 0 : static_cast<std::uint64_t>(end);
+  }
+  bool ok() const { return static_cast<bool>(in_); }
+  std::uint64_t Size() const override { return size_; }
+  std::size_t ReadAt(std::uint64_t offset, char* buffer, std::size_t size) override {
+    if (!in_ || offset >= size_) return 0;
+    in_.seekg(static_cast<std::streamoff>(offset));
+    in_.read(buffer, static_cast<std::streamsize>(size));
+    const auto got = static_cast<std::size_t>(in_.gcount());
+    in_.clear();
+    return got;
+  }
+
+ private:
+  std::ifstream in_;
+  std::uint64_t size_ = 0;
+};
+
+bool Near(const std::optional<double>& a, const std::optional<double>& b) {
+  return a && b && std::abs(*a - *b) <= kSameSizePt;
+}
+
+std::string Number(double v) { return std::to_string(static_cast<long long>(std::lround(v))); }
+
+}  // namespace
+
+std::unique_ptr<ImageBytes> OpenFound(const delivery::Delivery& delivery, const std::string& found, bool anywhere) {
+  if (found.empty()) return nullptr;
+  const fs::path path = PathFromWide(FromUtf8(found));
+  std::error_code ec;
+  // Judged again here, by the file itself: a name can have become a link since it was found.
+  if (!anywhere && !delivery.MayContain(path)) return nullptr;
+  const fs::path resolved = fs::canonical(path, ec);
+  if (ec || (!anywhere && !delivery.Contains(resolved)) || !fs::is_regular_file(resolved, ec)) return nullptr;
+  auto file = std::make_unique<FileBytes>(resolved);
+  if (!file->ok()) return nullptr;
+  return file;
+}
+
+bool PlacementOf(const Placed& placed, const CheckFacts::Link& link) {
+  if (!placed.linked || !placed.name) return false;
+  const std::wstring name = FromUtf8(*placed.name);
+  const std::wstring_view mine = delivery::LastNameComponent(name);
+  if (mine.empty()) return false;
+  const std::wstring linkName = FromUtf8(link.name);
+  if (delivery::MatchNames(mine, delivery::LastNameComponent(linkName)) != delivery::NameMatch::kNone) return true;
+  if (link.found.empty()) return false;
+  const std::wstring found = FromUtf8(link.found);
+  return delivery::MatchNames(mine, delivery::LastNameComponent(found)) != delivery::NameMatch::kNone;
+}
+
+void ApplyImageHeader(Placed& p, const ImageHeader& h) {
+  p.file = h.file;
+  if (!h.problem.empty()) p.file->problem = h.problem;
+  p.widthPx = h.widthPx;
+  p.heightPx = h.heightPx;
+  p.color = h.color;
+  p.bits = h.file.bits;
+  p.ppiX.reset();
+  p.ppiY.reset();
+  if (h.widthPx && p.placedWidthPt && *p.placedWidthPt > 0) p.ppiX = *h.widthPx * 72.0 / *p.placedWidthPt;
+  if (h.heightPx && p.placedHeightPt && *p.placedHeightPt > 0) p.ppiY = *h.heightPx * 72.0 / *p.placedHeightPt;
+  p.source = Source::kFile;
+}
+
+void MergeProxies(CheckFacts& f) {
+  std::vector<bool> taken(f.placed.size(), false), folded(f.placed.size(), false);
+  for (std::size_t i = 0; i < f.placed.size(); ++i) {
+    Placed& proxy = f.placed[i];
+    if (proxy.linked || proxy.source != Source::kPdf) continue;
+    for (std::size_t j = 0; j < f.placed.size(); ++j) {
+      Placed& linked = f.placed[j];
+      if (taken[j] || !linked.linked || (linked.page && proxy.page && *linked.page != *proxy.page)) continue;
+      if (!Near(linked.placedWidthPt, proxy.placedWidthPt) || !Near(linked.placedHeightPt, proxy.placedHeightPt)) continue;
+      taken[j] = true;
+      if (!linked.page) linked.page = proxy.page;
+      // The file is what will be printed; the proxy stands in only where none was read.
+      if (!linked.file || !linked.widthPx) {
+        linked.widthPx = proxy.widthPx;
+        linked.heightPx = proxy.heightPx;
+        linked.color = proxy.color;
+        linked.bits = proxy.bits;
+        linked.ppiX = proxy.ppiX;
+        linked.ppiY = proxy.ppiY;
+        linked.source = Source::kPdf;
+      }
+      folded[i] = true;
+      break;
+    }
+  }
+  std::vector<Placed> kept;
+  for (std::size_t i = 0; i < f.placed.size(); ++i) {
+    if (!folded[i]) kept.push_back(std::move(f.placed[i]));
+  }
+  f.placed = std::move(kept);
+}
+
+void AddLinkedFiles(CheckFacts& f, const LinkOpener& open) {
+  std::map<std::string, ImageHeader> read;  // by the file found: one read however often it is placed
+  for (const CheckFacts::Link& link : f.links) {
+    if (link.found.empty()) continue;
+    auto at = read.find(link.found);
+    if (at == read.end()) {
+      ImageHeader h;
+      if (const auto bytes = open(link)) {
+        h = ReadImageHeader(*bytes);
+      } else {
+        h.problem = "開けません";
+      }
+      at = read.emplace(link.found, std::move(h)).first;
+    }
+    bool placed = false;
+    for (Placed& p : f.placed) {
+      if (!PlacementOf(p, link)) continue;
+      ApplyImageHeader(p, at->second);
+      placed = true;
+    }
+    if (!placed) {
+      Placed p;
+      p.name = link.name;
+      p.linked = true;
+      ApplyImageHeader(p, at->second);
+      f.placed.push_back(std::move(p));
+    }
+  }
+  MergeProxies(f);
+}
+
+std::string PlacedText(const Placed& p) {
+  std::string out;
+  const auto add = [&out](const std::string& word) {
+    if (word.empty()) return;
+    if (!out.empty()) out += ' ';
+    out += word;
+  };
+  if (p.file) add(p.file->type.empty() ? "不明な形式" : p.file->type);
+  if (p.widthPx && p.heightPx) add(std::to_string(*p.widthPx) + "×" + std::to_string(*p.heightPx) + "px");
+  if (p.color) add(*p.color + (p.bits && *p.bits != 8 && *p.bits != 1 ? " " + std::to_string(*p.bits) + "bit" : ""));
+  if (p.ppiX && p.ppiY) {
+    add(Number(*p.ppiX) + (Number(*p.ppiX) == Number(*p.ppiY) ? "" : "×" + Number(*p.ppiY)) + "ppi");
+  } else if (p.file && p.file->ownPpiX && p.file->ownPpiY) {
+    add("(画像の解像度 " + Number(*p.file->ownPpiX) + "ppi)");
+  }
+  if (p.file && p.file->problem) add("(読めない: " + *p.file->problem + ")");
+  return out;
+}
+
+}  // namespace pelmora::preflight
