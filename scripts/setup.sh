@@ -12,6 +12,8 @@ packages=(
   fonts-ipafont-gothic fonts-ipafont-mincho fonts-wine
   libimage-exiftool-perl file
   wixl msitools zip dpkg-dev python3
+  zlib1g-dev libzstd-dev libjpeg62-turbo-dev libpng-dev libtiff-dev libqpdf-dev pkg-config
+  libz-mingw-w64-dev
 )
 
 missing=()
@@ -25,9 +27,8 @@ if ((${#missing[@]})); then
   DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
 fi
 
-# pugixml (the XMP parser) is built from Debian's source package for every target, native and
-# MinGW alike: a deb-src entry beside the system's deb entry, and the source unpacked into a cache
-# folder of the clone's own (ignored by git; CMake finds it there or at PELMORA_PUGIXML_DIR).
+# Source packages (pugixml for every target, the scanner's libraries for MinGW) come from a deb-src
+# entry beside the system's deb entry.
 sudo_cmd=(); [ "$(id -u)" -eq 0 ] || sudo_cmd=(sudo)
 src_list=/etc/apt/sources.list.d/pelmora-deb-src
 if ! ls "$src_list".* >/dev/null 2>&1 &&
@@ -41,14 +42,12 @@ if ! ls "$src_list".* >/dev/null 2>&1 &&
   fi
   "${sudo_cmd[@]}" apt-get update -qq
 fi
+# Built once per machine into a cache outside the clone (scripts/deps.sh says where and how).
 repo=$(cd "$(dirname "$0")/.." && pwd)
-pugixml_cache="$repo/.cache/pugixml"
-if [ ! -f "$pugixml_cache/src/src/pugixml.cpp" ]; then
-  mkdir -p "$pugixml_cache/download"
-  (cd "$pugixml_cache/download" && apt-get source --download-only pugixml >/dev/null)
-  rm -rf "$pugixml_cache/src"
-  dpkg-source --no-copy -x "$(ls "$pugixml_cache"/download/pugixml_*.dsc | head -n1)" "$pugixml_cache/src" >/dev/null
-fi
+"$repo/scripts/deps.sh"
+# pugixml's source used to be unpacked into the clone; the machine's cache holds it now.
+rm -rf "$repo/.cache/pugixml"
+rmdir "$repo/.cache" 2>/dev/null || true
 
 # Wine needs ja_JP.UTF-8 to pick ANSI code page 932.
 if ! locale -a 2>/dev/null | grep -qi '^ja_JP\.utf-\?8$'; then
