@@ -13,6 +13,7 @@
 #include "delivery/document_walk.h"
 #include "delivery/image_collect.h"
 #include "preflight/linked_files.h"
+#include "preflight/native_data.h"
 #include "preflight/preflight.h"
 #include "cli/collect_report.h"
 #include "cli/scan_options.h"
@@ -317,6 +318,7 @@ int Scan(const ScanOptions& o, Console& console) {
         const std::vector<std::wstring> names = LinkNames(header, dsc ? &*dsc : nullptr, xmp);
         if (o.check) {
           CheckFacts facts = MergeFacts(*dsc, xmp, result.strFiletype, row.creator, LocateLinks(item.path, names, delivery));
+          AddNativeData(facts, ReadNativeData(item.path), pdf);
           AddLinkedFiles(facts, [&](const CheckFacts::Link& l) { return OpenFound(delivery, l.found); });
           AddDrawnFindings(facts, o.limits);
           AddCheck(row, std::move(facts));
