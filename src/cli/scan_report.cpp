@@ -178,18 +178,27 @@ void TableWriter::KeepRow(const DocumentRow& r) {
       std::string line = std::string(kImageIndent) + PrintableCell(l.name) + "  [" + StatusText(l.status);
       if (*MatchText(l.how)) line += std::string("、") + MatchText(l.how);
       line += "]";
+      // A file placed many times at one size is one line; other sizes follow as lines of their own.
+      std::string first;
+      int same = 0;
       for (std::size_t i = 0; i < f.placed.size(); ++i) {
         if (shown[i] || !PlacementOf(f.placed[i], l)) continue;
+        const std::string text = PlacedText(f.placed[i]);
+        if (same == 0) first = text;
+        if (same > 0 && text != first) continue;
         shown[i] = true;
-        if (const std::string text = PlacedText(f.placed[i]); !text.empty()) line += "  " + PrintableCell(text);
-        break;
+        ++same;
       }
+      if (!first.empty()) line += "  " + PrintableCell(first);
+      if (same > 1) line += "  (" + std::to_string(same) + " か所)";
       h.images.push_back(line);
     }
-    // The further placements of a file, and the images the document holds itself.
+    // The further placements of a file, and the images the document holds itself; a placement
+    // with nothing known beyond its name is already listed among the links.
     for (std::size_t i = 0; i < f.placed.size(); ++i) {
       if (shown[i]) continue;
       const Placed& p = f.placed[i];
+      if (p.linked && PlacedText(p).empty()) continue;
       std::string line = std::string(kImageIndent) + (p.name && !p.name->empty() ? PrintableCell(*p.name) : "(埋め込み画像)");
       if (p.page) line += "  p." + std::to_string(*p.page);
       if (const std::string text = PlacedText(p); !text.empty()) line += "  " + PrintableCell(text);
