@@ -42,6 +42,23 @@ std::string VersionCell(const DocumentRow& row) {
   return row.creatorVersion + " (" + row.versionName + ")";
 }
 
+// The PDF column: with the check, what became of the PDF layer too.
+const char* PdfCell(const DocumentRow& row) {
+  if (!row.pdf) return kNo;
+  if (!row.check) return kYes;
+  switch (row.check->pdfLayer) {
+    case PdfLayer::kPlaceholder: return "なし (PDF 互換オフで保存)";
+    case PdfLayer::kUnreadable: return "あり (読めない)";
+    case PdfLayer::kEncrypted: return "あり (暗号化)";
+    default: return kYes;
+  }
+}
+
+// Illustrator's placeholder page is no PDF of the art: the document is not PDF compatible.
+bool PdfCompatible(const DocumentRow& row) {
+  return row.pdf && !(row.check && row.check->pdfLayer == PdfLayer::kPlaceholder);
+}
+
 void Pad(std::string& line, int width, int used) { line.append(static_cast<std::size_t>(std::max(0, width - used)), ' '); }
 
 void EndLine(std::string& out, std::string line) {
@@ -124,7 +141,7 @@ std::vector<std::string> HeadingCells(bool check) {
 
 std::vector<std::string> RowCells(const DocumentRow& r, bool check) {
   std::vector<std::string> cells = {PrintableCell(r.path), PrintableCell(r.kind), PrintableCell(VersionCell(r)),
-                                    r.macBinary ? kYes : kNo, r.pdf ? kYes : kNo, std::to_string(r.images.size())};
+                                    r.macBinary ? kYes : kNo, PdfCell(r), std::to_string(r.images.size())};
   if (check) {
     if (r.check) {
       const CheckFacts& f = *r.check;
@@ -247,7 +264,7 @@ std::string FormatJson(const DocumentRow& row) {
   out += ",\"creator_version\":" + JsonString(row.creatorVersion);
   out += ",\"version_name\":" + JsonString(row.versionName);
   out += std::string(",\"macbinary\":") + (row.macBinary ? "true" : "false");
-  out += std::string(",\"pdf\":") + (row.pdf ? "true" : "false");
+  out += std::string(",\"pdf\":") + (PdfCompatible(row) ? "true" : "false");
   out += ",\"images\":[";
   for (std::size_t i = 0; i < row.images.size(); ++i) {
     if (i > 0) out += ',';
@@ -325,7 +342,8 @@ std::string FormatJson(const DocumentRow& row) {
       const auto count = [](const std::optional<long long>& v) { return v ? std::to_string(*v) : std::string("null"); };
       out += "{\"name\":" + optional_text(p.name) + ",\"linked\":" + (p.linked ? "true" : "false") +
              ",\"width_px\":" + count(p.widthPx) + ",\"height_px\":" + count(p.heightPx) +
-             ",\"color\":" + optional_text(p.color) + ",\"ppi_x\":" + optional_number(p.ppiX) +
+             ",\"color\":" + optional_text(p.color) + (p.colorBase ? ",\"color_base\":" + JsonString(*p.colorBase) : "") +
+             ",\"ppi_x\":" + optional_number(p.ppiX) +
              ",\"ppi_y\":" + optional_number(p.ppiY) + ",\"page\":" + (p.page ? std::to_string(*p.page) : "null") +
              ",\"source\":" + source(p.source);
       if (p.file) {
@@ -338,6 +356,8 @@ std::string FormatJson(const DocumentRow& row) {
     }
     out += ']';
     list("findings", f.findings);
+    out += ",\"output_intent\":" + optional_text(f.outputIntent);
+    out += ",\"pdf_layer\":" + (PdfLayerKey(f.pdfLayer) ? "\"" + std::string(PdfLayerKey(f.pdfLayer)) + "\"" : std::string("null"));
   }
   if (row.cut) out += ",\"truncated\":true";
   out += "}\n";

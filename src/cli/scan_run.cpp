@@ -14,6 +14,7 @@
 #include "delivery/image_collect.h"
 #include "preflight/linked_files.h"
 #include "preflight/native_data.h"
+#include "preflight/pdf_layer.h"
 #include "preflight/preflight.h"
 #include "cli/collect_report.h"
 #include "cli/scan_options.h"
@@ -166,6 +167,8 @@ class ReadWatch {
       }
     }
     std::optional<std::string_view> Lend() override { return inner_->Lend(); }
+    bool Seek(std::uint64_t offset) override { return inner_->Seek(offset); }
+    std::optional<std::uint64_t> Size() override { return inner_->Size(); }
 
    private:
     std::unique_ptr<analysis::DocumentReader> inner_;
@@ -319,6 +322,7 @@ int Scan(const ScanOptions& o, Console& console) {
         if (o.check) {
           CheckFacts facts = MergeFacts(*dsc, xmp, result.strFiletype, row.creator, LocateLinks(item.path, names, delivery));
           AddNativeData(facts, ReadNativeData(item.path), pdf);
+          if (pdf) AddPdfLayer(facts, ReadPdfLayer(item.path, result.vblnMac));
           AddLinkedFiles(facts, [&](const CheckFacts::Link& l) { return OpenFound(delivery, l.found); });
           AddDrawnFindings(facts, o.limits);
           AddCheck(row, std::move(facts));

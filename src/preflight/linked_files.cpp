@@ -78,6 +78,8 @@ void ApplyImageHeader(Placed& p, const ImageHeader& h) {
   p.widthPx = h.widthPx;
   p.heightPx = h.heightPx;
   p.color = h.color;
+  // The palettes of PNG, TIFF and PSD are RGB ones.
+  p.colorBase = h.color == "Indexed" ? std::optional<std::string>("RGB") : std::nullopt;
   p.bits = h.file.bits;
   p.ppiX.reset();
   p.ppiY.reset();
@@ -102,6 +104,7 @@ void MergeProxies(CheckFacts& f) {
         linked.widthPx = proxy.widthPx;
         linked.heightPx = proxy.heightPx;
         linked.color = proxy.color;
+        linked.colorBase = proxy.colorBase;
         linked.bits = proxy.bits;
         linked.ppiX = proxy.ppiX;
         linked.ppiY = proxy.ppiY;

@@ -174,6 +174,17 @@ const char* SourceKey(Source source) {
   return nullptr;
 }
 
+const char* PdfLayerKey(PdfLayer layer) {
+  switch (layer) {
+    case PdfLayer::kRead: return "read";
+    case PdfLayer::kPlaceholder: return "placeholder";
+    case PdfLayer::kUnreadable: return "unreadable";
+    case PdfLayer::kEncrypted: return "encrypted";
+    case PdfLayer::kNone: break;
+  }
+  return nullptr;
+}
+
 void AddDrawnFindings(CheckFacts& f, const Thresholds& limits) {
   // A bleed the document does not state is not a shortfall it can be blamed for.
   if (std::any_of(f.artboards.begin(), f.artboards.end(), [&](const Artboard& a) {
@@ -189,7 +200,8 @@ void AddDrawnFindings(CheckFacts& f, const Thresholds& limits) {
     AddFindingOnce(f.findings, kFindingLowResolution);
   }
   if (f.colourModel == "CMYK" && std::any_of(f.placed.begin(), f.placed.end(), [](const Placed& p) {
-        return p.color == "RGB" || p.color == "Indexed";
+        // An indexed image's palette decides; one of unknown colours is taken for RGB, as most are.
+        return p.color == "RGB" || (p.color == "Indexed" && (!p.colorBase || p.colorBase == "RGB"));
       })) {
     AddFindingOnce(f.findings, kFindingRgbImage);
   }
