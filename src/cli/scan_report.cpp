@@ -212,6 +212,8 @@ void TableWriter::KeepRow(const DocumentRow& r) {
     }
     // The further placements of a file, and the images the document holds itself; a placement
     // with nothing known beyond its name is already listed among the links.
+    // Alike ones (a logo repeated on every card) are one line with their count.
+    std::vector<std::pair<std::string, int>> rest;
     for (std::size_t i = 0; i < f.placed.size(); ++i) {
       if (shown[i]) continue;
       const Placed& p = f.placed[i];
@@ -219,8 +221,14 @@ void TableWriter::KeepRow(const DocumentRow& r) {
       std::string line = std::string(kImageIndent) + (p.name && !p.name->empty() ? PrintableCell(*p.name) : "(埋め込み画像)");
       if (p.page) line += "  p." + std::to_string(*p.page);
       if (const std::string text = PlacedText(p); !text.empty()) line += "  " + PrintableCell(text);
-      h.images.push_back(line);
+      const auto seen = std::find_if(rest.begin(), rest.end(), [&](const auto& r) { return r.first == line; });
+      if (seen != rest.end()) {
+        ++seen->second;
+      } else {
+        rest.emplace_back(std::move(line), 1);
+      }
     }
+    for (auto& [line, count] : rest) h.images.push_back(count > 1 ? line + "  (" + std::to_string(count) + " か所)" : line);
   } else if (images_) {
     for (const std::string& name : r.images) h.images.push_back(std::string(kImageIndent) + PrintableCell(name));
   }
