@@ -11,6 +11,7 @@
 #include "analysis/run_error.h"
 #include "delivery/document_cache.h"
 #include "delivery/document_walk.h"
+#include "delivery/file_copy.h"
 #include "delivery/image_collect.h"
 #include "preflight/linked_files.h"
 #include "preflight/native_data.h"
@@ -196,8 +197,7 @@ class ReadWatch {
 Delivery DeliveryOf(const std::vector<fs::path>& paths) {
   Delivery delivery;
   for (const fs::path& p : paths) {
-    std::error_code ec;
-    if (fs::is_directory(p, ec)) {
+    if (IsFolder(p)) {
       delivery.Add(p);
     } else {
       delivery.Add(p.has_parent_path() ? p.parent_path() : fs::path("."));
@@ -256,9 +256,7 @@ int Scan(const ScanOptions& o, Console& console) {
   ForgetFolders();  // a folder may have changed since an earlier run in this process
   std::optional<ImageCollector> collector;
   if (o.collectDir) {
-    std::error_code ec;
-    fs::create_directories(*o.collectDir, ec);
-    if (!fs::is_directory(*o.collectDir, ec)) {
+    if (!PrepareFolder(*o.collectDir)) {
       console.Err("pelmora-scan: コピー先のフォルダーを用意できません: " + PrintableCell(PathText(*o.collectDir)) + "\n");
       return kExitUsage;
     }

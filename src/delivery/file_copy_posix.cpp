@@ -91,12 +91,10 @@ std::string CopyFailure(int code) {
 
 std::string SystemErrorText(int code) { return ValidUtf8(std::generic_category().message(code)); }
 
-CopyResult CopyNewFile(const fs::path& from, const fs::path& to) {
-  // Not following a final link: the caller resolved the source's links and checked where they lead.
-  Fd in(::open(from.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK | O_NOFOLLOW));
-  if (in.get() < 0) return Failed(errno);
+CopyResult CopyNewFile(const OpenFile& from, const fs::path& to) {
+  const int in = static_cast<int>(from.get());
   struct stat st;
-  if (::fstat(in.get(), &st) != 0) return Failed(errno);
+  if (::fstat(in, &st) != 0) return Failed(errno);
   if (!S_ISREG(st.st_mode)) return {CopyResult::Outcome::kFailed, "通常のファイルではありません"};
 
   const fs::path folder = to.parent_path().empty() ? fs::path(".") : to.parent_path();
@@ -121,13 +119,44 @@ CopyResult CopyNewFile(const fs::path& from, const fs::path& to) {
     if (out.get() < 0 && (errno != EEXIST || attempt == 16)) return Failed(errno);
   }
 
-  int error = CopyBytes(in.get(), out.get());
+  int error = Rewind(from) ? CopyBytes(in, out.get()) : errno;
   if (const int closed = out.Close(); error == 0) error = closed;
   if (error == 0) error = NameWithoutReplacing(temp, to);
   ::unlink(temp.c_str());
   if (error == EEXIST) return {CopyResult::Outcome::kExists, {}};
   if (error != 0) return Failed(error);
   return {CopyResult::Outcome::kCopied, {}};
+}
+
+long long ReadSome(const OpenFile& file, char* buffer, std::size_t size) {
+  for (;;) {
+    const ssize_t got = ::read(static_cast<int>(file.get()), buffer, size);
+    if (got >= 0 || errno != EINTR) return got;
+  }
+}
+
+bool Rewind(const OpenFile& file) { return ::lseek(static_cast<int>(file.get()), 0, SEEK_SET) == 0; }
+
+bool NameTaken(const fs::path& path) {
+  struct stat st;
+  return ::lstat(path.c_str(), &st) == 0 || errno != ENOENT;
+}
+
+bool SameFile(const OpenFile& file, const fs::path& path) {
+  struct stat a, b;
+  return ::fstat(static_cast<int>(file.get()), &a) == 0 && ::stat(path.c_str(), &b) == 0 && a.st_dev == b.st_dev &&
+         a.st_ino == b.st_ino;
+}
+
+bool PrepareFolder(const fs::path& folder) {
+  std::error_code ec;
+  fs::create_directories(folder, ec);
+  return fs::is_directory(folder, ec);
+}
+
+bool IsFolder(const fs::path& path) {
+  std::error_code ec;
+  return fs::is_directory(path, ec);
 }
 
 }  // namespace pelmora::delivery

@@ -82,45 +82,85 @@ std::string SystemErrorText(int code) {
   return ToUtf8(message);
 }
 
-CopyResult CopyNewFile(const fs::path& from, const fs::path& to) {
-  Handle in(::CreateFileW(from.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                          FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!in.valid()) return Failed(::GetLastError());
+CopyResult CopyNewFile(const OpenFile& from, const fs::path& to) {
+  const HANDLE in = reinterpret_cast<HANDLE>(from.get());
   BY_HANDLE_FILE_INFORMATION info;
-  if (::GetFileType(in.get()) != FILE_TYPE_DISK || !::GetFileInformationByHandle(in.get(), &info) ||
+  if (::GetFileType(in) != FILE_TYPE_DISK || !::GetFileInformationByHandle(in, &info) ||
       (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
     return {CopyResult::Outcome::kFailed, "通常のファイルではありません"};
   }
   const unsigned long long size = (static_cast<unsigned long long>(info.nFileSizeHigh) << 32) | info.nFileSizeLow;
 
   const fs::path folder = to.parent_path().empty() ? fs::path(L".") : to.parent_path();
+  // A folder's path for this call ends in a backslash (a share's root must).
+  std::wstring freeAt = Win32Path(folder);
+  if (!freeAt.empty() && freeAt.back() != L'\\') freeAt += L'\\';
   ULARGE_INTEGER free{};
-  if (::GetDiskFreeSpaceExW(folder.c_str(), &free, nullptr, nullptr) && size > free.QuadPart) {
+  if (::GetDiskFreeSpaceExW(freeAt.c_str(), &free, nullptr, nullptr) && size > free.QuadPart) {
     return {CopyResult::Outcome::kFailed, CopyFailure(ERROR_DISK_FULL) + " (" + std::to_string(size) + " バイト必要、空き " +
                                               std::to_string(free.QuadPart) + " バイト)"};
   }
 
   // Created with no security descriptor of its own: the folder's inherited permissions apply.
   static std::mt19937_64 random{std::random_device{}()};
-  fs::path temp;
+  std::wstring temp;
   Handle out;
   for (int attempt = 0; !out.valid(); ++attempt) {
     wchar_t name[40];
     std::swprintf(name, 40, L".pelmora-%016llx.part", static_cast<unsigned long long>(random()));
-    temp = folder / name;
+    temp = Win32Path(folder / name);
     out.Reset(::CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
     const DWORD error = ::GetLastError();
     if (!out.valid() && ((error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) || attempt == 16)) return Failed(error);
   }
 
-  DWORD error = CopyBytes(in.get(), out.get());
+  DWORD error = Rewind(from) ? CopyBytes(in, out.get()) : ::GetLastError();
   if (const DWORD closed = out.Close(); error == 0) error = closed;
   // Without MOVEFILE_REPLACE_EXISTING the move fails when the name exists by now.
-  if (error == 0 && !::MoveFileExW(temp.c_str(), to.c_str(), 0)) error = ::GetLastError();
+  if (error == 0 && !::MoveFileExW(temp.c_str(), Win32Path(to).c_str(), 0)) error = ::GetLastError();
   if (error != 0) ::DeleteFileW(temp.c_str());
   if (error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS) return {CopyResult::Outcome::kExists, {}};
   if (error != 0) return Failed(error);
   return {CopyResult::Outcome::kCopied, {}};
+}
+
+long long ReadSome(const OpenFile& file, char* buffer, std::size_t size) {
+  DWORD got = 0;
+  const DWORD want = size > (1u << 30) ? (1u << 30) : static_cast<DWORD>(size);
+  if (!::ReadFile(reinterpret_cast<HANDLE>(file.get()), buffer, want, &got, nullptr)) return -1;
+  return got;
+}
+
+bool Rewind(const OpenFile& file) {
+  return ::SetFilePointerEx(reinterpret_cast<HANDLE>(file.get()), LARGE_INTEGER{}, nullptr, FILE_BEGIN) != 0;
+}
+
+bool NameTaken(const fs::path& path) {
+  if (::GetFileAttributesW(Win32Path(path).c_str()) != INVALID_FILE_ATTRIBUTES) return true;
+  const DWORD error = ::GetLastError();
+  return error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND;
+}
+
+bool SameFile(const OpenFile& file, const fs::path& path) {
+  const Handle other(::CreateFileW(Win32Path(path).c_str(), FILE_READ_ATTRIBUTES,
+                                   FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                   FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+  BY_HANDLE_FILE_INFORMATION a, b;
+  return other.valid() && ::GetFileInformationByHandle(reinterpret_cast<HANDLE>(file.get()), &a) &&
+         ::GetFileInformationByHandle(other.get(), &b) && a.dwVolumeSerialNumber == b.dwVolumeSerialNumber &&
+         a.nFileIndexHigh == b.nFileIndexHigh && a.nFileIndexLow == b.nFileIndexLow;
+}
+
+bool IsFolder(const fs::path& path) {
+  const DWORD attributes = ::GetFileAttributesW(Win32Path(path).c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+bool PrepareFolder(const fs::path& folder) {
+  if (folder.empty() || IsFolder(folder)) return !folder.empty();
+  const fs::path parent = folder.parent_path();
+  if (parent != folder && !parent.empty() && !PrepareFolder(parent)) return false;
+  return ::CreateDirectoryW(Win32Path(folder).c_str(), nullptr) || IsFolder(folder);
 }
 
 }  // namespace pelmora::delivery

@@ -21,9 +21,11 @@ constexpr DWORD kHiddenOrSystem = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
 bool IsDots(const wchar_t* name) { return name[0] == L'.' && (!name[1] || (name[1] == L'.' && !name[2])); }
 
 // A junction, symbolic link or mount point names another place; a cloud file or a deduplicated
-// one is a document stored otherwise, and stays in.
+// one is a document stored otherwise, and stays in. Wine lists its Unix links to folders with the
+// attribute and no tag; Windows always gives one.
 bool LeadsElsewhere(const WIN32_FIND_DATAW& d) {
-  return (d.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) && IsReparseTagNameSurrogate(d.dwReserved0);
+  return (d.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) &&
+         (d.dwReserved0 == 0 || IsReparseTagNameSurrogate(d.dwReserved0));
 }
 
 win32::UniqueFind FindFirst(const std::wstring& pattern, WIN32_FIND_DATAW& data) {

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <array>
-#include <fstream>
 #include <system_error>
 
 #include "delivery/file_copy.h"
@@ -27,6 +26,14 @@ fs::path Folded(const fs::path& p) {
 }
 #else
 const fs::path& Folded(const fs::path& p) { return p; }
+#endif
+
+#ifdef _WIN32
+// A path that the Win32 calls take only in the extended-length form: std::filesystem fails on it.
+bool ExtendedOnly(const fs::path& p) {
+  const std::wstring& text = p.native();
+  return text.rfind(L"\\\\?\\", 0) != 0 && Win32Path(p).rfind(L"\\\\?\\", 0) == 0;
+}
 #endif
 
 bool Under(const fs::path& p, const fs::path& root) {
@@ -57,20 +64,35 @@ std::vector<fs::path> ImageCandidates(const fs::path& document, std::wstring_vie
   return out;
 }
 
-bool SameContent(const fs::path& a, const fs::path& b) {
-  std::error_code ec1, ec2;
-  const auto sizeA = fs::file_size(a, ec1), sizeB = fs::file_size(b, ec2);
-  if (ec1 || ec2 || sizeA != sizeB) return false;
-  std::ifstream fa(a, std::ios::binary), fb(b, std::ios::binary);
-  if (!fa || !fb) return false;
+bool SameContent(const OpenFile& a, const OpenFile& b) {
+  if (!Rewind(a) || !Rewind(b)) return false;
   std::array<char, 64 * 1024> ba, bb;
+  // Read until either ends: a short read of one need not be the end of it.
+  long long haveA = 0, haveB = 0;
   for (;;) {
-    fa.read(ba.data(), ba.size());
-    fb.read(bb.data(), bb.size());
-    if (fa.gcount() != fb.gcount()) return false;
-    if (!std::equal(ba.begin(), ba.begin() + fa.gcount(), bb.begin())) return false;
-    if (fa.gcount() == 0 || !fa || !fb) return fa.eof() && fb.eof();
+    if (haveA == 0) haveA = ReadSome(a, ba.data(), ba.size());
+    if (haveB == 0) haveB = ReadSome(b, bb.data(), bb.size());
+    if (haveA < 0 || haveB < 0) return false;
+    if (haveA == 0 || haveB == 0) return haveA == haveB;
+    const long long n = std::min(haveA, haveB);
+    if (!std::equal(ba.begin(), ba.begin() + n, bb.begin())) return false;
+    std::copy(ba.begin() + n, ba.begin() + haveA, ba.begin());
+    std::copy(bb.begin() + n, bb.begin() + haveB, bb.begin());
+    haveA -= n;
+    haveB -= n;
   }
+}
+
+bool SameContent(const fs::path& a, const fs::path& b) {
+  const Reached fa = OpenAnywhere(a, OpenFor::kReading), fb = OpenAnywhere(b, OpenFor::kReading);
+  return fa.kind == Reached::Kind::kOpened && fb.kind == Reached::Kind::kOpened && SameContent(fa.file, fb.file);
+}
+
+CopyResult CopyNewFile(const fs::path& from, const fs::path& to) {
+  const Reached source = OpenAnywhere(from, OpenFor::kReading);
+  if (source.kind == Reached::Kind::kOpened) return CopyNewFile(source.file, to);
+  if (source.kind == Reached::Kind::kNotAFile) return {CopyResult::Outcome::kFailed, "通常のファイルではありません"};
+  return {CopyResult::Outcome::kFailed, CopyFailure(source.error)};
 }
 
 bool InvalidImageName(std::wstring_view name) {
@@ -90,9 +112,10 @@ void Delivery::Add(const fs::path& folder) {
   if (ec) return;
   if (!lexical.has_filename()) lexical = lexical.parent_path();  // "dir/" names the same folder as "dir"
   last_.reset();
-  fs::path resolved = fs::weakly_canonical(lexical, ec);
-  lexical_.push_back(std::move(lexical));
-  if (!ec) resolved_.push_back(std::move(resolved));
+  auto root = std::make_shared<DeliveryRoot>();
+  root->lexical = std::move(lexical);
+  OpenRoot(*root);
+  roots_.push_back(std::move(root));
 }
 
 bool Delivery::MayContain(const fs::path& candidate) const {
@@ -101,11 +124,19 @@ bool Delivery::MayContain(const fs::path& candidate) const {
   if (candidate.has_root_name() && !candidate.has_root_directory()) return false;
   std::error_code ec;
   const fs::path p = fs::absolute(candidate, ec).lexically_normal();
-  return !ec && std::any_of(lexical_.begin(), lexical_.end(), [&](const fs::path& root) { return Under(p, root); });
+  return !ec && std::any_of(roots_.begin(), roots_.end(), [&](const auto& root) { return Under(p, root->lexical); });
 }
 
-bool Delivery::Contains(const fs::path& resolved) const {
-  return std::any_of(resolved_.begin(), resolved_.end(), [&](const fs::path& root) { return Under(resolved, root); });
+Reached Delivery::Open(const fs::path& path, OpenFor what) const {
+  std::error_code ec;
+  fs::path p = fs::absolute(path, ec).lexically_normal();
+  if (ec) return {Reached::Kind::kLink};
+  if (!p.has_filename()) p = p.parent_path();  // "dir/." is "dir/" by now
+  for (const auto& root : roots_) {
+    if (Folded(p) == Folded(root->lexical)) return OpenBeneath(*root, fs::path(), what);
+    if (Under(p, root->lexical)) return OpenBeneath(*root, Folded(p).lexically_relative(Folded(root->lexical)), what);
+  }
+  return {Reached::Kind::kLink};
 }
 
 std::shared_ptr<const Delivery::DocumentFolders> Delivery::FoldersOf(const fs::path& document) const {
@@ -122,6 +153,10 @@ std::shared_ptr<const Delivery::DocumentFolders> Delivery::FoldersOf(const fs::p
   f.folder = document.has_parent_path() ? document.parent_path() : fs::path(".");
   f.links = f.folder / kLinksFolder;
   f.inside = MayContain(f.folder / "x");
+  if (f.inside) {
+    f.folderReached = Open(f.folder, OpenFor::kListing).kind;
+    f.linksReached = Open(f.links, OpenFor::kListing).kind;
+  }
   lastKey_.assign(key);
   last_ = std::make_shared<const DocumentFolders>(std::move(f));
   return last_;
@@ -136,35 +171,46 @@ bool PlainEntryName(std::wstring_view name) {
 #endif
 }
 
-ImageSearch::ImageSearch(const fs::path& document, const Delivery& delivery, bool anywhere)
-    : folders_(delivery.FoldersOf(document)), delivery_(delivery), anywhere_(anywhere) {}
+ImageSearch::ImageSearch(const fs::path& document, const Delivery& delivery, bool anywhere, OpenFor what)
+    : folders_(delivery.FoldersOf(document)), delivery_(delivery), anywhere_(anywhere), what_(what) {}
 
-bool ImageSearch::Try(const fs::path& folder, std::wstring_view file, bool inside, ImageLocation::Status status,
-                      ImageLocation& where, bool& leadsOutside) const {
+bool ImageSearch::Try(const fs::path& folder, Reached::Kind reached, std::wstring_view file, bool inside,
+                      ImageLocation::Status status, ImageLocation& where, bool& leadsOutside) const {
   if (!anywhere_ && !inside) {
     leadsOutside = true;
+    return false;
+  }
+  if (!anywhere_ && reached != Reached::Kind::kOpened) {
+    leadsOutside = leadsOutside || reached == Reached::Kind::kLink;  // a link to elsewhere is not even listed
     return false;
   }
   // Only a folder of the delivery is listed for a name in another form.
   FolderMatch match;
   if (inside) {
     match = FindInFolder(folder, file);
+#ifdef _WIN32
+    // The library's folder listing stops at MAX_PATH; past it the name itself is still opened.
+    if (match.how == NameMatch::kNone && ExtendedOnly(folder)) match = {folder / PathFromWide(file), NameMatch::kExact};
+#endif
     if (match.how == NameMatch::kNone) return false;
   } else {
     match = {folder / PathFromWide(file), NameMatch::kExact};
   }
-  std::error_code ec;
-  const fs::path resolved = fs::canonical(match.path, ec);
-  if (ec) return false;
-  if (!anywhere_ && !delivery_.Contains(resolved)) {
-    leadsOutside = true;  // a link in the delivery to a file outside it
-    return false;
+  // Judged by what is opened, not by a name that could be swapped for a link meanwhile.
+  Reached found = anywhere_ ? OpenAnywhere(match.path, what_) : delivery_.Open(match.path, what_);
+  switch (found.kind) {
+    case Reached::Kind::kOpened:
+    case Reached::Kind::kFailed: break;
+    case Reached::Kind::kLink: leadsOutside = true; return false;  // a link in the delivery, to elsewhere
+    case Reached::Kind::kMissing:
+    case Reached::Kind::kNotAFile: return false;
   }
-  if (!fs::is_regular_file(resolved, ec)) return false;
   where.status = status;
   where.found = std::move(match.path);
-  where.resolved = resolved;
+  where.resolved = found.kind == Reached::Kind::kOpened ? std::move(found.resolved) : where.found;
   where.how = match.how;
+  where.file = std::move(found.file);
+  where.error = found.error;
   return true;
 }
 
@@ -174,7 +220,10 @@ ImageLocation ImageSearch::Locate(std::wstring_view name) const {
     where.status = ImageLocation::Status::kInvalid;
     return where;
   }
-  const auto& [folder, links, inside] = *folders_;
+  const auto& f = *folders_;
+  const fs::path& folder = f.folder;
+  const fs::path& links = f.links;
+  const bool inside = f.inside;
   bool leadsOutside = false;
   const std::wstring_view file = LastNameComponent(name);
   const bool plain = PlainEntryName(file);
@@ -182,7 +231,7 @@ ImageLocation ImageSearch::Locate(std::wstring_view name) const {
   // as \\host\share\x.tif would already contact the host, and on Windows offer it the user's login.
   bool besideTried = false;
   if (PlainEntryName(name)) {
-    if (Try(folder, name, inside, ImageLocation::Status::kWritten, where, leadsOutside)) return where;
+    if (Try(folder, f.folderReached, name, inside, ImageLocation::Status::kWritten, where, leadsOutside)) return where;
     besideTried = name == file;
   } else {
     const fs::path written = PathFromWide(name);
@@ -190,23 +239,31 @@ ImageLocation ImageSearch::Locate(std::wstring_view name) const {
     const bool pathInside = delivery_.MayContain(path);
     if (!path.has_filename()) {
       leadsOutside = !anywhere_ && !pathInside;
-    } else if (Try(path.parent_path(), FromUtf8(PathText(path.filename())), pathInside, ImageLocation::Status::kWritten,
-                   where, leadsOutside)) {
-      return where;
+    } else {
+      // A folder named on the way may be a link: judged before it is listed.
+      const fs::path parent = path.parent_path();
+      const Reached::Kind reached = pathInside && !anywhere_ ? delivery_.Open(parent, OpenFor::kListing).kind
+                                                             : Reached::Kind::kOpened;
+      if (Try(parent, reached, FromUtf8(PathText(path.filename())), pathInside, ImageLocation::Status::kWritten, where,
+              leadsOutside)) {
+        return where;
+      }
     }
   }
   if (!file.empty()) {
     const bool inFolder = plain ? inside : delivery_.MayContain(folder / PathFromWide(file));
     const bool inLinks = plain ? inside : delivery_.MayContain(links / PathFromWide(file));
-    if (!besideTried && Try(folder, file, inFolder, ImageLocation::Status::kBeside, where, leadsOutside)) return where;
-    if (Try(links, file, inLinks, ImageLocation::Status::kLinks, where, leadsOutside)) return where;
+    if (!besideTried && Try(folder, f.folderReached, file, inFolder, ImageLocation::Status::kBeside, where, leadsOutside)) {
+      return where;
+    }
+    if (Try(links, f.linksReached, file, inLinks, ImageLocation::Status::kLinks, where, leadsOutside)) return where;
   }
   where.status = leadsOutside ? ImageLocation::Status::kOutside : ImageLocation::Status::kMissing;
   return where;
 }
 
 void ImageCollector::Collect(const fs::path& document, const std::vector<std::wstring>& images) {
-  const ImageSearch search(document, delivery_, anywhere_);
+  const ImageSearch search(document, delivery_, anywhere_, OpenFor::kReading);
   for (const std::wstring& name : images) {
     // A list deferred to a trailer that named nothing: no file.
     if (name.empty() || name == L"(atend)") continue;
@@ -230,11 +287,15 @@ void ImageCollector::Collect(const fs::path& document, const std::vector<std::ws
     entry.source = PathText(found);
     summary_.collected.Note(entry);
     const fs::path target = folder_ / found.filename();
-    std::error_code ec;
+    if (!where.file.valid()) {
+      entry.reason = CopyFailure(where.error);
+      summary_.failed.Note(std::move(entry));
+      continue;
+    }
     // A link there counts as a file, even one to nothing; a name that cannot be checked, too.
-    bool exists = fs::symlink_status(target, ec).type() != fs::file_type::not_found;
+    bool exists = NameTaken(target);
     if (!exists) {
-      const CopyResult copy = CopyNewFile(source, target);
+      const CopyResult copy = CopyNewFile(where.file, target);
       if (copy.outcome == CopyResult::Outcome::kCopied) {
         ++summary_.copied;
         ForgetFolder(folder_);
@@ -248,7 +309,9 @@ void ImageCollector::Collect(const fs::path& document, const std::vector<std::ws
         continue;
       }
     }
-    if (fs::equivalent(source, target, ec) || SameContent(source, target)) {
+    const Reached there = OpenAnywhere(target, OpenFor::kReading);
+    if (SameFile(where.file, target) ||
+        (there.kind == Reached::Kind::kOpened && SameContent(where.file, there.file))) {
       ++summary_.present;
     } else {
       entry.target = PathText(target);

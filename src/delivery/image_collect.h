@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "delivery/link_match.h"
+#include "delivery/open_beneath.h"
 
 namespace pelmora::delivery {
 
@@ -39,27 +40,31 @@ bool PlainEntryName(std::wstring_view name);
 // '*' and '?' (which would name many files or none), apart from the "\\?\" prefix of Windows.
 bool InvalidImageName(std::wstring_view name);
 
-// The folders a delivery consists of: images are taken from inside them only.
+// The folders a delivery consists of: images are taken from inside them only. Each is held open
+// for as long as any copy of the Delivery lives.
 class Delivery {
  public:
   void Add(const std::filesystem::path& folder);
   // `candidate` as written, before any look-up: true when it may lie inside.
   bool MayContain(const std::filesystem::path& candidate) const;
+  // `path`, which MayContain, opened from the delivery's folder that holds it by name: a link on
+  // the way, even to elsewhere inside, is kLink, and so is a path outside every folder.
+  Reached Open(const std::filesystem::path& path, OpenFor what) const;
   // Where a document's images are looked for: its folder ("." for a document named without
-  // one), the Links folder in it, and whether a plain-named entry of either may lie inside.
+  // one), the Links folder in it, and whether a plain-named entry of either may lie inside; for
+  // those inside, what each folder is when reached from the delivery (a folder may be listed only
+  // when kOpened: a linked Links folder is neither opened nor listed).
   struct DocumentFolders {
     std::filesystem::path folder, links;
     bool inside = false;
+    Reached::Kind folderReached = Reached::Kind::kOpened, linksReached = Reached::Kind::kOpened;
   };
   // The answer is kept for the folder met last: one delivery's documents share their folders, and
   // taking paths apart costs more than a document's look-ups.
   std::shared_ptr<const DocumentFolders> FoldersOf(const std::filesystem::path& document) const;
-  // `resolved` with every link followed.
-  bool Contains(const std::filesystem::path& resolved) const;
 
  private:
-  std::vector<std::filesystem::path> lexical_;   // absolute, as named
-  std::vector<std::filesystem::path> resolved_;  // with links followed
+  std::vector<std::shared_ptr<const DeliveryRoot>> roots_;
   // FoldersOf's last answer, by the document's path without its name (single-threaded).
   mutable std::filesystem::path::string_type lastKey_;
   mutable std::shared_ptr<const DocumentFolders> last_;
@@ -73,6 +78,8 @@ struct ImageLocation {
   std::filesystem::path found;     // as named in the delivery
   std::filesystem::path resolved;  // with links followed
   NameMatch how = NameMatch::kNone;
+  OpenFile file;   // found, for a search made for reading: the file judged, to be read
+  int error = 0;   // found, but it could not be opened for reading: why
 };
 
 // The look-ups of one document's placed images. What does not change from one name to the next
@@ -82,16 +89,20 @@ struct ImageLocation {
 class ImageSearch {
  public:
   // `delivery` must outlive the search. With `anywhere`, names may lead outside the delivery.
-  ImageSearch(const std::filesystem::path& document, const Delivery& delivery, bool anywhere);
+  // `what`: kLooking, or kReading to have each image found held open in its location.
+  ImageSearch(const std::filesystem::path& document, const Delivery& delivery, bool anywhere,
+              OpenFor what = OpenFor::kLooking);
   ImageLocation Locate(std::wstring_view name) const;
 
  private:
-  bool Try(const std::filesystem::path& folder, std::wstring_view file, bool inside, ImageLocation::Status status,
-           ImageLocation& where, bool& leadsOutside) const;
+  // `reached`: what `folder` is when reached from the delivery, for a folder inside.
+  bool Try(const std::filesystem::path& folder, Reached::Kind reached, std::wstring_view file, bool inside,
+           ImageLocation::Status status, ImageLocation& where, bool& leadsOutside) const;
 
   std::shared_ptr<const Delivery::DocumentFolders> folders_;
   const Delivery& delivery_;
   bool anywhere_;
+  OpenFor what_;
 };
 
 // The images of one kind that were not collected. Only the first kListedEntries are kept with
@@ -147,5 +158,6 @@ class ImageCollector {
 
 // True when both files hold the same bytes.
 bool SameContent(const std::filesystem::path& a, const std::filesystem::path& b);
+bool SameContent(const OpenFile& a, const OpenFile& b);  // both read from their start
 
 }  // namespace pelmora::delivery

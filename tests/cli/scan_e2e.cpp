@@ -5,8 +5,15 @@
 #include <windows.h>
 #endif
 
+#include <atomic>
+#include <chrono>
 #include <cstring>
 #include <fstream>
+#include <thread>
+#ifndef _WIN32
+#include <fcntl.h>
+#include <stdio.h>
+#endif
 #include <map>
 #include <span>
 
@@ -426,6 +433,41 @@ TEST(ScanProgram, CopiesNothingFromOutsideTheDelivery) {
 }
 
 #ifndef _WIN32
+// A delivery that changes while it is collected, as one on a shared upload folder may: a folder
+// swapped for a link to elsewhere between the program's look and its open yields nothing from
+// outside. Bounded in time; each run sees hundreds of swaps.
+TEST(ScanProgram, CopiesNothingFromOutsideWhileTheDeliveryChanges) {
+  TempTree t;
+  std::vector<std::string> names;
+  for (int i = 0; i < 300; ++i) {
+    const std::string name = "img" + std::to_string(i) + ".psd";
+    t.Write("delivery/job/Links/" + name, "inside");
+    t.Write("secret/" + name, "secret");
+    names.push_back((i % 2 ? "Links/" : "Macintosh HD:Links:") + name);
+  }
+  t.Write("delivery/job/card.eps", Eps("X", "", names));
+  fs::create_directory_symlink(t.Path("secret"), t.Path("delivery/job/swap"));
+  const std::string links = PathText(t.Path("delivery/job/Links")), swap = PathText(t.Path("delivery/job/swap"));
+  if (::renameat2(AT_FDCWD, links.c_str(), AT_FDCWD, swap.c_str(), RENAME_EXCHANGE) != 0) {
+    GTEST_SKIP() << "no atomic exchange of names on this file system";
+  }
+  std::atomic<bool> stop{false};
+  std::thread swapper([&] {
+    while (!stop) ::renameat2(AT_FDCWD, links.c_str(), AT_FDCWD, swap.c_str(), RENAME_EXCHANGE);
+  });
+  const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(4);
+  std::size_t inside = 0, outside = 0;
+  for (int run = 0; run < 10 && std::chrono::steady_clock::now() < until; ++run) {
+    const fs::path out = t.Path("out" + std::to_string(run));
+    testing::RunProgram(Exe(), {"--collect", PathText(out), PathText(t.Path("delivery"))}, t.root());
+    for (const auto& e : fs::directory_iterator(out)) ++(TempTree::Read(e.path()) == "inside" ? inside : outside);
+  }
+  stop = true;
+  swapper.join();
+  EXPECT_EQ(outside, 0u) << "files copied from outside the delivery";
+  EXPECT_GT(inside, 0u) << "the images inside are still collected between swaps";
+}
+
 // The built program under the limits a real run meets: a file-size limit during a copy, a
 // standard output that is closed, full or gone, a device named as a document.
 TEST(ScanProgram, FailuresOfTheSystemAreReportedAndLeaveNothingHalfDone) {
@@ -532,12 +574,16 @@ TEST(ScanProgramOnWindows, ReadsDocumentsPastMaxPath) {
     dir += L"\\入稿データ_フォルダ_" + std::to_wstring(dir.size());
     ASSERT_TRUE(::CreateDirectoryW((L"\\\\?\\" + dir).c_str(), nullptr));
   }
-  const std::string eps = Eps("CreatorDeep", "");
-  HANDLE h = ::CreateFileW((L"\\\\?\\" + dir + L"\\deep.eps").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
-  ASSERT_NE(h, INVALID_HANDLE_VALUE);
-  DWORD written = 0;
-  ::WriteFile(h, eps.data(), static_cast<DWORD>(eps.size()), &written, nullptr);
-  ::CloseHandle(h);
+  const auto write = [](const std::wstring& path, const std::string& bytes) {
+    HANDLE h = ::CreateFileW((L"\\\\?\\" + path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
+    ASSERT_NE(h, INVALID_HANDLE_VALUE);
+    DWORD written = 0;
+    ::WriteFile(h, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+    ::CloseHandle(h);
+  };
+  write(dir + L"\\deep.eps", Eps("CreatorDeep", "", {"Macintosh HD:Links:deep.psd"}));
+  ASSERT_TRUE(::CreateDirectoryW((L"\\\\?\\" + dir + L"\\Links").c_str(), nullptr));
+  write(dir + L"\\Links\\deep.psd", "deep image");
 
   const auto file = testing::RunProgram(Exe(), {PathText(fs::path(dir + L"\\deep.eps"))}, t.root());
   EXPECT_EQ(file.status, 0) << file.err;
@@ -545,8 +591,25 @@ TEST(ScanProgramOnWindows, ReadsDocumentsPastMaxPath) {
   const auto walk = testing::RunProgram(Exe(), {PathText(t.root())}, t.root());
   EXPECT_EQ(walk.status, 0) << walk.err;
   EXPECT_EQ(Count(walk.out, "CreatorDeep"), 1u) << walk.out;
+  // Checked and collected there, into a folder that is itself past MAX_PATH and made by the run.
+  const std::wstring out = dir + L"\\収集\\先";
+  const auto check = testing::RunProgram(Exe(), {"--check", "--json", PathText(fs::path(dir))}, t.root());
+  EXPECT_NE(check.out.find("found_in_links_folder"), std::string::npos) << check.out;
+  const auto collect = testing::RunProgram(Exe(), {"--collect", PathText(fs::path(out)), PathText(fs::path(dir))}, t.root());
+  EXPECT_EQ(collect.status, 0) << collect.out << collect.err;
+  HANDLE copied = ::CreateFileW((L"\\\\?\\" + out + L"\\deep.psd").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                OPEN_EXISTING, 0, nullptr);
+  EXPECT_NE(copied, INVALID_HANDLE_VALUE);
+  char bytes[32] = {};
+  DWORD got = 0;
+  ::ReadFile(copied, bytes, sizeof bytes, &got, nullptr);
+  ::CloseHandle(copied);
+  EXPECT_EQ(std::string(bytes, got), "deep image");
   // The tree is removed through the extended-length form: std::filesystem stops at MAX_PATH.
-  ::DeleteFileW((L"\\\\?\\" + dir + L"\\deep.eps").c_str());
+  for (const std::wstring& f : {out + L"\\deep.psd", dir + L"\\Links\\deep.psd", dir + L"\\deep.eps"}) {
+    ::DeleteFileW((L"\\\\?\\" + f).c_str());
+  }
+  for (const std::wstring& d : {out, dir + L"\\収集", dir + L"\\Links"}) ::RemoveDirectoryW((L"\\\\?\\" + d).c_str());
   while (dir.size() > t.root().native().size()) {
     ::RemoveDirectoryW((L"\\\\?\\" + dir).c_str());
     dir.resize(dir.find_last_of(L'\\'));

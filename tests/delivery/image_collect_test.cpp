@@ -13,8 +13,12 @@
 #include "base/error_text.h"
 #include "cli_fixture.h"
 
-#ifndef _WIN32
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <sys/inotify.h>
 #include <sys/stat.h>
+#include <unistd.h>
 #endif
 
 namespace pelmora::delivery {
@@ -187,36 +191,73 @@ TEST_F(Collecting, TakesImagesOnlyFromInsideTheDelivery) {
   fs::create_directories(t.Path("delivery/job/Links"));
   fs::create_symlink(secret, t.Path("delivery/job/Links/logo.tif"));
   fs::create_directory_symlink(t.Path("secret"), t.Path("delivery/job/linked"));
+  fs::create_symlink(t.Path("delivery/job/inside.psd"), t.Path("delivery/job/alias.psd"));
+  fs::create_directory_symlink(t.Path("delivery/shared"), t.Path("delivery/job/shortcut"));
   cases.push_back({L"Links/logo.tif", kOutside});
   cases.push_back({L"Macintosh HD:Links:logo.tif", kOutside});  // found by name in Links: a link outside
   cases.push_back({L"linked/credentials.txt", kOutside});
+  // A link is not followed even where it stays inside: what it leads to may change meanwhile.
+  cases.push_back({L"alias.psd", kOutside});
+  cases.push_back({L"shortcut/up.psd", kOutside});
+  // Neither the outside folder nor its files may be opened, not even to be listed or refused.
+  const int watch = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+  ASSERT_GE(watch, 0);
+  ASSERT_GE(::inotify_add_watch(watch, t.Path("secret").c_str(), IN_OPEN | IN_ACCESS), 0);
 #endif
   std::vector<std::wstring> names;
   for (const auto& c : cases) names.push_back(c.first);
   Delivery delivery;
   delivery.Add(t.Path("delivery"));
-  fs::create_directories(t.Path("out"));
   fs::create_directories(t.Path("mine"));
-  ImageCollector c(t.Path("out"), delivery);
-  c.Collect(t.Path("delivery/job/card.eps"), names);
+#ifndef _WIN32
+  // A document whose Links folder is a link out of the delivery: refused before it is listed.
+  fs::create_directories(t.Path("delivery/lk"));
+  fs::create_directory_symlink(t.Path("secret"), t.Path("delivery/lk/Links"));
+  // With the kernel's one-call resolution beneath a folder, and with one name at a time.
+  const bool ways[] = {true, false};
+#else
+  const bool ways[] = {true};
+#endif
+  for (const bool openat2 : ways) {
+    SCOPED_TRACE(openat2 ? "openat2" : "one name at a time");
+    const fs::path outFolder = t.Path(openat2 ? "out" : "out2");
+    fs::create_directories(outFolder);
+    ImageCollector c(outFolder, delivery);
+#ifndef _WIN32
+    const bool before = UseOpenat2(openat2);
+    c.Collect(t.Path("delivery/lk/card.eps"), {L"Macintosh HD:Links:credentials.txt"});
+#endif
+    c.Collect(t.Path("delivery/job/card.eps"), names);
+#ifndef _WIN32
+    UseOpenat2(before);
+#endif
 
-  const CollectSummary& s = c.summary();
-  const auto listed = [](const std::vector<CollectEntry>& list, const std::wstring& name) {
-    return std::any_of(list.begin(), list.end(), [&](const CollectEntry& e) { return e.image == ToUtf8(name); });
-  };
-  for (const auto& [name, expect] : cases) {
-    SCOPED_TRACE(PrintableCell(ToUtf8(name)));
-    EXPECT_EQ(listed(s.outside, name), expect == kOutside);
-    EXPECT_EQ(listed(s.invalid, name), expect == kInvalid);
-    EXPECT_EQ(listed(s.missing, name), expect == kMissing);
+    const CollectSummary& s = c.summary();
+    const auto listed = [](const std::vector<CollectEntry>& list, const std::wstring& name) {
+      return std::any_of(list.begin(), list.end(), [&](const CollectEntry& e) { return e.image == ToUtf8(name); });
+    };
+    for (const auto& [name, expect] : cases) {
+      SCOPED_TRACE(PrintableCell(ToUtf8(name)));
+      EXPECT_EQ(listed(s.outside, name), expect == kOutside);
+      EXPECT_EQ(listed(s.invalid, name), expect == kInvalid);
+      EXPECT_EQ(listed(s.missing, name), expect == kMissing);
+    }
+    EXPECT_EQ(s.copied, 2);
+    EXPECT_TRUE(s.failed.empty());
+    std::vector<std::string> out;
+    for (const auto& e : fs::directory_iterator(outFolder)) out.push_back(PathText(e.path().filename()));
+    std::sort(out.begin(), out.end());
+    EXPECT_EQ(out, (std::vector<std::string>{"inside.psd", "up.psd"})) << "nothing from outside, nothing left half-made";
+    EXPECT_NE(cli::FormatCollectSummary(s).find("外"), std::string::npos);
+#ifndef _WIN32
+    EXPECT_TRUE(listed(s.outside, L"Macintosh HD:Links:credentials.txt"));
+    inotify_event events[8];
+    EXPECT_LT(::read(watch, events, sizeof events), 0) << "the outside folder was opened";
+#endif
   }
-  EXPECT_EQ(s.copied, 2);
-  EXPECT_TRUE(s.failed.empty());
-  std::vector<std::string> out;
-  for (const auto& e : fs::directory_iterator(t.Path("out"))) out.push_back(PathText(e.path().filename()));
-  std::sort(out.begin(), out.end());
-  EXPECT_EQ(out, (std::vector<std::string>{"inside.psd", "up.psd"})) << "nothing from outside, nothing left half-made";
-  EXPECT_NE(cli::FormatCollectSummary(s).find("外"), std::string::npos);
+#ifndef _WIN32
+  ::close(watch);
+#endif
 
   // Asked explicitly, a designer's own links are taken from anywhere; invalid names never are.
   ImageCollector anywhere(t.Path("mine"), delivery, true);
@@ -235,6 +276,32 @@ TEST_F(Collecting, TakesImagesOnlyFromInsideTheDelivery) {
   EXPECT_NE(cli::FormatCollectSummary(flood.summary()).find("フォルダー外 1500 /"), std::string::npos);
   EXPECT_NE(cli::FormatCollectSummary(flood.summary()).find("  ほか 500 件\n"), std::string::npos);
 }
+
+#ifdef _WIN32
+// The exact text the scanner hands to the Win32 file calls. Wine opens long paths in the plain
+// form too, so only the text shows that Windows without long paths enabled would open them.
+TEST(Win32Path, FullAndExtendedFromTheLengthWherePlainPathsFail) {
+  const std::wstring deep = L"C:\\入稿\\" + std::wstring(250, L'a');
+  wchar_t current[MAX_PATH];
+  ASSERT_GT(::GetCurrentDirectoryW(MAX_PATH, current), 0u);
+  std::wstring here = current;
+  if (here.back() != L'\\') here += L'\\';
+  const std::wstring relative(260, L'r');
+  const struct {
+    std::wstring in, out;
+  } cases[] = {
+      {L"C:\\job\\a.psd", L"C:\\job\\a.psd"},
+      {L"a.psd", L"a.psd"},
+      {deep, L"\\\\?\\" + deep},
+      {L"C:/入稿/" + std::wstring(250, L'a'), L"\\\\?\\" + deep},
+      {L"C:\\入稿\\x\\..\\" + std::wstring(250, L'a'), L"\\\\?\\" + deep},
+      {L"\\\\server\\share\\" + std::wstring(250, L's'), L"\\\\?\\UNC\\server\\share\\" + std::wstring(250, L's')},
+      {relative, L"\\\\?\\" + here + relative},
+      {L"\\\\?\\" + deep, L"\\\\?\\" + deep},
+  };
+  for (const auto& c : cases) EXPECT_EQ(Win32Path(c.in), c.out) << ToUtf8(c.in);
+}
+#endif
 
 // A copy is a new file of the folder's own, complete under its name or not there at all.
 TEST_F(Collecting, CopiesAreNewCompleteFilesOrNone) {
