@@ -1,10 +1,10 @@
 #include "preflight/linked_files.h"
 
 #include <cmath>
-#include <fstream>
 #include <map>
 
 #include "base/text_utf8.h"
+#include "delivery/file_copy.h"
 
 namespace pelmora::preflight {
 
@@ -15,28 +15,22 @@ namespace {
 
 constexpr double kSameSizePt = 1.0;
 
-class FileBytes final : public ImageBytes {
+// The file as the delivery opened it: what is read is the file that was judged.
+class HandleBytes final : public ImageBytes {
  public:
-  explicit FileBytes(const fs::path& path) : in_(path, std::ios::binary) {
-    if (!in_) return;
-    in_.seekg(0, std::ios::end);
-    const auto end = in_.tellg();
-    size_ = end < 0 ? 0 : static_cast<std::uint64_t>(end);
-  }
-  bool ok() const { return static_cast<bool>(in_); }
+  HandleBytes(delivery::OpenFile file, std::uint64_t size) : file_(std::move(file)), size_(size) {}
   std::uint64_t Size() const override { return size_; }
   std::size_t ReadAt(std::uint64_t offset, char* buffer, std::size_t size) override {
-    if (!in_ || offset >= size_) return 0;
-    in_.seekg(static_cast<std::streamoff>(offset));
-    in_.read(buffer, static_cast<std::streamsize>(size));
-    const auto got = static_cast<std::size_t>(in_.gcount());
-    in_.clear();
-    return got;
+    if (failed_ || offset >= size_) return 0;
+    const long long got = delivery::ReadAt(file_, offset, buffer, size);
+    if (got < 0) failed_ = true;
+    return got < 0 ? 0 : static_cast<std::size_t>(got);
   }
 
  private:
-  std::ifstream in_;
-  std::uint64_t size_ = 0;
+  delivery::OpenFile file_;
+  std::uint64_t size_;
+  bool failed_ = false;
 };
 
 bool Near(const std::optional<double>& a, const std::optional<double>& b) {
@@ -50,14 +44,14 @@ std::string Number(double v) { return std::to_string(static_cast<long long>(std:
 std::unique_ptr<ImageBytes> OpenFound(const delivery::Delivery& delivery, const std::string& found, bool anywhere) {
   if (found.empty()) return nullptr;
   const fs::path path = PathFromWide(FromUtf8(found));
-  std::error_code ec;
-  // Judged again here, by the file itself: a name can have become a link since it was found.
-  if (!anywhere && !delivery.MayContain(path)) return nullptr;
-  const fs::path resolved = fs::canonical(path, ec);
-  if (ec || (!anywhere && !delivery.Contains(resolved)) || !fs::is_regular_file(resolved, ec)) return nullptr;
-  auto file = std::make_unique<FileBytes>(resolved);
-  if (!file->ok()) return nullptr;
-  return file;
+  // Reached again from the delivery's folder, no link followed: a name can have become a link to
+  // elsewhere since the search found it.
+  delivery::Reached reached = anywhere ? delivery::OpenAnywhere(path, delivery::OpenFor::kReading)
+                                       : delivery.Open(path, delivery::OpenFor::kReading);
+  if (reached.kind != delivery::Reached::Kind::kOpened) return nullptr;
+  const auto size = delivery::FileSize(reached.file);
+  if (!size) return nullptr;
+  return std::make_unique<HandleBytes>(std::move(reached.file), *size);
 }
 
 bool PlacementOf(const Placed& placed, const CheckFacts::Link& link) {

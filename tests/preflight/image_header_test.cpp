@@ -7,6 +7,7 @@
 #include <iterator>
 
 #include "../documents/samples.h"
+#include "base/text_utf8.h"
 #include "preflight/image_header.h"
 #include "preflight/linked_files.h"
 
@@ -235,6 +236,38 @@ TEST(LinkedFiles, FilesGiveEachPlacementItsPixelsColourAndEffectiveResolution) {
   EXPECT_EQ(f.findings, (std::vector<std::string>{kFindingLowResolution, kFindingRgbImage}));
   EXPECT_EQ(PlacedText(f.placed[2]), "PSD 720×360px RGB 72ppi");
   EXPECT_EQ(PlacedText(f.placed[6]), "PSD 1200×800px CMYK");
+}
+
+}  // namespace
+}  // namespace pelmora::preflight
+
+namespace pelmora::preflight {
+namespace {
+
+// Only what lies inside the delivery is opened, reached without following a link on the way.
+TEST(LinkedFiles, OpensOnlyFilesInsideTheDelivery) {
+  namespace fs = std::filesystem;
+  const fs::path root = fs::temp_directory_path() / ("pelmora-linked-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()));
+  fs::create_directories(root / "job" / "Links");
+  std::ofstream(root / "job" / "Links" / "in.psd", std::ios::binary) << ImageFileBytes("rgb16.psd");
+  std::ofstream(root / "secret.psd", std::ios::binary) << ImageFileBytes("rgb16.psd");
+  delivery::Delivery delivery;
+  delivery.Add(root / "job");
+  const auto text = [](const fs::path& p) { return base::PathText(p); };
+  const auto in = OpenFound(delivery, text(root / "job" / "Links" / "in.psd"));
+  ASSERT_TRUE(in);
+  EXPECT_EQ(ReadImageHeader(*in).widthPx.value_or(0), 64);
+  EXPECT_FALSE(OpenFound(delivery, text(root / "secret.psd")));
+  EXPECT_FALSE(OpenFound(delivery, text(root / "job" / ".." / "secret.psd")));
+  EXPECT_FALSE(OpenFound(delivery, text(root / "job" / "Links")));  // a folder is no image
+  EXPECT_TRUE(OpenFound(delivery, text(root / "secret.psd"), true)) << "anywhere, at the user's word";
+#ifndef _WIN32
+  std::error_code ec;
+  fs::create_symlink(root / "secret.psd", root / "job" / "link.psd", ec);
+  EXPECT_FALSE(OpenFound(delivery, text(root / "job" / "link.psd")));
+#endif
+  std::error_code ec2;
+  fs::remove_all(root, ec2);
 }
 
 }  // namespace
