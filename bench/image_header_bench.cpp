@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "delivery/image_collect.h"
+#include "base/text_utf8.h"
 #include "documents.h"
 #include "preflight/linked_files.h"
 
@@ -66,7 +67,7 @@ void LinkedHeaders(benchmark::State& state, const fs::path& folder, const std::v
   // One document linking every image, found in its Links folder.
   preflight::CheckFacts base;
   for (const fs::path& f : files) {
-    base.links.push_back({f.filename().string(), delivery::ImageLocation::Status::kLinks, base::PathText(f)});
+    base.links.push_back({f.filename().string(), delivery::ImageLocation::Status::kLinks, pelmora::base::PathText(f)});
   }
   double headers = 0, read = 0, headersMin = 1e9, readMin = 1e9;
   std::int64_t n = 0;

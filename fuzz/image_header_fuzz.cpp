@@ -1,6 +1,8 @@
 // Fuzzes the placed-image header readers behind the type dispatch (PSD/PSB resources, TIFF, JPEG,
 // PNG, EPS): no crash, no read past the bound, and pixels only where both sides are known.
+#include <algorithm>
 #include <cstdint>
+#include <cstring>
 #include <cstdlib>
 #include <string_view>
 
@@ -18,7 +20,12 @@ class Repeating final : public ImageBytes {
   std::uint64_t Size() const override { return bytes_.empty() ? 0 : std::uint64_t{1} << 32; }
   std::size_t ReadAt(std::uint64_t offset, char* buffer, std::size_t size) override {
     read += size;
-    for (std::size_t i = 0; i < size; ++i) buffer[i] = bytes_[(offset + i) % bytes_.size()];
+    for (std::size_t done = 0; done < size;) {
+      const std::size_t at = static_cast<std::size_t>((offset + done) % bytes_.size());
+      const std::size_t n = std::min(size - done, bytes_.size() - at);
+      std::memcpy(buffer + done, bytes_.data() + at, n);
+      done += n;
+    }
     return size;
   }
   std::uint64_t read = 0;

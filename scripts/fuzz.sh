@@ -32,6 +32,8 @@ if ! command -v "$cxx" >/dev/null; then
 fi
 mkdir -p "$out/obj" "$out/artifacts"
 python3 tests/documents/make_documents.py "$out/seeds" || { echo "fuzz: could not write the seed documents"; exit 1; }
+# The test images seed the image header target (ImageMagick; without it the documents do).
+sh tests/documents/make_images.sh "$out/image-seeds" >/dev/null 2>&1 && seeds+=("$out/image-seeds")
 # The objects in parallel: on two cores the build is most of a short run.
 export cxx out
 mkdir -p "$out/obj/analysis" "$out/obj/base" "$out/image-obj/preflight"
@@ -45,7 +47,9 @@ for t in "${targets[@]}"; do
   extra=()
   if [ "$t" = image_header ]; then
     for s in "${image_sources[@]}"; do
-      "$cxx" "${flags[@]/-fsanitize=fuzzer,/-fsanitize=fuzzer-no-link,}" -c "src/$s.cpp" -o "$out/image-obj/$s.o" || continue 2
+      if ! "$cxx" "${flags[@]/-fsanitize=fuzzer,/-fsanitize=fuzzer-no-link,}" -c "src/$s.cpp" -o "$out/image-obj/$s.o"; then
+        summary+=("fuzz $t: build of $s failed"); status=1; continue 2
+      fi
       extra+=("$out/image-obj/$s.o")
     done
     extra+=("${image_libs[@]}")

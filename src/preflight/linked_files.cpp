@@ -54,16 +54,23 @@ std::unique_ptr<ImageBytes> OpenFound(const delivery::Delivery& delivery, const 
   return std::make_unique<HandleBytes>(std::move(reached.file), *size);
 }
 
+namespace {
+
+std::wstring LastName(const std::string& utf8) { return std::wstring(delivery::LastNameComponent(FromUtf8(utf8))); }
+
+// `mine`: a placement's last name component; `link`, `found`: the link's and its file's.
+bool SameName(const std::wstring& mine, const std::wstring& link, const std::wstring& found) {
+  if (mine.empty()) return false;
+  if (mine == link || mine == found) return true;
+  return delivery::MatchNames(mine, link) != delivery::NameMatch::kNone ||
+         (!found.empty() && delivery::MatchNames(mine, found) != delivery::NameMatch::kNone);
+}
+
+}  // namespace
+
 bool PlacementOf(const Placed& placed, const CheckFacts::Link& link) {
   if (!placed.linked || !placed.name) return false;
-  const std::wstring name = FromUtf8(*placed.name);
-  const std::wstring_view mine = delivery::LastNameComponent(name);
-  if (mine.empty()) return false;
-  const std::wstring linkName = FromUtf8(link.name);
-  if (delivery::MatchNames(mine, delivery::LastNameComponent(linkName)) != delivery::NameMatch::kNone) return true;
-  if (link.found.empty()) return false;
-  const std::wstring found = FromUtf8(link.found);
-  return delivery::MatchNames(mine, delivery::LastNameComponent(found)) != delivery::NameMatch::kNone;
+  return SameName(LastName(*placed.name), LastName(link.name), link.found.empty() ? std::wstring() : LastName(link.found));
 }
 
 void ApplyImageHeader(Placed& p, const ImageHeader& h) {
@@ -116,6 +123,12 @@ void MergeProxies(CheckFacts& f) {
 }
 
 void AddLinkedFiles(CheckFacts& f, const LinkOpener& open) {
+  // The document's own placements, named once: a delivery's document may link thousands of files.
+  const std::size_t placements = f.placed.size();
+  std::vector<std::wstring> names(placements);
+  for (std::size_t i = 0; i < placements; ++i) {
+    if (f.placed[i].linked && f.placed[i].name) names[i] = LastName(*f.placed[i].name);
+  }
   std::map<std::string, ImageHeader> read;  // by the file found: one read however often it is placed
   for (const CheckFacts::Link& link : f.links) {
     if (link.found.empty()) continue;
@@ -129,10 +142,11 @@ void AddLinkedFiles(CheckFacts& f, const LinkOpener& open) {
       }
       at = read.emplace(link.found, std::move(h)).first;
     }
+    const std::wstring linkName = LastName(link.name), foundName = LastName(link.found);
     bool placed = false;
-    for (Placed& p : f.placed) {
-      if (!PlacementOf(p, link)) continue;
-      ApplyImageHeader(p, at->second);
+    for (std::size_t i = 0; i < placements; ++i) {
+      if (!SameName(names[i], linkName, foundName)) continue;
+      ApplyImageHeader(f.placed[i], at->second);
       placed = true;
     }
     if (!placed) {
