@@ -14,7 +14,7 @@ if(NOT PELMORA_DEPS_CACHE)
 endif()
 
 function(pelmora_deps_missing what)
-  message(FATAL_ERROR "${what} is missing: run scripts/setup.sh (it installs the Debian packages "
+  message(FATAL_ERROR "Missing ${what}: run scripts/setup.sh (it installs the Debian packages "
     "and builds the MinGW libraries into ${PELMORA_DEPS_CACHE})")
 endfunction()
 
@@ -62,7 +62,12 @@ if(NOT WIN32)
 endif()
 
 if(NOT MINGW)
-  message(FATAL_ERROR "The Windows libraries are built for MinGW-w64 only (cmake/mingw-*.cmake)")
+  # pelmora.exe needs none of them: a Visual Studio build makes it alone.
+  if(PELMORA_CLI OR PELMORA_TESTS)
+    message(FATAL_ERROR "The scanner's libraries are built for MinGW-w64 only (cmake/mingw-*.cmake); "
+      "with another compiler configure with -DPELMORA_CLI=OFF -DPELMORA_TESTS=OFF")
+  endif()
+  return()
 endif()
 
 # The triplet of the toolchain file; the cache's index for it names each library's folder.
@@ -76,7 +81,7 @@ endif()
 set(index "${PELMORA_DEPS_CACHE}/index-${PELMORA_MINGW_TRIPLE}.cmake")
 include("${index}" OPTIONAL RESULT_VARIABLE index_found)
 if(NOT index_found)
-  pelmora_deps_missing("The ${PELMORA_MINGW_TRIPLE} libraries (${index})")
+  pelmora_deps_missing("the ${PELMORA_MINGW_TRIPLE} libraries (${index})")
 endif()
 set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS "${index}")
 

@@ -1,10 +1,14 @@
 # Checks one architecture's release packages against the programs they were built from:
 #   cmake -DARCH=x64|x86 -DBIN=<folder of the .exe> -DZIP=<zip> [-DMSI=<msi>] -DWORK=<scratch>
-#         -DVERSION=<a.b.c.d> -P check-package.cmake
+#         -DVERSION=<a.b.c.d> [-DLICENSES=<name.txt,...>] -P check-package.cmake
 # Fails with a message naming the first thing that is wrong.
 cmake_minimum_required(VERSION 3.25)
 
 set(files pelmora.exe pelmora-scan.exe readme-ja.txt LICENSE.txt)
+# The third-party libraries' licence texts, in licenses/.
+string(REPLACE "," ";" licenses "${LICENSES}")
+list(TRANSFORM licenses PREPEND licenses/)
+list(APPEND files ${licenses})
 set(programs pelmora.exe pelmora-scan.exe)
 if(ARCH STREQUAL "x64")
   set(machine "8664")
@@ -72,6 +76,12 @@ function(check_same_files dir)
     endif()
     check_program("${dir}/${f}")
   endforeach()
+  foreach(f ${licenses})
+    file(STRINGS "${dir}/${f}" notice REGEX "[Cc]opyright" LIMIT_COUNT 1)
+    if(NOT notice)
+      fail("${f} holds no copyright notice")
+    endif()
+  endforeach()
   file(READ "${dir}/readme-ja.txt" head LIMIT 3 HEX)
   if(NOT head STREQUAL "efbbbf")
     fail("readme-ja.txt has no UTF-8 byte-order mark")
@@ -94,7 +104,7 @@ function(check_same_files dir)
   endif()
 endfunction()
 
-# The zip: exactly the four files at its top level.
+# The zip: exactly the four files at its top level and the licence texts.
 set(PACKAGE "${ZIP}")
 execute_process(COMMAND ${CMAKE_COMMAND} -E tar tf "${ZIP}" OUTPUT_VARIABLE listing RESULT_VARIABLE rc)
 if(rc)

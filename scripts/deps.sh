@@ -51,8 +51,8 @@ quiet() {  # build folder, command...
 
 # The newest version of a source package that can be had: one already unpacked in the cache, else
 # fetched now. A mirror that lacks the newest (seen: the security archive answering 404) makes
-# the next older one serve, with a warning, and the newer one is tried again on the next run.
-# Prints the folder that holds the unpacked source.
+# the next older one serve, with a warning; the newer one is tried again a day later, so that a
+# warm run needs no network. Prints the folder that holds the unpacked source.
 unpacked() {
   local source=$1 version dir
   local versions
@@ -67,6 +67,10 @@ unpacked() {
     if [ -f "$dir/src/.unpacked" ]; then
       echo "$dir"; return 0
     fi
+    local failed="$cache/.unavailable/$source-${version#*:}"
+    if [ -n "$(find "$failed" -mmin -1440 2>/dev/null)" ]; then
+      first=0; continue
+    fi
     local download="$dir/download"
     rm -rf "$download" "$dir/src"
     mkdir -p "$download"
@@ -79,13 +83,15 @@ unpacked() {
     fi
     log "$source $version: $(grep -m1 '^E:' "$download/apt.log" || echo 'download failed')"
     rm -rf "$dir"
+    mkdir -p "$cache/.unavailable" && touch "$failed"
     first=0
   done
   log "no version of the source package $source could be fetched"
   return 1
 }
 
-# CMake arguments of a cross build for one triplet, with the libraries built before it findable.
+# CMake arguments of a cross build for one triplet; the libraries one package needs from another
+# are passed to it by path.
 cross_args() {
   local triplet=$1 processor=${1%%-*}
   echo -G Ninja -DCMAKE_BUILD_TYPE=Release -DCMAKE_SYSTEM_NAME=Windows -DCMAKE_SYSTEM_PROCESSOR="$processor" \
@@ -126,7 +132,7 @@ build_libzstd() {  # src, build, prefix, triplet
 
 build_libjpeg_turbo() {
   local src=$1 build=$2 prefix=$3 t=$4
-  # Without nasm there is no SIMD; the scanner reads headers and qpdf decodes nothing by default.
+  # No SIMD (it would need nasm): the scanner reads headers, and qpdf decodes images only on request.
   quiet "$build" cmake -S "$src" -B "$build" $(cross_args "$t") -DENABLE_SHARED=OFF -DENABLE_STATIC=ON \
     -DWITH_TURBOJPEG=OFF -DWITH_SIMD=OFF -DWITH_JAVA=OFF -DWITH_FUZZ=OFF -DCMAKE_INSTALL_PREFIX="$prefix"
   quiet "$build" cmake --build "$build" -j "$jobs" --target jpeg-static

@@ -184,7 +184,10 @@ TEST_F(Installer, InstallsPerUserRunsTheProgramAndUninstallsWithoutTrace) {
 
   // The program files.
   const std::wstring exe = dir_ + L"\\pelmora.exe";
-  for (const wchar_t* f : {L"pelmora.exe", L"pelmora-scan.exe", L"readme-ja.txt", L"LICENSE.txt"}) {
+  for (const wchar_t* f : {L"pelmora.exe", L"pelmora-scan.exe", L"readme-ja.txt", L"LICENSE.txt",
+                           L"licenses\\zlib.txt", L"licenses\\zstd.txt", L"licenses\\libjpeg-turbo.txt",
+                           L"licenses\\libpng.txt", L"licenses\\libtiff.txt", L"licenses\\qpdf.txt",
+                           L"licenses\\pugixml.txt"}) {
     EXPECT_TRUE(Exists(dir_ + L"\\" + f)) << Narrow(f);
   }
   EXPECT_EQ(FileVersion(exe), kVersion);
