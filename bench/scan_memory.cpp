@@ -1,6 +1,7 @@
 // Peak memory of pelmora-scan as a whole process: on documents with a creator line of 80 MB
 // (one, and four in one table), and over a delivery of 100,000 small documents in table and JSON
-// mode, with and without the preflight check. Documents are generated once into
+// mode, with and without the preflight check, and --check on a 200 MB PDF-based .ai whose native
+// data inflates to about half a gigabyte. Documents are generated once into
 // $PELMORA_BENCH_DIR (default $TMPDIR/pelmora-bench).
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -14,6 +15,8 @@
 #include <fstream>
 #include <string>
 #include <vector>
+
+#include "large_ai.h"
 
 extern char** environ;
 
@@ -95,6 +98,7 @@ int main(int argc, char** argv) {
     huge.push_back(p.string());
   }
   const std::string delivery = Delivery(root).string();
+  const std::string large = pelmora::bench::LargeIllustrator(root, 200).string();
 
   const struct {
     const char* name;
@@ -110,6 +114,7 @@ int main(int argc, char** argv) {
       {"one document, 80 MB creator line, --check", {scan, "--check", huge[0]}},
       {"100,000 documents, --check", {scan, "--check", delivery}},
       {"100,000 documents, --check --json", {scan, "--check", "--json", delivery}},
+      {"200 MB PDF-based .ai, --check --json", {scan, "--check", "--json", large}},
   };
   for (const auto& r : runs) {
     int status = -1;

@@ -27,7 +27,8 @@ constexpr std::string_view kDataStream = "%AI9_DataStream";
 // the memory bound on its own.
 constexpr int kZstdWindowLog = 25;
 // Gradients remembered with their spot colours.
-constexpr std::size_t kGradients = 10'000;
+constexpr std::size_t kGradients = 1000;
+constexpr std::size_t kGradientSpots = 16;
 
 bool StartsWith(std::string_view s, std::string_view prefix) { return s.substr(0, prefix.size()) == prefix; }
 
@@ -63,21 +64,61 @@ std::vector<double> Numbers(std::string_view text, std::size_t n) {
   return out;
 }
 
-// The first PostScript string of a line, unescaped; code page 932 bytes stay as they are.
+// A PostScript string's body with its escapes resolved: \n \r \t \b \f, up to three octal digits,
+// a backslash before a line end joining the lines, any other character standing for itself.
+std::string Unescape(std::string_view body) {
+  std::string out;
+  for (std::size_t i = 0; i < body.size(); ++i) {
+    if (body[i] != '\\' || i + 1 == body.size()) {
+      out += body[i];
+      continue;
+    }
+    const char e = body[++i];
+    switch (e) {
+      case 'n': out += '\n'; break;
+      case 'r': out += '\r'; break;
+      case 't': out += '\t'; break;
+      case 'b': out += '\b'; break;
+      case 'f': out += '\f'; break;
+      case '\r': case '\n': break;
+      default:
+        if (e >= '0' && e <= '7') {
+          int code = e - '0';
+          for (int k = 0; k < 2 && i + 1 < body.size() && body[i + 1] >= '0' && body[i + 1] <= '7'; ++k) code = code * 8 + (body[++i] - '0');
+          out += static_cast<char>(code & 0xFF);
+        } else {
+          out += e;
+        }
+    }
+  }
+  return out;
+}
+
+// The first PostScript string of a line, unescaped. Illustrator writes UTF-8 from CS on, where a
+// byte of a character is never a parenthesis or backslash; before, code page 932, whose trail
+// bytes can be, and which only the comments' reader takes apart (tried at the first few closing
+// parentheses: a hostile line of thousands must not cost thousands of tries).
 std::optional<std::string> FirstString(std::string_view line) {
   const std::size_t open = line.find('(');
   if (open == std::string_view::npos) return std::nullopt;
-  int depth = 0;
-  std::size_t i = open;
-  while (i < line.size()) {
-    const unsigned char c = static_cast<unsigned char>(line[i]);
-    if (c == '\\') {
-      i += 2;
-      continue;
+  const std::string_view rest = line.substr(open);
+  const bool utf8 = base::IsAscii(rest) || base::ValidUtf8(rest) == rest;
+  if (!utf8) {
+    int tries = 0;
+    for (std::size_t close = rest.find(')'); close != std::string_view::npos && tries < 8; close = rest.find(')', close + 1), ++tries) {
+      if (auto text = analysis::PostScriptString(rest.substr(0, close + 1))) return text;
     }
-    if (c == '(') ++depth;
-    ++i;
-    if (c == ')' && --depth == 0) return analysis::PostScriptString(line.substr(open, i - open));
+    return std::nullopt;
+  }
+  int depth = 0;
+  for (std::size_t i = 0; i < rest.size(); ++i) {
+    if (rest[i] == '\\') {
+      ++i;
+    } else if (rest[i] == '(') {
+      ++depth;
+    } else if (rest[i] == ')' && --depth == 0) {
+      return Unescape(rest.substr(1, i - 1));
+    }
   }
   return std::nullopt;
 }
@@ -94,9 +135,9 @@ std::string NameText(std::string_view bytes) {
 // plate or none: they are no spot colour.
 bool OwnColour(std::string_view name) { return name.size() >= 2 && name.front() == '[' && name.back() == ']'; }
 
-void AddOnce(std::vector<std::string>& list, std::string name, bool& cut) {
+void AddOnce(std::vector<std::string>& list, std::string name, bool& cut, std::size_t most = kNativeNames) {
   if (name.empty() || std::find(list.begin(), list.end(), name) != list.end()) return;
-  if (list.size() >= kNativeNames) {
+  if (list.size() >= most || name.size() > kNativeNameBytes) {
     cut = true;
     return;
   }
@@ -128,24 +169,24 @@ class Collector {
     place_ = {};
   }
 
-  void Line(std::string_view line) {
-    if (line.empty()) return;
+  bool Line(std::string_view line) {
+    if (line.empty()) return true;
     if (line[0] == '%') {
       if (line.size() > 2 && line[1] == 'A' && line[2] == 'I') f_.illustrator = true;
       Comment(line);
     } else if (s_.inPlace && line[0] == '[') {
       Placement(line);
     } else if (s_.inPlace && line[0] == '(') {
-      if (const auto name = FirstString(line)) place_.name = NameText(*name);
+      if (const auto name = FirstString(line); name && name->size() <= kNativeNameBytes) place_.name = NameText(*name);
     } else if (s_.inHeader) {
       s_.inHeader = false;
       f_.headerRead = true;
     }
     if (s_.inGradient && LastWord(line) == "%_Bs") GradientStop(line);
-    if (!InArt()) return;
+    if (!InArt()) return true;
     // Most art lines are path operators; only these few set a colour by name.
     const char last = line.back();
-    if (last != 'x' && last != 'X' && last != 's' && last != 'S' && last != 'k' && last != 'K' && last != 'g') return;
+    if (last != 'x' && last != 'X' && last != 's' && last != 'S' && last != 'k' && last != 'K' && last != 'g') return true;
     const std::string_view op = LastWord(line);
     if (op == "x" || op == "X" || op == "Xs" || op == "XS" || op == "Xk" || op == "XK" || op == "Xx" || op == "XX") {
       if (const auto name = FirstString(line); name && !OwnColour(*name)) AddOnce(f_.spotColours, NameText(*name), f_.cut);
@@ -156,6 +197,7 @@ class Collector {
         }
       }
     }
+    return true;
   }
 
   void End(bool complete) {
@@ -170,12 +212,18 @@ class Collector {
     if (line.size() > 1 && line[1] == '%') {
       if (StartsWith(line, "%%+")) {
         if (s_.fontList) Fonts(line.substr(3));
+        if (s_.colourList) CustomColours(line.substr(3));
         return;
       }
-      s_.fontList = false;
+      s_.fontList = s_.colourList = false;
       if (s_.inHeader && (StartsWith(line, "%%DocumentFonts:") || StartsWith(line, "%%DocumentNeededFonts:"))) {
         s_.fontList = true;
         Fonts(line.substr(line.find(':') + 1));
+      } else if (s_.inHeader && StartsWith(line, "%%DocumentCustomColors:")) {
+        // Illustrator's own list of the spot colours its output uses, placed EPS files' included;
+        // the %%CMYKCustomColor lines beside it define the palette's too.
+        s_.colourList = true;
+        CustomColours(line.substr(23));
       } else if (s_.inHeader && StartsWith(line, "%%HiResBoundingBox:")) {
         Box(line, f_.boundingBox);
         s_.hiRes = f_.boundingBox.has_value();
@@ -192,7 +240,7 @@ class Collector {
       }
       return;
     }
-    s_.fontList = false;
+    s_.fontList = s_.colourList = false;
     if (StartsWith(line, "%ImageData:")) {
       if (!f_.imageData) ImageData(line.substr(11));
       return;
@@ -248,6 +296,28 @@ class Collector {
     }
   }
 
+  void CustomColours(std::string_view value) {
+    for (std::size_t open = value.find('('); open != std::string_view::npos; open = value.find('(', open + 1)) {
+      value = value.substr(open);
+      const auto name = FirstString(value);
+      if (!name) return;
+      if (!OwnColour(*name)) AddOnce(f_.spotColours, NameText(*name), f_.cut);
+      open = 0;
+      // Past this string: its closing parenthesis is the first one that balances.
+      int depth = 0;
+      for (std::size_t i = 0; i < value.size(); ++i) {
+        if (value[i] == '\\') {
+          ++i;
+        } else if (value[i] == '(') {
+          ++depth;
+        } else if (value[i] == ')' && --depth == 0) {
+          open = i;
+          break;
+        }
+      }
+    }
+  }
+
   void IncludedFont(std::string_view value) {
     value = Trim(value);
     if (!StartsWith(value, "font ")) return;
@@ -293,12 +363,12 @@ class Collector {
     if (!gradient_) return;
     if (const auto name = FirstString(line); name && !OwnColour(*name)) {
       bool cut = false;
-      AddOnce(*gradient_, NameText(*name), cut);
+      AddOnce(*gradient_, NameText(*name), cut, kGradientSpots);
     }
   }
 
   struct State {
-    bool inHeader = true, hiRes = false, fontList = false;
+    bool inHeader = true, hiRes = false, fontList = false, colourList = false;
     bool sawSetupEnd = false, inPalette = false, nonPrinting = false;
     bool inPlace = false, inGradient = false;
   };
@@ -310,15 +380,28 @@ class Collector {
   std::vector<std::string>* gradient_ = nullptr;
 };
 
-// Bytes in, lines out: CR, LF and CR LF end a line; a line longer than kNativeLineBytes is cut
-// there and the rest skipped.
+// Bytes in, lines out to the sink (whose Line returns false to stop): CR, LF and CR LF end a
+// line; a line longer than kNativeLineBytes is cut there and the rest skipped.
+template <typename Sink>
 class LineSplitter {
  public:
-  explicit LineSplitter(Collector& collect) : collect_(collect) {}
+  explicit LineSplitter(Sink& sink) : sink_(sink) {}
 
-  void Put(std::string_view bytes) {
+  // False once the sink wants no more.
+  bool Put(std::string_view bytes) {
     const char* p = bytes.data();
     const char* end = p + bytes.size();
+    // The next CR and LF, each searched for again only once passed: two library searches outrun
+    // one loop over both, and neither rescans what a line of the other kind already covered.
+    const char* cr = nullptr;
+    const char* lf = nullptr;
+    const auto next = [&](const char*& at, char c) {
+      if (!at || at < p) {
+        at = static_cast<const char*>(std::memchr(p, c, end - p));
+        if (!at) at = end;
+      }
+      return at;
+    };
     while (p < end) {
       if (skipLf_) {
         skipLf_ = false;
@@ -327,27 +410,29 @@ class LineSplitter {
           continue;
         }
       }
-      const char* eol = p;
-      while (eol < end && *eol != '\r' && *eol != '\n') ++eol;
+      const char* eol = std::min(next(cr, '\r'), next(lf, '\n'));
       if (eol == end) {
         Keep(p, eol);
-        return;
+        return true;
       }
+      bool more;
       if (line_.empty() && !long_) {
-        collect_.Line(std::string_view(p, eol - p).substr(0, kNativeLineBytes));
+        more = sink_.Line(std::string_view(p, eol - p).substr(0, kNativeLineBytes));
       } else {
         Keep(p, eol);
-        collect_.Line(line_);
+        more = sink_.Line(line_);
         line_.clear();
       }
       long_ = false;
       skipLf_ = *eol == '\r';
       p = eol + 1;
+      if (!more) return false;
     }
+    return true;
   }
 
   void Flush() {
-    if (!line_.empty()) collect_.Line(line_);
+    if (!line_.empty()) sink_.Line(line_);
     line_.clear();
     long_ = false;
   }
@@ -365,7 +450,7 @@ class LineSplitter {
     if (static_cast<std::size_t>(eol - p) > n) long_ = true;
   }
 
-  Collector& collect_;
+  Sink& sink_;
   std::string line_;
   bool long_ = false, skipLf_ = false;
 };
@@ -524,7 +609,7 @@ class NativeStream {
 
   NativeFacts& f_;
   Collector collect_;
-  LineSplitter lines_;
+  LineSplitter<Collector> lines_;
   std::string carry_;
   z_stream z_{};
   bool zlibOpen_ = false;
@@ -664,6 +749,7 @@ class PdfPrivateData {
     std::uint64_t offset = 0;
     std::optional<std::uint64_t> length;
     std::optional<long long> lengthRef;
+    std::optional<std::uint64_t> scanned;  // up to "endstream", where the length was a reference
   };
 
   enum class Tok { kNone, kInt, kName, kOther };
@@ -688,6 +774,7 @@ class PdfPrivateData {
     if (!b.length && b.lengthRef) {
       if (const auto v = integers_.find(*b.lengthRef); v != integers_.end() && v->second >= 0) b.length = v->second;
     }
+    if (!b.length) b.length = b.scanned;
     return b.length ? &b : nullptr;
   }
 
@@ -830,21 +917,23 @@ class PdfPrivateData {
     return SkipToEndStream(src, number);
   }
 
-  // A stream of an indirect length still unknown: its end is found by its keyword.
+  // A stream of an indirect length: its end is found by its keyword, for when the length's own
+  // object is missing. The line end before the keyword belongs to the keyword.
   bool SkipToEndStream(DocumentBytes& src, long long number) {
     constexpr std::string_view kEnd = "endstream";
     const std::uint64_t start = src.Offset();
     std::size_t matched = 0;
+    int last[11] = {-1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1};  // the keyword and the two bytes before it
     for (int c = src.Get(); c >= 0; c = src.Get()) {
-      if (c == kEnd[matched]) {
-        if (++matched == kEnd.size()) {
-          std::uint64_t length = src.Offset() - kEnd.size() - start;
-          auto& b = streams_[number];
-          b.length = length;  // an end of line before the keyword stays in: it is past any data's end
-          return true;
-        }
-      } else {
-        matched = c == kEnd[0] ? 1 : 0;
+      std::copy(last + 1, last + 11, last);
+      last[10] = c;
+      matched = c == kEnd[matched] ? matched + 1 : (c == kEnd[0] ? 1 : 0);
+      if (matched == kEnd.size()) {
+        std::uint64_t length = src.Offset() - kEnd.size() - start;
+        if (length > 0 && last[1] == '\n') --length;
+        if (length > 0 && (last[1] == '\r' || (last[1] == '\n' && last[0] == '\r'))) --length;
+        streams_[number].scanned = length;
+        return true;
       }
     }
     return false;
@@ -931,22 +1020,13 @@ class PostScriptNative {
 
   void Run(const analysis::DocumentPath& path) {
     DocumentBytes src(path);
-    std::string line;
-    for (int c = src.Get();; c = src.Get()) {
-      if (c < 0 || c == '\r' || c == '\n') {
-        if (c == '\r' && src.Peek() == '\n') src.Get();
-        if (!Line(line) || c < 0) break;
-        line.clear();
-      } else if (line.size() < kNativeLineBytes) {
-        line += static_cast<char>(c);
-      }
-    }
+    LineSplitter<PostScriptNative> lines(*this);
+    if (src.Pass(UINT64_MAX, [&](std::string_view bytes) { return lines.Put(bytes); })) lines.Flush();
     plain_.format = NativeFormat::kPlain;
     plainCollect_.End(true);
     if (sawData_) data_.Finish(!dataEnded_);
   }
 
- private:
   // False to stop reading.
   bool Line(std::string_view line) {
     if (!inData_) {
@@ -959,12 +1039,14 @@ class PostScriptNative {
       return true;
     }
     if (line.empty()) return true;
-    if (line[0] != '%') {
+    // Illustrator ends the last comment line with "~>"; a line of its own is as good.
+    const bool closing = StartsWith(Trim(line), "~>");
+    if (line[0] != '%' && !closing) {
       inData_ = false;  // the comment lines ended without "~>"
       return false;
     }
     bool end = false;
-    if (!a85_.Put(line.substr(1), end, [&](std::string_view bytes) { return data_.Put(bytes); })) {
+    if (!a85_.Put(closing ? Trim(line) : line.substr(1), end, [&](std::string_view bytes) { return data_.Put(bytes); })) {
       inData_ = false;
       dataEnded_ = data_.ended();  // the zlib data may end before its ASCII85 does
       return false;
@@ -977,6 +1059,7 @@ class PostScriptNative {
     return true;
   }
 
+ private:
   NativeFacts& plain_;
   Collector plainCollect_;
   NativeStream data_;

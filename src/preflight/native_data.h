@@ -32,8 +32,9 @@ inline constexpr std::size_t kNativeBlocks = 100'000;
 inline constexpr std::size_t kNativeStreams = 100'000;
 // Bytes kept of one line; longer lines (image data, ASCII85) are skipped past.
 inline constexpr std::size_t kNativeLineBytes = 16 * 1024;
-// Names kept per list, and placements.
+// Names kept per list, bytes per name (a longer one is no name but garbage), and placements.
 inline constexpr std::size_t kNativeNames = 600;
+inline constexpr std::size_t kNativeNameBytes = 1024;
 inline constexpr std::size_t kNativePlacements = 10'000;
 
 struct NativePlacement {

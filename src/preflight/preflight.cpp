@@ -14,6 +14,9 @@ using namespace delivery;
 
 namespace {
 
+// "[Registration]", "[None]" and their translations are Illustrator's own: every plate or none.
+bool OwnColour(std::string_view name) { return name.size() >= 2 && name.front() == '[' && name.back() == ']'; }
+
 void AddOnce(std::vector<std::string>& list, std::string name) {
   if (!name.empty() && std::find(list.begin(), list.end(), name) == list.end()) list.push_back(std::move(name));
 }
@@ -61,9 +64,14 @@ std::vector<std::wstring> LinkNames(const std::vector<std::wstring>& header, con
     }
   }
   if (!xmp) return names;
-  std::vector<std::wstring> linked;
-  for (const auto& link : xmp->links) {
-    if (!link.embedded) linked.push_back(FromUtf8(link.path));
+  std::vector<std::wstring> linked, byReference;
+  for (const auto& link : xmp->links) (link.embedded ? byReference : linked).push_back(FromUtf8(link.path));
+  // Illustrator writes linked files as "EmbedByReference" too: their paths give a header name its
+  // marks back, but add none of their own, as a copy inside the document needs no file.
+  if (!byReference.empty()) {
+    const std::size_t listed = names.size();
+    names = MergeLinkNames(names, byReference);
+    names.resize(listed);
   }
   return MergeLinkNames(names, linked);
 }
@@ -108,8 +116,11 @@ CheckFacts MergeFacts(const analysis::DscFacts& dsc, const std::optional<analysi
   CheckFacts f;
   f.links = std::move(links);
   for (const std::string& n : dsc.fonts) AddFontOnce(f.fonts, Cp932ToUtf8(n));
+
   for (const std::string& n : dsc.processColours) AddOnce(f.processColours, Cp932ToUtf8(n));
-  for (const std::string& n : dsc.spotColours) AddOnce(f.spotColours, Cp932ToUtf8(n));
+  for (const std::string& n : dsc.spotColours) {
+    if (!OwnColour(n)) AddOnce(f.spotColours, Cp932ToUtf8(n));
+  }
   if (dsc.colourModel) f.colourModel = *dsc.colourModel == 1 ? "RGB" : "CMYK";
   if (const auto& box = dsc.hiResBoundingBox ? dsc.hiResBoundingBox : dsc.boundingBox) {
     f.widthMm = std::abs((*box)[2] - (*box)[0]) * kMmPerPoint;
@@ -117,7 +128,9 @@ CheckFacts MergeFacts(const analysis::DscFacts& dsc, const std::optional<analysi
   }
   if (xmp) {
     for (const std::string& n : xmp->fonts) AddFontOnce(f.fonts, ValidUtf8(n));
-    for (const std::string& n : xmp->spotColours) AddOnce(f.spotColours, ValidUtf8(n));
+    for (const std::string& n : xmp->spotColours) {
+      if (!OwnColour(n)) AddOnce(f.spotColours, ValidUtf8(n));
+    }
     if (!f.widthMm && xmp->widthMm) {
       f.widthMm = xmp->widthMm;
       f.heightMm = xmp->heightMm;
@@ -125,6 +138,16 @@ CheckFacts MergeFacts(const analysis::DscFacts& dsc, const std::optional<analysi
     f.transparency = xmp->visibleTransparency;
   }
   f.illustrator = dsc.illustrator || creator.find("Illustrator") != std::string::npos;
+  // A font another writer's document asks the printer for is not in it. Illustrator lists every
+  // font as needed, embedded or not, and says more in its native data.
+  if (!f.illustrator) {
+    for (const std::string& n : dsc.neededFonts) {
+      const std::string name = Cp932ToUtf8(n);
+      for (Font& font : f.fonts) {
+        if (font.name == name) font.embedded = false;
+      }
+    }
+  }
   f.cut = dsc.cut;
 
   if (!f.fonts.empty()) f.findings.push_back(kFindingFonts);

@@ -5,8 +5,11 @@ Each document reproduces one shape that real deliveries have (line ends, Shift-J
 headers, creators far into the file); what each one holds is listed in expectations.inc, which
 the tests read. The bytes are fixed: the same script always writes the same files.
 """
+import base64
 import os
 import sys
+import unicodedata
+import zlib
 
 
 def sjis(text):
@@ -231,11 +234,139 @@ def check_atend():
     return out
 
 
+def native_art(model, fonts, extra_art=b""):
+    """Illustrator's native data as its own reader takes it back: a header with every font, a
+    palette and a gradient that offer spot colours, and art that uses some of them. CR lines."""
+    name = unicodedata.normalize("NFD", "/Users/dtp/写真/パンフレット.jpg").encode("utf-8")
+    out = b"%!PS-Adobe-3.0 \r%%Creator: Adobe Illustrator(R) 24.0\r%%BoundingBox: 0 -596 842 0\r"
+    out += b"%%DocumentFonts: " + fonts[0] + b"\r" + b"".join(b"%%+ " + f + b"\r" for f in fonts[1:])
+    out += b"%%DocumentNeededFonts: " + fonts[0] + b"\r%AI9_ColorModel: " + model + b"\r"
+    out += b"%AI3_Cropmarks: 0 -595.2755905512 841.8897637795 0\r%%EndComments\r"
+    out += b"%%BeginProlog\r\t(%AI5_EndPalette) discard\r%%EndProlog\r%%BeginSetup\r%AI5_Begin_NonPrinting\r"
+    out += b"%AI5_BeginGradient: (Fade)\r0 0.2 1 0 (DIC 2s) 0 1 50 0 %_Bs\r0 0 0 0 1 50 100 %_Bs\r%AI5_EndGradient\r"
+    out += b"%AI5_BeginGradient: (Unused)\r0 1 0 0 (PANTONE 032 C) 0 1 50 0 %_Bs\r%AI5_EndGradient\r"
+    out += b"%AI5_End_NonPrinting--\r%AI5_BeginPalette\r0 0.5 1 0 (PANTONE 165 C) 0 x\r"
+    out += b"1 1 1 1 ([Registration]) 0 Xs\r%AI5_EndPalette\r%%EndSetup\r"
+    out += b"1 1 1 1 ([" + "レジストレーション".encode("utf-8") + b"]) 0 Xs\r0 0 0 0 ([None]) 0 XS\r"
+    out += b"0 1 1 0 (DIC 156s*) 0 Xs\r1 (Fade) 0 0 0 1 1 0 0 1 0 0 1 Bg\r"
+    # Scaled by a half, then turned a quarter and scaled to 0.24.
+    out += b"%AI5_BeginPlace\r%%FileType: 1\r[0.5 0 0 -0.5 100 200] 0 0 600 400 4 4 0\r(" + name + b")`\r"
+    out += b"%%IncludeFile:/Users/dtp/" + sjis("写真") + b"/x.jpg\r~\r%AI5_EndPlace\r"
+    out += b"%AI5_BeginPlace\r[0 0.24 -0.24 0 300 10] 0 0 1000 500 4 4 0\r(logo.tif)`\r%AI5_EndPlace\r"
+    out += extra_art + drawing(60000, b"\r")
+    return out + b"\r%%PageTrailer\r%%Trailer\r%%EOF\r"
+
+
+def zstd_raw(data):
+    """A zstd frame of raw blocks, which the library reads like any other; Python has no zstd."""
+    out = b"\x28\xb5\x2f\xfd\x00\x38"  # no content size, a 128 KiB window
+    for i in range(0, len(data), 65536):
+        block = data[i:i + 65536]
+        last = 1 if i + 65536 >= len(data) else 0
+        out += (last | (len(block) << 3)).to_bytes(3, "little") + block
+    return out
+
+
+def pdf_with_private_data(meta, data, block, indirect_length=False):
+    """A PDF-based document whose native data is split into /AIPrivateData blocks, written in the
+    order Illustrator writes them (1, 10, 11, 2, ...), after a page whose content holds a string
+    that reads like an object."""
+    blocks = [data[i:i + block] for i in range(0, len(data), block)]
+    order = sorted(range(1, len(blocks) + 1), key=str)
+    first = 20
+    objects = [b"<</Type/Catalog/Pages 2 0 R/PieceInfo<</Illustrator 5 0 R>>>>",
+               b"<</Type/Pages/Kids[3 0 R]/Count 1>>",
+               b"<</Type/Page/Parent 2 0 R/MediaBox[0 0 842 596]/Contents 4 0 R>>",
+               None, b"<</LastModified(D:20261210)/Private 6 0 R>>", None, None]
+    content = b"BT (7 0 obj <</AIPrivateData1 99 0 R>>) Tj ET"
+    objects[3] = b"<</Length %d>>stream\r\n" % len(content) + content + b"\rendstream"
+    refs = b"".join(b"/AIPrivateData%d %d 0 R" % (n, first + i) for i, n in enumerate(order))
+    objects[5] = b"<</AIMetaData 7 0 R" + refs + b"/ContainerVersion 11/NumBlock %d>>" % len(blocks)
+    objects[6] = b"<</Length %d>>stream\r\n" % len(meta) + meta + b"\rendstream"
+    out = b"%PDF-1.5\r%\xe2\xe3\xcf\xd3\r"
+    for i, body in enumerate(objects, 1):
+        out += b"%d 0 obj\r" % i + body + b"\rendobj\r"
+    for i, n in enumerate(order):
+        body = blocks[n - 1]
+        if indirect_length and n == 2:
+            out += b"%d 0 obj\r<</Length 19 0 R>>stream\r\n" % (first + i) + body + b"\rendstream\rendobj\r"
+        else:
+            out += b"%d 0 obj\r<</Length %d>>stream\r\n" % (first + i, len(body)) + body + b"\rendstream\rendobj\r"
+    if indirect_length:
+        out += b"19 0 obj\r%d\rendobj\r" % len(blocks[1])
+    return out + b"trailer\r<</Root 1 0 R>>\r%%EOF\r"
+
+
+def ai_meta(fonts):
+    """The header Illustrator puts in /AIMetaData: what today's check reads of a PDF-based one."""
+    return (b"%!PS-Adobe-3.0 \r%%Creator: Adobe Illustrator(R) 24.0\r%%BoundingBox: 40 -300 500 -20\r"
+            b"%%DocumentFonts: " + fonts + b"\r%%DocumentCustomColors: (PANTONE 165 C)\r"
+            b"%%CMYKProcessColor: 1 1 1 1 ([Registration])\r%%EndComments\r%%EOF\r")
+
+
+def check_native_zlib():
+    # CMYK, three fonts of which the header names one, a spot the art uses beside palette-only ones.
+    data = native_art(b"2", [b"KozGoPr6N-Regular-90ms-RKSJ-H", b"KozGoPr6N-Regular-90ms-RKSJ-V", b"Meiryo"])
+    private = b"%%BoundingBox: 0 -596 842 0\r%AI7_Thumbnail: 2 2 8\r%%BeginData: 4 Hex Bytes\r%FFFF\r%%EndData\r"
+    private += b"%AI12_CompressedData" + zlib.compress(data, 9)
+    return pdf_with_private_data(ai_meta(b"KozGoPr6N-Regular-90ms-RKSJ-H"), private, 1200)
+
+
+def check_native_zstd():
+    # Illustrator 2020 and later: zstd, no plain start, one block's length by reference.
+    data = native_art(b"1", [b"Meiryo-Bold"])
+    return pdf_with_private_data(ai_meta(b"Meiryo-Bold"), b"%AI24_ZStandard_Data" + zstd_raw(data), 16384,
+                                 indirect_length=True)
+
+
+def check_native_damaged():
+    # The zlib data breaks off inside the art: header facts stay, the spot colours in use are
+    # unknown and those the comments name (the palette's) remain.
+    data = zlib.compress(native_art(b"2", [b"Meiryo"]), 9)
+    cut = data[:len(data) // 2] + b"\x00" * 64 + data[len(data) // 2 + 64:]
+    return pdf_with_private_data(ai_meta(b"Meiryo"), b"%AI12_CompressedData" + cut, 4096)
+
+
+def check_cs6_data_stream():
+    # An EPS from Illustrator CS6: its PostScript says nothing of colour; the data stream does.
+    data = native_art(b"1", [b"Ryumin-Light-83pv-RKSJ-H"])
+    encoded = base64.a85encode(zlib.compress(data, 9), wrapcol=250)
+    out = b"%!PS-Adobe-3.0 EPSF-3.0\r\n%%Creator: Adobe Illustrator(R) 16.0\r\n%%AI8_CreatorVersion: 16.0.0\r\n"
+    out += b"%%BoundingBox: 0 0 842 596\r\n%%DocumentNeededResources: font Ryumin-Light-83pv-RKSJ-H\r\n"
+    out += b"%%EndComments\r\n" + drawing(5000, b"\r\n") + b"\r\n%%EOF\r\n%AI9_PrivateDataBegin\r\n"
+    out += b"%!PS-Adobe-3.0 EPSF-3.0\r\n%%Creator: Adobe Illustrator(R) 16.0\r\n%%EndComments\r\n%AI9_DataStream\r\n"
+    out += b"\r\n".join(b"%" + line for line in encoded.split(b"\n"))
+    return out + b"~>\r\n%AI9_PrivateDataEnd\r\n"
+
+
+def check_photoshop_eps():
+    # A Photoshop EPS: its own image in RGB at 72 ppi, read off "%ImageData:" and the box.
+    out = b"%!PS-Adobe-3.0 EPSF-3.0\n%%Creator: Adobe Photoshop Version 24.0\n%%BoundingBox: 0 0 300 200\n"
+    out += b"%%EndComments\n%%BeginProlog\n%%EndProlog\n%ImageData: 300 200 8 3 1 300 1 \"beginimage\"\n"
+    out += filler(3000, 7) + b"\n%%EOF\n"
+    return out
+
+
+def check_needed_fonts():
+    # Another writer's EPS asking the printer for its fonts, in the header and in the body.
+    out = b"%!PS-Adobe-3.0 EPSF-3.0\n%%Creator: MATLAB\n%%BoundingBox: 0 0 400 300\n"
+    out += b"%%DocumentNeededResources: font Helvetica\n%%DocumentSuppliedResources: procset P 1 0\n%%EndComments\n"
+    out += drawing(2000, b"\n") + b"\n%%IncludeResource: font Ryumin-Light-83pv-RKSJ-H\n/F1 10 selectfont\n"
+    out += b"%%IncludeResource: font Helvetica\n" + drawing(500, b"\n") + b"\n%%EOF\n"
+    return out
+
+
 CHECK_DOCUMENTS = [
     ("c01-rgb-everything.ai", check_rgb_everything),
     ("c02-cmyk-clean.eps", check_cmyk_clean),
     ("c03-plain-postscript.ps", check_plain_postscript),
     ("c04-atend.eps", check_atend),
+    ("c05-native-zlib.ai", check_native_zlib),
+    ("c06-native-zstd.ai", check_native_zstd),
+    ("c07-native-damaged.ai", check_native_damaged),
+    ("c08-cs6-data-stream.eps", check_cs6_data_stream),
+    ("c09-photoshop.eps", check_photoshop_eps),
+    ("c10-needed-fonts.eps", check_needed_fonts),
 ]
 
 
