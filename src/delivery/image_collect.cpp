@@ -133,8 +133,13 @@ Reached Delivery::Open(const fs::path& path, OpenFor what) const {
   if (ec) return {Reached::Kind::kLink};
   if (!p.has_filename()) p = p.parent_path();  // "dir/." is "dir/" by now
   for (const auto& root : roots_) {
-    if (Folded(p) == Folded(root->lexical)) return OpenBeneath(*root, fs::path(), what);
-    if (Under(p, root->lexical)) return OpenBeneath(*root, Folded(p).lexically_relative(Folded(root->lexical)), what);
+    if (Folded(p) != Folded(root->lexical) && !Under(p, root->lexical)) continue;
+    // The names below the root as written here (on Windows perhaps in another case than the root's).
+    auto name = p.begin();
+    for (auto r = root->lexical.begin(); r != root->lexical.end() && name != p.end(); ++r) ++name;
+    fs::path relative;
+    for (; name != p.end(); ++name) relative /= *name;
+    return OpenBeneath(*root, relative, what);
   }
   return {Reached::Kind::kLink};
 }
