@@ -384,6 +384,22 @@ TEST(ScanProgram, ReadsEveryLinkedFileByItsHeader) {
   ASSERT_EQ(images.size(), 4u) << collectJson.out;
   EXPECT_EQ(images[2]["type"].str(), "PNG");
   EXPECT_EQ(images[3]["width_px"].is_null(), true);
+
+  // Placed by the document's native data: the effective resolution of each, a turned one by its
+  // own sides (64 px drawn 32 pt wide: 144 ppi), and the findings they give.
+  t.Write("ai8/Links/photo.jpg", image("cmyk.jpg"));
+  t.Write("ai8/web.psd", image("rgb16.psd"));
+  t.Write("ai8/card.eps",
+          "%!PS-Adobe-3.0 EPSF-3.0\r%%Creator: Adobe Illustrator(R) 8.0\r%%DocumentFiles:Macintosh HD:Links:photo.jpg\r"
+          "%%+web.psd\r%AI9_ColorModel: 2\r%%BoundingBox: 0 0 595 842\r%%EndComments\r%%EndSetup\r"
+          "%AI5_BeginPlace\r[0.24 0 0 -0.24 100 200] 0 0 40 30 4 4 0\r(photo.jpg)`\r%AI5_EndPlace\r"
+          "%AI5_BeginPlace\r[0 0.5 -0.5 0 300 10] 0 0 64 48 4 4 0\r(web.psd)`\r%AI5_EndPlace\r%%EOF\r");
+  const auto native = testing::RunProgram(Exe(), {"--check", "--images", PathText(t.Path("ai8/card.eps"))}, t.root());
+  EXPECT_EQ(native.status, 3) << native.err;
+  EXPECT_NE(native.out.find("低解像度、RGB画像"), std::string::npos) << native.out;
+  EXPECT_NE(native.out.find("    Macintosh HD:Links:photo.jpg  [Links フォルダー]  JPEG 40×30px CMYK 300ppi\n"), std::string::npos)
+      << native.out;
+  EXPECT_NE(native.out.find("    web.psd  [書かれた場所]  PSD 64×48px RGB 16bit 144ppi\n"), std::string::npos) << native.out;
 }
 
 TEST(ScanProgram, CollectsFromStalePathsWithoutOverwriting) {
