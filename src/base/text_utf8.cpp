@@ -80,13 +80,27 @@ constexpr Range kZeroWidth[] = {
     {0x0300, 0x036F}, {0x200B, 0x200F}, {0x20D0, 0x20FF}, {0x3099, 0x309A}, {0xFE00, 0xFE0F},
 };
 
+// East Asian Width A that code page 932 holds: a console of that code page draws them two columns
+// wide (Latin-1 signs, Greek, Cyrillic, punctuation, arrows, maths, box drawing, shapes, circled
+// and Roman numerals).
+constexpr Range kAmbiguous[] = {
+    {0x00A7, 0x00A8}, {0x00B0, 0x00B1}, {0x00B4, 0x00B4}, {0x00B6, 0x00B6}, {0x00D7, 0x00D7},
+    {0x00F7, 0x00F7}, {0x0391, 0x03C9}, {0x0401, 0x0451}, {0x2010, 0x2010}, {0x2015, 0x2016},
+    {0x2018, 0x2019}, {0x201C, 0x201D}, {0x2020, 0x2021}, {0x2025, 0x2026}, {0x2030, 0x2030},
+    {0x2032, 0x2033}, {0x203B, 0x203B}, {0x2103, 0x2103}, {0x2116, 0x2116}, {0x2121, 0x2121},
+    {0x212B, 0x212B}, {0x2160, 0x217F}, {0x2190, 0x2199}, {0x21D2, 0x21D4}, {0x2200, 0x22FF},
+    {0x2312, 0x2312}, {0x2460, 0x24FF}, {0x2500, 0x257F}, {0x25A0, 0x25EF}, {0x2605, 0x2606},
+    {0x2640, 0x2642}, {0x266A, 0x266F},
+};
+
 bool In(const Range* first, const Range* last, char32_t c) {
   const Range* it = std::upper_bound(first, last, c, [](char32_t v, const Range& r) { return v < r.first; });
   return it != first && c <= std::prev(it)->last;
 }
 
-int Width(char32_t c) {
+int Width(char32_t c, bool ambiguousWide) {
   if (In(std::begin(kZeroWidth), std::end(kZeroWidth), c)) return 0;
+  if (ambiguousWide && In(std::begin(kAmbiguous), std::end(kAmbiguous), c)) return 2;
   return In(std::begin(kWide), std::end(kWide), c) ? 2 : 1;
 }
 
@@ -159,14 +173,14 @@ std::filesystem::path PathFromWide(std::wstring_view text) {
 #endif
 }
 
-int DisplayWidth(std::string_view utf8) {
+int DisplayWidth(std::string_view utf8, bool ambiguousWide) {
   int columns = 0;
   for (std::size_t pos = 0; pos < utf8.size();) {
     if (static_cast<unsigned char>(utf8[pos]) < 0x80) {  // most cells are ASCII: one column a byte
       ++columns;
       ++pos;
     } else {
-      columns += Width(Next(utf8, pos));
+      columns += Width(Next(utf8, pos), ambiguousWide);
     }
   }
   return columns;
@@ -204,7 +218,7 @@ std::string FitWidth(std::string_view utf8, int columns) {
   std::size_t pos = 0;
   while (pos < utf8.size()) {
     std::size_t next = pos;
-    const int w = Width(Next(utf8, next));
+    const int w = Width(Next(utf8, next), false);
     if (used + w > columns) break;
     used += w;
     pos = next;

@@ -26,8 +26,9 @@ std::string PathText(const std::filesystem::path& path);
 // A decoded document string as a path of this platform.
 std::filesystem::path PathFromWide(std::wstring_view text);
 
-// Terminal columns: East Asian wide and fullwidth characters take two, combining marks none.
-int DisplayWidth(std::string_view utf8);
+// Terminal columns: East Asian wide and fullwidth characters take two, combining marks none; with
+// `ambiguousWide`, as a code page 932 console draws them, the ambiguous ones (×, …) two as well.
+int DisplayWidth(std::string_view utf8, bool ambiguousWide = false);
 
 // The code point at utf8[pos], advancing pos; a byte that starts no valid sequence gives U+FFFD.
 char32_t NextCodePoint(std::string_view utf8, std::size_t& pos);

@@ -2,6 +2,7 @@
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
+#include <sys/ioctl.h>
 #include <unistd.h>
 
 #include "delivery/file_copy.h"
@@ -28,6 +29,11 @@ class StdConsole final : public pelmora::cli::Console {
   }
   void Err(std::string_view utf8) override { std::fwrite(utf8.data(), 1, utf8.size(), stderr); }
   bool ErrIsTerminal() override { return ::isatty(STDERR_FILENO) == 1; }
+  pelmora::cli::ConsoleFit OutFit() override {
+    winsize size{};
+    if (::isatty(STDOUT_FILENO) != 1 || ::ioctl(STDOUT_FILENO, TIOCGWINSZ, &size) != 0 || size.ws_col == 0) return {};
+    return {size.ws_col, false};
+  }
 };
 
 }  // namespace

@@ -23,6 +23,15 @@ class Win32Console final : public pelmora::cli::Console {
     DWORD mode;
     return ::GetConsoleMode(::GetStdHandle(STD_ERROR_HANDLE), &mode) != 0;
   }
+  pelmora::cli::ConsoleFit OutFit() override {
+    CONSOLE_SCREEN_BUFFER_INFO info;
+    if (!::GetConsoleScreenBufferInfo(::GetStdHandle(STD_OUTPUT_HANDLE), &info)) return {};
+    // The window's width, not the buffer's: a wide buffer still wraps nothing but scrolls sideways.
+    const int columns = info.srWindow.Right - info.srWindow.Left + 1;
+    // Consoles of the East Asian code pages draw the ambiguous characters full width.
+    const UINT cp = ::GetConsoleOutputCP();
+    return {columns, cp == 932 || cp == 936 || cp == 949 || cp == 950};
+  }
 
  private:
   // 0, or the error of the write that failed.

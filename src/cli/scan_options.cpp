@@ -64,6 +64,19 @@ ParsedArgs ParseArgs(const std::vector<std::filesystem::path>& args) {
       o.check = true;
     } else if (Is(arg, "--csv")) {
       o.csv = true;
+    } else if (Is(arg, "--html")) {
+      if (i + 1 == args.size() || args[i + 1].empty()) {
+        parsed.error = "--html には書き出す HTML ファイルを指定してください";
+        return parsed;
+      }
+      if (o.htmlFile) {
+        parsed.error = "--html は一度だけ指定できます";
+        return parsed;
+      }
+      o.htmlFile = args[++i];
+      o.check = true;  // the page shows the check's facts
+    } else if (Is(arg, "--table")) {
+      o.table = true;
     } else if (Is(arg, "--images")) {
       o.images = true;
     } else if (Is(arg, "--all")) {
@@ -108,6 +121,7 @@ ParsedArgs ParseArgs(const std::vector<std::filesystem::path>& args) {
   }
   if (!o.help && !o.version && o.paths.empty()) parsed.error = "調べる文書またはフォルダーを指定してください";
   if (o.json && o.csv) parsed.error = "--json と --csv は一緒に指定できません";
+  if (o.table && (o.json || o.csv)) parsed.error = "--table は --json や --csv と一緒に指定できません";
   if (o.fromAnywhere && !o.collectDir) parsed.error = "--from-anywhere は --collect と一緒に指定してください";
   return parsed;
 }

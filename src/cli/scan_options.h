@@ -15,6 +15,8 @@ struct ScanOptions {
   bool images = false;
   bool check = false;  // the print shop's preflight columns, findings and exit status
   bool csv = false;
+  bool table = false;
+  std::optional<std::filesystem::path> htmlFile;  // --html: the report page, with the check's facts  // the table even on a console too narrow for it
   bool allFiles = false;  // walk folders for every file, not only document extensions
   std::optional<std::filesystem::path> collectDir;
   bool fromAnywhere = false;  // collect images wherever their names lead, not only inside the delivery

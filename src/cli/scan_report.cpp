@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cmath>
 #include <cstdio>
 
 #include "analysis/ansi_text.h"
@@ -13,6 +14,7 @@
 namespace pelmora::cli {
 
 using namespace base;
+using namespace delivery;
 using namespace preflight;
 
 namespace {
@@ -25,10 +27,10 @@ constexpr std::string_view kCutMark = "…";
 
 enum Column { kFile, kKind, kVersion, kMac, kPdf, kImages, kCreator, kColumns };
 static_assert(kColumns == TableWriter::kColumns);
-constexpr std::array<const char*, kColumns> kHeadings = {"ファイル名", "種類", "バージョン", "Mac", "PDF", "配置画像", "保存形式"};
+constexpr std::array<const char*, kColumns> kHeadings = {"ファイル名", "種類", "バージョン", "MacBinary", "PDF", "配置画像", "保存形式"};
 // Between the placed images and the creator; the counts among them are right-aligned too.
 constexpr std::array<const char*, TableWriter::kCheckColumns> kCheckHeadings = {"フォント", "カラー", "特色",
-                                                                                 "サイズ(mm)", "透明", "指摘"};
+                                                                                 "サイズ(mm)", "透明効果", "指摘"};
 constexpr std::array<bool, TableWriter::kCheckColumns> kCheckCount = {true, false, true, false, false, false};
 constexpr std::string_view kFindingGap = "、";
 
@@ -164,8 +166,8 @@ std::vector<std::string> RowCells(const DocumentRow& r, bool check) {
   return cells;
 }
 
-TableWriter::TableWriter(bool images, std::size_t blockBytes, bool check)
-    : images_(images), check_(check), blockBytes_(blockBytes) {
+TableWriter::TableWriter(bool images, std::size_t blockBytes, bool check, ConsoleFit fit)
+    : images_(images), check_(check), blockBytes_(blockBytes), fit_(fit) {
   Held head;
   head.cells = HeadingCells(check);
   head.heading = true;
@@ -176,7 +178,7 @@ TableWriter::TableWriter(bool images, std::size_t blockBytes, bool check)
 void TableWriter::Keep(Held held) {
   held.used.assign(held.cells.size(), 0);
   for (std::size_t c = 0; c < held.cells.size(); ++c) {
-    width_[c] = std::max(width_[c], held.used[c] = DisplayWidth(held.cells[c]));
+    width_[c] = std::max(width_[c], held.used[c] = DisplayWidth(held.cells[c], fit_.ambiguousWide));
     kept_ += held.cells[c].size();
   }
   for (const std::string& line : held.images) kept_ += line.size();
@@ -235,8 +237,45 @@ void TableWriter::KeepRow(const DocumentRow& r) {
   Keep(std::move(h));
 }
 
+void TableWriter::WriteBlock(std::string& out, const Held& h) {
+  const std::vector<std::string> labels = HeadingCells(check_);
+  if (wroteBlock_) out += '\n';
+  wroteBlock_ = true;
+  EndLine(out, h.cells[0]);
+  for (std::size_t c = 1; c < h.cells.size() && c < labels.size(); ++c) {
+    const std::string& value = h.cells[c];
+    if (value.empty()) continue;
+    const std::string label = std::string(kImageIndent.substr(2)) + labels[c] + ": ";
+    if (check_ && labels[c] == kCheckHeadings.back()) {
+      // One finding a line: they are what the operator acts on.
+      for (std::size_t at = 0; at <= value.size();) {
+        const std::size_t end = std::min(value.find(kFindingGap, at), value.size());
+        EndLine(out, label + value.substr(at, end - at));
+        at = end + kFindingGap.size();
+      }
+      continue;
+    }
+    EndLine(out, label + value);
+  }
+  for (const std::string& image : h.images) EndLine(out, image);
+}
+
 std::string TableWriter::Flush() {
   std::string out;
+  if (fit_.columns > 0 && !blocks_) {
+    int total = 0;
+    for (const int w : width_) total += w;
+    total += static_cast<int>(kGap.size()) * (static_cast<int>(width_.size()) - 1);
+    blocks_ = total >= fit_.columns;  // a line as wide as the console leaves its own blank line
+  }
+  if (blocks_) {
+    for (const Held& h : held_) {
+      if (!h.heading) WriteBlock(out, h);
+    }
+    held_.clear();
+    kept_ = 0;
+    return out;
+  }
   for (const Held& h : held_) {
     std::string line;
     const int columns = static_cast<int>(h.cells.size());
@@ -378,6 +417,124 @@ std::string FormatJsonError(const std::string& path, std::int32_t number, const 
          ",\"message\":" + JsonString(message) + "}}\n";
 }
 
+std::string ArtboardText(const Artboard& a) {
+  std::string text = MmText(a.widthMm) + "×" + MmText(a.heightMm);
+  if (a.bleedMm) {
+    text += " 塗り足し 上 " + MmText(a.bleedMm->top) + " 下 " + MmText(a.bleedMm->bottom) + " 左 " +
+            MmText(a.bleedMm->left) + " 右 " + MmText(a.bleedMm->right);
+  }
+  return text;
+}
+
+std::string LinkText(const CheckFacts::Link& l) {
+  std::string text = PrintableCell(l.name) + " [" + StatusText(l.status);
+  if (*MatchText(l.how)) text += std::string("、") + MatchText(l.how);
+  return text + "]";
+}
+
+std::string PlacedText(const Placed& p) {
+  std::string text = p.name ? PrintableCell(*p.name) : std::string(p.page ? "埋め込み画像" : "画像");
+  if (p.page) text += " (" + std::to_string(*p.page) + " ページ)";
+  std::string facts;
+  const auto add = [&facts](const std::string& fact) {
+    if (fact.empty()) return;
+    if (!facts.empty()) facts += ' ';
+    facts += fact;
+  };
+  if (p.file) add(PrintableCell(p.file->type));
+  if (p.widthPx && p.heightPx) add(std::to_string(*p.widthPx) + "×" + std::to_string(*p.heightPx) + " px");
+  if (p.color) add(PrintableCell(*p.color) + (p.bits == 1 ? " 1 bit" : ""));
+  if (p.ppiX && p.ppiY) add(std::to_string(std::lround(*p.ppiX)) + "×" + std::to_string(std::lround(*p.ppiY)) + " ppi");
+  return facts.empty() ? text : text + ": " + facts;
+}
+
+std::vector<std::string> CsvHeadingCells(bool check, bool images) {
+  std::vector<std::string> cells = HeadingCells(check);
+  const std::string creator = cells.back();
+  cells.pop_back();
+  // The names after the count they explain.
+  const auto after = [&cells](const char* heading, const char* names) {
+    const auto at = std::find(cells.begin(), cells.end(), heading);
+    cells.insert(at + 1, names);
+  };
+  after(kHeadings[kImages], "配置画像の名前");
+  if (check) {
+    after("フォント", "フォント名");
+    after("特色", "特色名");
+    after("サイズ(mm)", "アートボード");
+    after("透明効果", "リンク");
+    after("リンク", "画像");
+  }
+  if (images) {
+    cells.push_back("画像の名前");
+    if (check) cells.insert(cells.end(), {"状態", "画像の形式", "画像のピクセル", "画像のカラー", "実効解像度(ppi)"});
+  }
+  cells.push_back(creator);
+  return cells;
+}
+
+std::vector<std::vector<std::string>> CsvRows(const DocumentRow& r, bool check, bool images) {
+  std::vector<std::string> cells = RowCells(r, check);
+  const std::string creator = cells.back();
+  cells.pop_back();
+  const auto joined = [](const auto& list, auto text) {
+    std::string out;
+    for (const auto& item : list) {
+      if (!out.empty()) out += '\n';  // a name holds no line break: PrintableCell made it '?'
+      out += text(item);
+    }
+    return out;
+  };
+  const auto printable = [](const std::string& s) { return PrintableCell(s); };
+  cells.insert(cells.begin() + kImages + 1, joined(r.images, printable));
+  if (check) {
+    // The table's check columns follow the names column: fonts, colour, spots, size, transparency, findings.
+    const std::size_t base = kImages + 2;
+    const CheckFacts empty;
+    const CheckFacts& f = r.check ? *r.check : empty;
+    cells.insert(cells.begin() + base + 1, joined(f.fonts, [](const Font& font) {
+      return PrintableCell(font.name) + (font.embedded == false ? " (埋め込みなし)" : "");
+    }));
+    cells.insert(cells.begin() + base + 4, joined(f.spotColours, printable));
+    cells.insert(cells.begin() + base + 6, joined(f.artboards, [](const Artboard& a) { return ArtboardText(a); }));
+    cells.insert(cells.begin() + base + 8, joined(f.links, [](const CheckFacts::Link& l) { return LinkText(l); }));
+    cells.insert(cells.begin() + base + 9, joined(f.placed, [](const Placed& p) { return PlacedText(p); }));
+  }
+  std::vector<std::vector<std::string>> rows;
+  const auto emit = [&](std::vector<std::string> extra) {
+    std::vector<std::string> row = cells;
+    row.insert(row.end(), extra.begin(), extra.end());
+    row.push_back(creator);
+    rows.push_back(std::move(row));
+  };
+  if (!images) {
+    emit({});
+  } else if (check && r.check && !r.check->links.empty()) {
+    for (const CheckFacts::Link& l : r.check->links) {
+      // The drawn image that is this link, where the facts name it.
+      const Placed* drawn = nullptr;
+      for (const Placed& p : r.check->placed) {
+        if (p.linked && p.name == l.name) drawn = &p;
+      }
+      std::vector<std::string> extra = {PrintableCell(l.name), StatusText(l.status), "", "", "", ""};
+      if (*MatchText(l.how)) extra[1] += std::string("、") + MatchText(l.how);
+      if (drawn) {
+        if (drawn->file) extra[2] = PrintableCell(drawn->file->type);
+        if (drawn->widthPx && drawn->heightPx) extra[3] = std::to_string(*drawn->widthPx) + "×" + std::to_string(*drawn->heightPx);
+        if (drawn->color) extra[4] = PrintableCell(*drawn->color);
+        if (drawn->ppiX && drawn->ppiY)
+          extra[5] = std::to_string(std::lround(*drawn->ppiX)) + "×" + std::to_string(std::lround(*drawn->ppiY));
+      }
+      emit(std::move(extra));
+    }
+  } else if (!check && !r.images.empty()) {
+    for (const std::string& name : r.images) emit({PrintableCell(name)});
+  } else {
+    emit(std::vector<std::string>(check ? 6 : 1));
+  }
+  return rows;
+}
+
 std::string FormatCsvStart() { return "\xEF\xBB\xBF"; }
 
 std::string FormatCsvLine(const std::vector<std::string>& cells) {
@@ -387,8 +544,8 @@ std::string FormatCsvLine(const std::vector<std::string>& cells) {
     const std::string& cell = cells[i];
     // A spreadsheet runs a cell that starts like a formula; a document's text must not.
     const bool formula = !cell.empty() && std::string_view("=+-@\t\r").find(cell[0]) != std::string_view::npos;
-    const bool quote = formula || cell.find_first_of(",\"\r\n") != std::string::npos;
-    if (!quote) {
+    const bool count = !cell.empty() && std::all_of(cell.begin(), cell.end(), [](char c) { return c >= '0' && c <= '9'; });
+    if (count) {
       out += cell;
       continue;
     }

@@ -53,9 +53,16 @@ std::vector<std::string> HeadingCells(bool check);
 // Rows are held only until they fill `blockBytes` of text; then they are written with the widths
 // met so far, which later rows only widen. A delivery of any size thus takes bounded memory, and
 // any that fits one block is aligned throughout.
+// A terminal's width, where the text goes to one: a table wider than it becomes one block per
+// document (its name, then one fact or finding a line), since wrapped rows cannot be read.
+struct ConsoleFit {
+  int columns = 0;             // 0: a file or pipe, which keeps the table however wide
+  bool ambiguousWide = false;  // a code page 932 console draws ×, … two columns wide
+};
+
 class TableWriter {
  public:
-  TableWriter(bool images, std::size_t blockBytes, bool check = false);
+  TableWriter(bool images, std::size_t blockBytes, bool check = false, ConsoleFit fit = {});
   // `out` receives the text as it is ready.
   template <typename Out>
   void Add(const DocumentRow& row, Out&& out) {
@@ -76,6 +83,7 @@ class TableWriter {
     bool heading = false;
   };
   void Keep(Held held);
+  void WriteBlock(std::string& out, const Held& held);
 
   bool images_;
   bool check_;
@@ -83,6 +91,9 @@ class TableWriter {
   std::size_t kept_ = 0;
   std::vector<Held> held_;
   std::vector<int> width_;
+  ConsoleFit fit_;
+  bool blocks_ = false;  // once a block was written, every later document is one too
+  bool wroteBlock_ = false;
 };
 
 // The whole table at once.
@@ -96,8 +107,21 @@ std::string FormatJson(const DocumentRow& row);
 std::string FormatJsonError(const std::string& path, std::int32_t number, const std::string& message);
 
 // For Excel: UTF-8 after a byte-order mark (which FormatCsvStart gives), lines ending in CR LF.
-// A cell that a spreadsheet would take for a formula is written with a leading apostrophe.
+// Every cell but a count is quoted, so that no separator a spreadsheet is told to split on (a
+// semicolon, a tab) splits a value; a cell that a spreadsheet would take for a formula is written
+// with a leading apostrophe.
 std::string FormatCsvStart();
 std::string FormatCsvLine(const std::vector<std::string>& cells);
+
+// The CSV's own columns: the table's, with the names behind each count, one per line in its cell.
+// With `images`, one row per placed image (or one with empty image cells for a document without),
+// the document's cells repeated, so that a sheet can be filtered by image.
+std::vector<std::string> CsvHeadingCells(bool check, bool images);
+std::vector<std::vector<std::string>> CsvRows(const DocumentRow& row, bool check, bool images);
+
+// One line each, as the CSV, the console's blocks and the HTML report say them.
+std::string ArtboardText(const preflight::Artboard& artboard);  // "297.0×210.0 塗り足し 上 3.0 下 3.0 左 3.0 右 3.0"
+std::string LinkText(const preflight::CheckFacts::Link& link);   // "name [Links フォルダー、…]"
+std::string PlacedText(const preflight::Placed& placed);         // "name: TIFF 2480×3508 px CMYK 350×350 ppi"
 
 }  // namespace pelmora::cli

@@ -1,8 +1,11 @@
 #include "cli/scan_run.h"
 
+#include <fstream>
+
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <fstream>
 #include <new>
 #include <optional>
 #include <system_error>
@@ -18,6 +21,8 @@
 #include "preflight/pdf_layer.h"
 #include "preflight/preflight.h"
 #include "cli/collect_report.h"
+#include "cli/html_report.h"
+#include "preflight/preview.h"
 #include "cli/scan_options.h"
 #include "cli/scan_report.h"
 #include "base/text_utf8.h"
@@ -54,20 +59,25 @@ constexpr const char* kHelp =
     "  --json           1 文書を 1 行の JSON で出力する。読めなかった文書も 1 行 (\"error\" に\n"
     "                   エラー番号とメッセージ)。--collect の集計は \"collect\" の行\n"
     "  --csv            Excel 用の CSV (UTF-8、BOM 付き、改行 CR LF) で出力する\n"
-    "  --check          入稿チェック: フォント、カラー (RGB/CMYK)、特色、サイズ (mm)、透明の列と\n"
-    "                   指摘 (未アウトライン、RGB、特色、透明、PostScript) を加える\n"
+    "  --check          入稿チェック: フォント、カラー (RGB/CMYK)、特色、サイズ (mm)、透明効果の\n"
+    "                   列と指摘 (未アウトライン、RGB、特色、透明効果、リンク切れ、PostScript、\n"
+    "                   塗り足し不足、低解像度、RGB画像) を加える\n"
     "  --min-ppi N      低解像度とする実効解像度の下限 (既定 300 ppi、1 ビット画像はその 2 倍)\n"
     "  --min-bleed MM   塗り足し不足とする塗り足しの下限 (既定 3 mm)\n"
-    "  --images         表の各文書の下に配置画像を並べる\n"
-    "  --collect DIR    配置画像を DIR にコピーする。文書に書かれた場所、文書と同じフォルダー、\n"
-    "                   その中の Links フォルダーの順に探す。DIR の既存ファイルは上書きしない。\n"
+    "  --images         表の各文書の下に配置画像を並べる。--csv では配置画像ごとに 1 行\n"
+    "  --html FILE      入稿チェックの結果を、プレビュー付きの 1 ページの HTML として FILE に\n"
+    "                   書き出す (--check を含む。既にあるファイルには書き出さない)\n"
+    "  --table          コンソールの幅に収まらなくても表で出力する (既定では文書ごとに\n"
+    "                   1 項目 1 行のまとまりで出力する。ファイルやパイプへは常に表)\n"
+    "  --collect DIR    配置画像を DIR にコピーする。元のパス、文書と同じフォルダー、その中の\n"
+    "                   Links フォルダーの順に探す。DIR の既存ファイルは上書きしない。\n"
     "                   画像は調べるフォルダー (文書を直接指定したときはその文書のフォルダー) の\n"
     "                   中からだけ、リンクをたどった先も中にあるときだけコピーする。外を指す名前\n"
-    "                   (絶対パス、..、ネットワーク上の名前) は開かず、問い合わせもしない\n"
+    "                   (絶対パス、..、ネットワーク上の名前) は開かず、アクセスもしない\n"
     "  --from-anywhere  --collect で、文書に書かれた場所がどこでもコピーする (ネットワーク共有を\n"
     "                   含む)。自分で作った文書にだけ使うこと: 他人の文書ではシステムや他の\n"
-    "                   フォルダーのファイルを DIR に写され、書かれたホストに接続し、Windows では\n"
-    "                   そのホストにログオン情報を渡すおそれがある\n"
+    "                   フォルダーのファイルを DIR にコピーされ、書かれたホストに接続し、\n"
+    "                   Windows ではそのホストにログオン情報を渡すおそれがある\n"
     "  --all            フォルダー内のファイルを拡張子によらずすべて調べる\n"
     "  -h, --help       この説明を表示する\n"
     "  -V, --version    バージョンを表示する\n"
@@ -264,11 +274,30 @@ int Scan(const ScanOptions& o, Console& console) {
   }
   const Delivery delivery = DeliveryOf(o.paths);
 
+  // The report page: never over a file already there, which might be anyone's.
+  std::ofstream htmlOut;
+  HtmlReport html;
+  if (o.htmlFile) {
+    std::error_code ec;
+    if (fs::symlink_status(*o.htmlFile, ec).type() != fs::file_type::not_found) {
+      console.Err("pelmora-scan: 既にあるファイルには書き出しません: " + PrintableCell(PathText(*o.htmlFile)) + "\n");
+      return kExitUsage;
+    }
+    htmlOut.open(*o.htmlFile, std::ios::binary);
+    if (!htmlOut) {
+      console.Err("pelmora-scan: HTML ファイルを作れません: " + PrintableCell(PathText(*o.htmlFile)) + "\n");
+      return kExitUsage;
+    }
+    std::string title;
+    for (const fs::path& p : o.paths) title += (title.empty() ? "" : "、") + PathText(p);
+    htmlOut << html.Begin(title);
+  }
+
   const std::vector<WalkItem> items = ListDocuments(o.paths, o.allFiles);
   Progress progress(console, items.size() >= kProgressFrom && console.ErrIsTerminal(), items.size());
   NoHooks hooks;
   ReadWatch watch;
-  TableWriter table(o.images, kTableBlockBytes, o.check);
+  TableWriter table(o.images, kTableBlockBytes, o.check, o.table ? ConsoleFit{} : console.OutFit());
   const auto out = [&](const std::string& text) {
     if (text.empty()) return;
     progress.Clear();
@@ -284,9 +313,10 @@ int Scan(const ScanOptions& o, Console& console) {
       bool cut;
       out(FormatJsonError(CapChars(shown, kValueChars, cut), number, message));
     }
+    if (htmlOut.is_open()) htmlOut << html.Failure(shown, message);
     failed = true;
   };
-  if (o.csv) out(FormatCsvStart() + FormatCsvLine(HeadingCells(o.check)));
+  if (o.csv) out(FormatCsvStart() + FormatCsvLine(CsvHeadingCells(o.check, o.images)));
 
   for (std::size_t i = 0; i < items.size(); ++i) {
     const WalkItem& item = items[i];
@@ -298,6 +328,7 @@ int Scan(const ScanOptions& o, Console& console) {
       case WalkItem::Kind::kDocument: break;
     }
     progress.Show(i, shown);
+    console.Step(i, items.size(), shown);
     watch.Reset();
     try {
       const ScopedDocumentCache cache(item.path);
@@ -329,10 +360,19 @@ int Scan(const ScanOptions& o, Console& console) {
         if (watch.error() != 0) throw RunError(watch.error());
         if (collector) collector->Collect(item.path, names);
       }
+      if (htmlOut.is_open()) {
+        std::optional<Thumbnail> thumbnail;
+        try {
+          thumbnail = ReadThumbnail(item.path);
+        } catch (const RunError&) {
+          // The document was read a moment ago; a picture it no longer gives is only left out.
+        }
+        htmlOut << html.Document(row, thumbnail);
+      }
       if (o.json) {
         out(FormatJson(row));
       } else if (o.csv) {
-        out(FormatCsvLine(RowCells(row, o.check)));
+        for (const auto& cells : CsvRows(row, o.check, o.images)) out(FormatCsvLine(cells));
       } else {
         table.Add(row, out);
       }
@@ -358,6 +398,14 @@ int Scan(const ScanOptions& o, Console& console) {
       console.Out(FormatCollectSummary(s, images));
     }
     if (!s.Complete()) failed = true;
+  }
+  if (htmlOut.is_open()) {
+    htmlOut << html.End();
+    htmlOut.close();
+    if (!htmlOut) {
+      console.Err("pelmora-scan: HTML ファイルを書き込めません: " + PrintableCell(PathText(*o.htmlFile)) + "\n");
+      failed = true;
+    }
   }
   // A failure outranks findings: a check that could not read everything has not passed.
   if (failed) return kExitSomeFailed;

@@ -5,6 +5,8 @@
 #include <string_view>
 #include <vector>
 
+#include "cli/scan_report.h"
+
 namespace pelmora::cli {
 
 inline constexpr int kExitAllAnalysed = 0;
@@ -28,6 +30,10 @@ class Console {
   virtual void Out(std::string_view utf8) = 0;  // throws OutputError
   virtual void Err(std::string_view utf8) = 0;
   virtual bool ErrIsTerminal() = 0;
+  // Where standard output is a console or terminal, its width; {} for a file or pipe.
+  virtual ConsoleFit OutFit() { return {}; }
+  // Before each document is read: a window's progress bar follows this (a console has its line).
+  virtual void Step(std::size_t /*index*/, std::size_t /*total*/, const std::string& /*path*/) {}
 };
 
 const char* ProgramVersion();

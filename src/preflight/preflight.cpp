@@ -89,7 +89,7 @@ std::vector<CheckFacts::Link> LocateLinks(const std::filesystem::path& document,
 
 const char* StatusText(ImageLocation::Status status) {
   switch (status) {
-    case ImageLocation::Status::kWritten: return "書かれた場所";
+    case ImageLocation::Status::kWritten: return "元のパス";
     case ImageLocation::Status::kBeside: return "文書と同じフォルダー";
     case ImageLocation::Status::kLinks: return "Links フォルダー";
     case ImageLocation::Status::kMissing: return "見つからない";
@@ -183,6 +183,27 @@ std::string SizeText(const CheckFacts& f) {
   }
   if (!f.widthMm || !f.heightMm) return "";
   return MmText(*f.widthMm) + "×" + MmText(*f.heightMm);
+}
+
+const char* FindingAdvice(std::string_view finding) {
+  static constexpr struct {
+    const char* word;
+    const char* advice;
+  } kAdvice[] = {
+      {kFindingFonts, "文字をアウトライン化するか、使っているフォントを添えて再入稿してください。"},
+      {kFindingRgb, "ドキュメントのカラーモードを CMYK にし、色を確かめてから再入稿してください。"},
+      {kFindingSpot, "特色の版を刷るか、プロセスカラー (CMYK) に置き換えるかを確かめてください。"},
+      {kFindingTransparency, "透明効果の分割・統合で仕上がりが変わらないか確かめてください。"},
+      {kFindingMissingLinks, "見つからない配置画像を入稿データに加えて再入稿してください。"},
+      {kFindingPostScript, "Illustrator 形式か EPS 形式で保存し直して再入稿してください。"},
+      {kFindingBleed, "仕上がりの外側に塗り足しを付けてください (既定 3 mm 以上)。"},
+      {kFindingLowResolution, "実効解像度の足りない画像を、解像度の高い画像に差し替えてください。"},
+      {kFindingRgbImage, "RGB の画像を CMYK に変換して再入稿してください。"},
+  };
+  for (const auto& a : kAdvice) {
+    if (finding == a.word) return a.advice;
+  }
+  return "";
 }
 
 const char* SourceKey(Source source) {

@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "analysis/dsc_comments.h"
@@ -16,7 +17,7 @@ namespace pelmora::preflight {
 inline constexpr const char* kFindingFonts = "未アウトライン";
 inline constexpr const char* kFindingRgb = "RGB";
 inline constexpr const char* kFindingSpot = "特色";
-inline constexpr const char* kFindingTransparency = "透明";
+inline constexpr const char* kFindingTransparency = "透明効果";
 inline constexpr const char* kFindingMissingLinks = "リンク切れ";
 inline constexpr const char* kFindingPostScript = "PostScript";
 inline constexpr const char* kFindingBleed = "塗り足し不足";
@@ -126,6 +127,9 @@ const char* StatusKey(delivery::ImageLocation::Status status);   // JSON
 // `kind` and `creator` are the scan's (the window program's) answers.
 CheckFacts MergeFacts(const analysis::DscFacts& dsc, const std::optional<analysis::XmpFacts>& xmp,
                       const std::string& kind, const std::string& creator, std::vector<CheckFacts::Link> links = {});
+
+// What the operator does about a finding, in one line of Japanese; "" for a word it does not know.
+const char* FindingAdvice(std::string_view finding);
 
 // The findings that need the artboards and the drawn images: 塗り足し不足, 低解像度, RGB画像.
 // Appended once each, after those MergeFacts gives.

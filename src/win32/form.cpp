@@ -1,5 +1,7 @@
 #include "win32/form.h"
 
+#include <commctrl.h>
+
 #include <algorithm>
 #include <new>
 #include <utility>
@@ -347,6 +349,9 @@ void Form::CreateControls() {
         style |= SS_ICON | SS_CENTERIMAGE;
         break;
       case ControlKind::Line:
+        break;
+      case ControlKind::Progress:
+        cls = PROGRESS_CLASSW;
         break;
     }
     HWND h = ::CreateWindowExW(ex, cls, c.text, style, TwipsToPixels(c.left, dpi_), TwipsToPixels(c.top, dpi_),

@@ -15,7 +15,7 @@
 
 namespace pelmora::win32 {
 
-enum class ControlKind { Label, TextBox, Button, Frame, Picture, Line };
+enum class ControlKind { Label, TextBox, Button, Frame, Picture, Line, Progress };
 
 // Control options beyond the kind's usual look.
 enum ControlFlags : unsigned {

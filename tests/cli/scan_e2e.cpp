@@ -233,8 +233,9 @@ TEST(ScanProgram, CheckReportsEachFieldAndSaysSoInItsStatus) {
   ASSERT_EQ(lines.size(), std::size(::e2e::kCheckDocuments) + 1);
   EXPECT_EQ(json_lite::Parse(lines.back())["error"]["number"].number(), 53) << lines.back();
 
-  // CSV for Excel: a byte-order mark, CR LF on every line, the table's columns, quoted where
-  // needed, and a creator that looks like a formula kept from being one.
+  // CSV for Excel: a byte-order mark, CR LF after every record (a list's names are LF apart inside
+  // their quoted cell), the names behind the counts, and a creator that looks like a formula kept
+  // from being one.
   const auto csv = testing::RunProgram(Exe(), {"--check", "--csv", PathText(docs)}, t.root());
   EXPECT_EQ(csv.status, 3);
   ASSERT_EQ(csv.out.substr(0, 3), "\xEF\xBB\xBF");
@@ -243,13 +244,19 @@ TEST(ScanProgram, CheckReportsEachFieldAndSaysSoInItsStatus) {
     const std::size_t end = csv.out.find("\r\n", at);
     ASSERT_NE(end, std::string::npos) << "unterminated line";
     rows.push_back(csv.out.substr(at, end - at));
-    EXPECT_EQ(rows.back().find('\n'), std::string::npos) << "a bare LF";
+    EXPECT_EQ(rows.back().find('\r'), std::string::npos) << "a bare CR";
     at = end + 2;
   }
   ASSERT_EQ(rows.size(), std::size(::e2e::kCheckDocuments) + 1);
-  EXPECT_EQ(rows[0], "ファイル名,種類,バージョン,Mac,PDF,配置画像,フォント,カラー,特色,サイズ(mm),透明,指摘,保存形式");
-  EXPECT_NE(rows[1].find(",AI,25.2.1 (2021),なし,あり,0,3,RGB,1,297.0×210.0,あり,未アウトライン、RGB、特色、透明,Adobe Illustrator(R) 24.0"), std::string::npos) << rows[1];
-  EXPECT_NE(rows[3].find(",PostScript,\"'=HYPERLINK(\"\"x\"\"), v2\""), std::string::npos) << rows[3];
+  EXPECT_EQ(rows[0], "\"ファイル名\",\"種類\",\"バージョン\",\"MacBinary\",\"PDF\",\"配置画像\",\"配置画像の名前\",\"フォント\","
+                     "\"フォント名\",\"カラー\",\"特色\",\"特色名\",\"サイズ(mm)\",\"アートボード\",\"透明効果\",\"リンク\",\"画像\","
+                     "\"指摘\",\"保存形式\"");
+  EXPECT_NE(rows[1].find(",\"AI\",\"25.2.1 (2021)\",\"なし\",\"あり\",0,\"\",3,\"RyuminPro-Light\nリュウミン-Bold\nKozGoPr6N-Bold\","
+                         "\"RGB\",1,\"DIC 156s*\",\"297.0×210.0\",\"\",\"あり\",\"\",\"\",\"未アウトライン、RGB、特色、透明効果\","
+                         "\"Adobe Illustrator(R) 24.0\""),
+            std::string::npos)
+      << rows[1];
+  EXPECT_NE(rows[3].find(",\"PostScript\",\"'=HYPERLINK(\"\"x\"\"), v2\""), std::string::npos) << rows[3];
 }
 
 // A Mac delivery: the files' names decomposed (NFD), the header's Shift-JIS list without the

@@ -11,6 +11,7 @@ namespace pelmora::cli {
 namespace {
 
 using namespace base;
+using namespace delivery;
 
 using testing::Lines;
 
@@ -55,6 +56,10 @@ TEST(DisplayWidth, CountsWideCharactersAsTwoColumns) {
       {"\xE2\x86\x92", 1},              // →
   };
   for (const auto& c : cases) EXPECT_EQ(DisplayWidth(c.text), c.columns) << c.text;
+  // A code page 932 console draws the ambiguous ones full width: ×, …, →, ①, Greek; not Latin.
+  EXPECT_EQ(DisplayWidth("297.0\xC3\x97" "210.0", true), 12);
+  EXPECT_EQ(DisplayWidth("\xE2\x80\xA6\xE2\x86\x92\xE2\x91\xA0\xCE\xB1", true), 8);
+  EXPECT_EQ(DisplayWidth("caf\xC3\xA9 ｶﾞ", true), 7);
 }
 
 TEST(FitWidth, NeverSplitsAWideCharacter) {
@@ -112,6 +117,85 @@ TEST(FormatTable, ListsImagesUnderTheirDocumentAndNeutralisesControlCharacters) 
   EXPECT_EQ(lines[3], "    b?[2J.tif");
   EXPECT_NE(lines[4].find("evil?name"), std::string::npos);
   EXPECT_EQ(Lines(FormatTable({}, true)).size(), 1u) << "headings only";
+}
+
+TEST(FormatTable, TooWideForTheConsoleBecomesOneBlockPerDocument) {
+  DocumentRow wide = Row("入稿/株式会社サンプル印刷/2024年度/会社案内_表紙_最終校正版.ai", "AI", "25.2.1", "2021",
+                         "Adobe Illustrator(R) 24.0", {"写真.psd"});
+  preflight::CheckFacts f;
+  f.fonts = {{"RyuminPro-Light", std::nullopt}};
+  f.colourModel = "CMYK";
+  f.artboards = {{297, 210, std::nullopt, preflight::Source::kPdf}};
+  f.findings = {"未アウトライン", "低解像度"};
+  f.links = {{"写真.psd", delivery::ImageLocation::Status::kBeside, "写真.psd", delivery::NameMatch::kNone}};
+  wide.check = f;
+  const auto write = [&](ConsoleFit fit) {
+    TableWriter table(true, static_cast<std::size_t>(-1), true, fit);
+    std::string out;
+    table.Add(wide, [&](const std::string& s) { out += s; });
+    table.Add(Row("b.eps", "EPS", "", "", "x"), [&](const std::string& s) { out += s; });
+    return out + table.Flush();
+  };
+  // The same rows: a table on a wide console or in a file, blocks at 80 columns.
+  EXPECT_EQ(write({}), write({400, false}));
+  const auto lines = Lines(write({80, true}));
+  ASSERT_GE(lines.size(), 10u);
+  EXPECT_EQ(lines[0], wide.path);
+  EXPECT_NE(std::find(lines.begin(), lines.end(), "  サイズ(mm): 297.0×210.0"), lines.end());
+  EXPECT_NE(std::find(lines.begin(), lines.end(), "  指摘: 未アウトライン"), lines.end());
+  EXPECT_NE(std::find(lines.begin(), lines.end(), "  指摘: 低解像度"), lines.end());
+  EXPECT_NE(std::find(lines.begin(), lines.end(), "    写真.psd  [文書と同じフォルダー]"), lines.end());
+  EXPECT_NE(std::find(lines.begin(), lines.end(), ""), lines.end()) << "a blank line between documents";
+  EXPECT_EQ(lines.back(), "  保存形式: x");
+  for (const auto& line : lines) EXPECT_LT(DisplayWidth(line, true), 80) << line;
+}
+
+TEST(FormatCsv, NamesBehindTheCountsAndOneRowPerImage) {
+  DocumentRow r = Row("a;b.ai", "AI", "25.2.1", "2021", "Adobe; Illustrator", {"x.psd", "y.tif"});
+  preflight::CheckFacts f;
+  f.fonts = {{"A-Font", std::nullopt}, {"B-Font", false}};
+  f.spotColours = {"DIC 156s*"};
+  f.artboards = {{297, 210, preflight::Bleed{3, 3, 3, 2}, preflight::Source::kPdf}};
+  f.links = {{"x.psd", delivery::ImageLocation::Status::kLinks, "Links/x.psd", delivery::NameMatch::kNone},
+             {"y.tif", delivery::ImageLocation::Status::kMissing, "", delivery::NameMatch::kNone}};
+  preflight::Placed p;
+  p.name = "x.psd";
+  p.linked = true;
+  p.widthPx = 800;
+  p.heightPx = 600;
+  p.color = "RGB";
+  p.ppiX = p.ppiY = 72.2;
+  p.file = preflight::ImageFile{"PSD", 8, std::nullopt, 72.0, 72.0};
+  f.placed = {p};
+  r.check = f;
+  const auto heading = CsvHeadingCells(true, false);
+  const auto rows = CsvRows(r, true, false);
+  ASSERT_EQ(rows.size(), 1u);
+  ASSERT_EQ(rows[0].size(), heading.size());
+  const auto cell = [&](const char* name) { return rows[0][std::find(heading.begin(), heading.end(), name) - heading.begin()]; };
+  EXPECT_EQ(cell("フォント"), "2");
+  EXPECT_EQ(cell("フォント名"), "A-Font\nB-Font (埋め込みなし)");
+  EXPECT_EQ(cell("特色名"), "DIC 156s*");
+  EXPECT_EQ(cell("アートボード"), "297.0×210.0 塗り足し 上 3.0 下 2.0 左 3.0 右 3.0");
+  EXPECT_EQ(cell("リンク"), "x.psd [Links フォルダー]\ny.tif [見つからない]");
+  EXPECT_EQ(cell("画像"), "x.psd: PSD 800×600 px RGB 72×72 ppi");
+  EXPECT_EQ(cell("配置画像の名前"), "x.psd\ny.tif");
+  EXPECT_EQ(rows[0].back(), "Adobe; Illustrator");
+  // Every text is quoted, so that a semicolon splits nothing; counts stay numbers.
+  const std::string line = FormatCsvLine(rows[0]);
+  EXPECT_EQ(line.rfind("\"a;b.ai\",\"AI\",\"25.2.1 (2021)\",", 0), 0u) << line;
+  EXPECT_NE(line.find(",2,"), std::string::npos) << line;
+
+  const auto heading2 = CsvHeadingCells(true, true);
+  const auto perImage = CsvRows(r, true, true);
+  ASSERT_EQ(perImage.size(), 2u);
+  for (const auto& row : perImage) EXPECT_EQ(row.size(), heading2.size());
+  const auto at = [&](const char* name) { return std::find(heading2.begin(), heading2.end(), name) - heading2.begin(); };
+  EXPECT_EQ(perImage[0][at("画像の名前")], "x.psd");
+  EXPECT_EQ(perImage[0][at("実効解像度(ppi)")], "72×72");
+  EXPECT_EQ(perImage[1][at("状態")], "見つからない");
+  EXPECT_EQ(perImage[1][at("画像のカラー")], "");
+  EXPECT_EQ(CsvRows(Row("n.eps", "EPS", "", "", "x"), true, true).size(), 1u) << "a document without images keeps its row";
 }
 
 TEST(FormatJson, EveryFieldReadsBackUnchanged) {
