@@ -55,7 +55,7 @@ std::string ImageText(const preflight::ImageHeader& h) {
   p.heightPx = h.heightPx;
   p.color = h.color;
   p.bits = h.file.bits;
-  return preflight::PlacedText(p);
+  return preflight::PlacedFactsText(p);
 }
 
 }  // namespace

@@ -202,7 +202,7 @@ void TableWriter::KeepRow(const DocumentRow& r) {
       int same = 0;
       for (std::size_t i = 0; i < f.placed.size(); ++i) {
         if (shown[i] || !PlacementOf(f.placed[i], l)) continue;
-        const std::string text = PlacedText(f.placed[i]);
+        const std::string text = PlacedFactsText(f.placed[i]);
         if (same == 0) first = text;
         if (same > 0 && text != first) continue;
         shown[i] = true;
@@ -219,10 +219,10 @@ void TableWriter::KeepRow(const DocumentRow& r) {
     for (std::size_t i = 0; i < f.placed.size(); ++i) {
       if (shown[i]) continue;
       const Placed& p = f.placed[i];
-      if (p.linked && PlacedText(p).empty()) continue;
+      if (p.linked && PlacedFactsText(p).empty()) continue;
       std::string line = std::string(kImageIndent) + (p.name && !p.name->empty() ? PrintableCell(*p.name) : "(埋め込み画像)");
       if (p.page) line += "  p." + std::to_string(*p.page);
-      if (const std::string text = PlacedText(p); !text.empty()) line += "  " + PrintableCell(text);
+      if (const std::string text = PlacedFactsText(p); !text.empty()) line += "  " + PrintableCell(text);
       const auto seen = std::find_if(rest.begin(), rest.end(), [&](const auto& r) { return r.first == line; });
       if (seen != rest.end()) {
         ++seen->second;

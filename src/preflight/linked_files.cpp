@@ -160,7 +160,7 @@ void AddLinkedFiles(CheckFacts& f, const LinkOpener& open) {
   MergeProxies(f);
 }
 
-std::string PlacedText(const Placed& p) {
+std::string PlacedFactsText(const Placed& p) {
   std::string out;
   const auto add = [&out](const std::string& word) {
     if (word.empty()) return;

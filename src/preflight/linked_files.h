@@ -38,6 +38,6 @@ void MergeProxies(CheckFacts& facts);
 void AddLinkedFiles(CheckFacts& facts, const LinkOpener& open);
 
 // "PSD 1200×800 CMYK 350×350ppi": the table's words for one placed image.
-std::string PlacedText(const Placed& placed);
+std::string PlacedFactsText(const Placed& placed);
 
 }  // namespace pelmora::preflight

@@ -234,8 +234,8 @@ TEST(LinkedFiles, FilesGiveEachPlacementItsPixelsColourAndEffectiveResolution) {
   }
   AddDrawnFindings(f, Thresholds{});
   EXPECT_EQ(f.findings, (std::vector<std::string>{kFindingLowResolution, kFindingRgbImage}));
-  EXPECT_EQ(PlacedText(f.placed[2]), "PSD 720×360px RGB 72ppi");
-  EXPECT_EQ(PlacedText(f.placed[6]), "PSD 1200×800px CMYK");
+  EXPECT_EQ(PlacedFactsText(f.placed[2]), "PSD 720×360px RGB 72ppi");
+  EXPECT_EQ(PlacedFactsText(f.placed[6]), "PSD 1200×800px CMYK");
 }
 
 }  // namespace
