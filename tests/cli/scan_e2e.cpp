@@ -406,7 +406,7 @@ TEST(ScanProgram, ReadsEveryLinkedFileByItsHeader) {
   EXPECT_NE(native.out.find("低解像度、RGB画像"), std::string::npos) << native.out;
   EXPECT_NE(native.out.find("    Macintosh HD:Links:photo.jpg  [Links フォルダー]  JPEG 40×30px CMYK 300ppi\n"), std::string::npos)
       << native.out;
-  EXPECT_NE(native.out.find("    web.psd  [書かれた場所]  PSD 64×48px RGB 16bit 144ppi\n"), std::string::npos) << native.out;
+  EXPECT_NE(native.out.find("    web.psd  [元のパス]  PSD 64×48px RGB 16bit 144ppi\n"), std::string::npos) << native.out;
 }
 
 TEST(ScanProgram, CollectsFromStalePathsWithoutOverwriting) {
