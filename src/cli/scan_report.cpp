@@ -8,6 +8,7 @@
 #include "analysis/ansi_text.h"
 #include "analysis/dsc_comments.h"
 #include "base/text_utf8.h"
+#include "preflight/linked_files.h"
 #include "preflight/version_name.h"
 
 namespace pelmora::cli {
@@ -189,11 +190,47 @@ void TableWriter::KeepRow(const DocumentRow& r) {
   h.cells = RowCells(r, check_);
   if (images_ && check_ && r.check) {
     // The merged names, each with where it was found.
-    for (const CheckFacts::Link& l : r.check->links) {
+    // The merged names, each with where it was found and what the file is.
+    const CheckFacts& f = *r.check;
+    std::vector<bool> shown(f.placed.size(), false);
+    for (const CheckFacts::Link& l : f.links) {
       std::string line = std::string(kImageIndent) + PrintableCell(l.name) + "  [" + StatusText(l.status);
       if (*MatchText(l.how)) line += std::string("、") + MatchText(l.how);
-      h.images.push_back(line + "]");
+      line += "]";
+      // A file placed many times at one size is one line; other sizes follow as lines of their own.
+      std::string first;
+      int same = 0;
+      for (std::size_t i = 0; i < f.placed.size(); ++i) {
+        if (shown[i] || !PlacementOf(f.placed[i], l)) continue;
+        const std::string text = PlacedFactsText(f.placed[i]);
+        if (same == 0) first = text;
+        if (same > 0 && text != first) continue;
+        shown[i] = true;
+        ++same;
+      }
+      if (!first.empty()) line += "  " + PrintableCell(first);
+      if (same > 1) line += "  (" + std::to_string(same) + " か所)";
+      h.images.push_back(line);
     }
+    // The further placements of a file, and the images the document holds itself; a placement
+    // with nothing known beyond its name is already listed among the links.
+    // Alike ones (a logo repeated on every card) are one line with their count.
+    std::vector<std::pair<std::string, int>> rest;
+    for (std::size_t i = 0; i < f.placed.size(); ++i) {
+      if (shown[i]) continue;
+      const Placed& p = f.placed[i];
+      if (p.linked && PlacedFactsText(p).empty()) continue;
+      std::string line = std::string(kImageIndent) + (p.name && !p.name->empty() ? PrintableCell(*p.name) : "(埋め込み画像)");
+      if (p.page) line += "  p." + std::to_string(*p.page);
+      if (const std::string text = PlacedFactsText(p); !text.empty()) line += "  " + PrintableCell(text);
+      const auto seen = std::find_if(rest.begin(), rest.end(), [&](const auto& r) { return r.first == line; });
+      if (seen != rest.end()) {
+        ++seen->second;
+      } else {
+        rest.emplace_back(std::move(line), 1);
+      }
+    }
+    for (auto& [line, count] : rest) h.images.push_back(count > 1 ? line + "  (" + std::to_string(count) + " か所)" : line);
   } else if (images_) {
     for (const std::string& name : r.images) h.images.push_back(std::string(kImageIndent) + PrintableCell(name));
   }
@@ -358,9 +395,9 @@ std::string FormatJson(const DocumentRow& row) {
              ",\"source\":" + source(p.source);
       if (p.file) {
         const ImageFile& file = *p.file;
-        out += ",\"file\":{\"type\":" + JsonString(file.type) +
+        out += ",\"file\":{\"type\":" + (file.type.empty() ? std::string("null") : JsonString(file.type)) +
                ",\"bits\":" + (file.bits ? std::to_string(*file.bits) : "null") + ",\"icc\":" + optional_text(file.icc) +
-               ",\"own_ppi_x\":" + optional_number(file.ownPpiX) + ",\"own_ppi_y\":" + optional_number(file.ownPpiY) + "}";
+               ",\"own_ppi_x\":" + optional_number(file.ownPpiX) + ",\"own_ppi_y\":" + optional_number(file.ownPpiY) + ",\"problem\":" + optional_text(file.problem) + "}";
       }
       out += '}';
     }

@@ -16,6 +16,7 @@
 #include "delivery/document_walk.h"
 #include "delivery/file_copy.h"
 #include "delivery/image_collect.h"
+#include "preflight/linked_files.h"
 #include "preflight/native_data.h"
 #include "preflight/pdf_layer.h"
 #include "preflight/preflight.h"
@@ -351,6 +352,7 @@ int Scan(const ScanOptions& o, Console& console) {
           CheckFacts facts = MergeFacts(*dsc, xmp, result.strFiletype, row.creator, LocateLinks(item.path, names, delivery));
           AddNativeData(facts, ReadNativeData(item.path), pdf);
           if (pdf) AddPdfLayer(facts, ReadPdfLayer(item.path, result.vblnMac));
+          AddLinkedFiles(facts, [&](const CheckFacts::Link& l) { return OpenFound(delivery, l.found); });
           AddDrawnFindings(facts, o.limits);
           AddCheck(row, std::move(facts));
           findings = findings || !row.check->findings.empty();
@@ -385,14 +387,15 @@ int Scan(const ScanOptions& o, Console& console) {
   if (!o.json && !o.csv) console.Out(table.Flush());
   if (collector) {
     const CollectSummary& s = collector->summary();
+    const std::vector<ImageHeader> images = ReadCollected(s, delivery, o.fromAnywhere);
     if (o.json) {
-      console.Out(FormatCollectJson(s));
+      console.Out(FormatCollectJson(s, images));
     } else if (o.csv) {
       // Its own shape would break the CSV's columns: the summary goes to stderr.
-      console.Err(FormatCollectSummary(s));
+      console.Err(FormatCollectSummary(s, images));
     } else {
       console.Out("\n");
-      console.Out(FormatCollectSummary(s));
+      console.Out(FormatCollectSummary(s, images));
     }
     if (!s.Complete()) failed = true;
   }

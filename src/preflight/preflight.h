@@ -57,6 +57,7 @@ struct ImageFile {
   std::optional<int> bits;
   std::optional<std::string> icc;  // the embedded profile's description
   std::optional<double> ownPpiX, ownPpiY;
+  std::optional<std::string> problem;  // why some facts are missing: unreadable, cut short, damaged
 };
 
 // One image the document draws, linked or embedded.

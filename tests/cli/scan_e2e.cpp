@@ -362,6 +362,72 @@ TEST(ScanProgram, FindsLinksByTheirXmpNamesAndByNamesThatLostTheirMarks) {
   EXPECT_EQ(summary["missing"].array()[0]["image"].str(), "gone.tif");
 }
 
+// Linked files read by their headers wherever the search found them, under the names the
+// document gives: the real type whatever the extension, a cut file's facts unknown and nothing of
+// the libraries' own words on the terminal; the findings, the table and --collect's summary follow.
+TEST(ScanProgram, ReadsEveryLinkedFileByItsHeader) {
+  TempTree t;
+  const auto image = [](const char* name) { return TempTree::Read(::e2e::SamplePath(PELMORA_TEST_IMAGES, name)); };
+  t.Write("job/Links/photo.jpg", image("cmyk.jpg"));
+  t.Write("job/Links/web.psd", image("rgb16.psd"));
+  t.Write("job/logo.jpg", image("not-a.jpg"));
+  t.Write("job/cut.png", image("cut.png"));
+  std::string doc = Eps("Adobe Illustrator(R) 16.0", "16.0.0", {"Macintosh HD:Links:photo.jpg", "web.psd", "C:\\x\\logo.jpg", "cut.png"});
+  doc.insert(doc.find("%%EndComments"), "%AI9_ColorModel: 2\r\n");
+  t.Write("job/card.eps", doc);
+
+  const auto check = testing::RunProgram(Exe(), {"--check", "--json", PathText(t.Path("job"))}, t.root());
+  EXPECT_EQ(check.status, 3) << check.err;
+  EXPECT_EQ(check.err, "");
+  const auto row = json_lite::Parse(testing::Lines(check.out).at(0));
+  std::vector<std::string> placed;
+  for (const auto& p : row["placed"].array()) {
+    const auto& f = p["file"];
+    const auto text = [](const json_lite::Value& v) { return v.is_null() ? std::string("-") : v.str(); };
+    const auto count = [](const json_lite::Value& v) { return v.is_null() ? std::string("-") : std::to_string(static_cast<long long>(v.number())); };
+    placed.push_back(text(p["name"]) + " | " + text(f["type"]) + " " + count(p["width_px"]) + "x" + count(p["height_px"]) + " " +
+                     text(p["color"]) + " " + count(f["bits"]) + " own " + count(f["own_ppi_x"]) + " | " + text(p["source"]) +
+                     (f["problem"].is_null() ? "" : " | problem"));
+  }
+  EXPECT_EQ(placed, (std::vector<std::string>{"Macintosh HD:Links:photo.jpg | JPEG 40x30 CMYK 8 own 350 | file",
+                                              "web.psd | PSD 64x48 RGB 16 own 72 | file",
+                                              "C:\\x\\logo.jpg | PNG 10x12 RGB 8 own - | file",
+                                              "cut.png | PNG -x- - - own - | file | problem"}));
+  const auto findings = row["findings"].array();
+  EXPECT_TRUE(std::any_of(findings.begin(), findings.end(), [](const auto& f) { return f.str() == "RGB画像"; })) << check.out;
+
+  const auto table = testing::RunProgram(Exe(), {"--check", "--images", PathText(t.Path("job/card.eps"))}, t.root());
+  EXPECT_EQ(table.err, "");
+  EXPECT_NE(table.out.find("    Macintosh HD:Links:photo.jpg  [Links フォルダー]  JPEG 40×30px CMYK (画像の解像度 350ppi)\n"),
+            std::string::npos) << table.out;
+  EXPECT_NE(table.out.find("    C:\\x\\logo.jpg  [文書と同じフォルダー]  PNG 10×12px RGB\n"), std::string::npos) << table.out;
+
+  const auto collect = testing::RunProgram(Exe(), {"--collect", PathText(t.Path("out")), PathText(t.Path("job"))}, t.root());
+  EXPECT_EQ(collect.status, 0) << collect.out << collect.err;
+  EXPECT_NE(collect.out.find(PathText(t.Path("job/Links/web.psd")) + ": PSD 64×48px RGB 16bit (画像の解像度 72ppi)\n"), std::string::npos) << collect.out;
+  const auto collectJson = testing::RunProgram(Exe(), {"--json", "--collect", PathText(t.Path("out2")), PathText(t.Path("job"))}, t.root());
+  const auto images = json_lite::Parse(testing::Lines(collectJson.out).back())["collect"]["images"].array();
+  ASSERT_EQ(images.size(), 4u) << collectJson.out;
+  EXPECT_EQ(images[2]["type"].str(), "PNG");
+  EXPECT_EQ(images[3]["width_px"].is_null(), true);
+
+  // Placed by the document's native data: the effective resolution of each, a turned one by its
+  // own sides (64 px drawn 32 pt wide: 144 ppi), and the findings they give.
+  t.Write("ai8/Links/photo.jpg", image("cmyk.jpg"));
+  t.Write("ai8/web.psd", image("rgb16.psd"));
+  t.Write("ai8/card.eps",
+          "%!PS-Adobe-3.0 EPSF-3.0\r%%Creator: Adobe Illustrator(R) 8.0\r%%DocumentFiles:Macintosh HD:Links:photo.jpg\r"
+          "%%+web.psd\r%AI9_ColorModel: 2\r%%BoundingBox: 0 0 595 842\r%%EndComments\r%%EndSetup\r"
+          "%AI5_BeginPlace\r[0.24 0 0 -0.24 100 200] 0 0 40 30 4 4 0\r(photo.jpg)`\r%AI5_EndPlace\r"
+          "%AI5_BeginPlace\r[0 0.5 -0.5 0 300 10] 0 0 64 48 4 4 0\r(web.psd)`\r%AI5_EndPlace\r%%EOF\r");
+  const auto native = testing::RunProgram(Exe(), {"--check", "--images", PathText(t.Path("ai8/card.eps"))}, t.root());
+  EXPECT_EQ(native.status, 3) << native.err;
+  EXPECT_NE(native.out.find("低解像度、RGB画像"), std::string::npos) << native.out;
+  EXPECT_NE(native.out.find("    Macintosh HD:Links:photo.jpg  [Links フォルダー]  JPEG 40×30px CMYK 300ppi\n"), std::string::npos)
+      << native.out;
+  EXPECT_NE(native.out.find("    web.psd  [元のパス]  PSD 64×48px RGB 16bit 144ppi\n"), std::string::npos) << native.out;
+}
+
 TEST(ScanProgram, CollectsFromStalePathsWithoutOverwriting) {
   TempTree t;
   t.Write("delivery/a/Links/photo.psd", "photo");
