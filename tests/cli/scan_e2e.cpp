@@ -426,6 +426,26 @@ TEST(ScanProgram, ReadsEveryLinkedFileByItsHeader) {
   EXPECT_NE(native.out.find("    Macintosh HD:Links:photo.jpg  [Links フォルダー]  JPEG 40×30px CMYK 300ppi\n"), std::string::npos)
       << native.out;
   EXPECT_NE(native.out.find("    web.psd  [元のパス]  PSD 64×48px RGB 16bit 144ppi\n"), std::string::npos) << native.out;
+
+  // A PDF-based document whose PDF layer draws the placement's preview at the size it is placed:
+  // with the file beside it, the file's figures (64 px over 144 pt: 32 ppi) and one entry.
+  t.Write("pdf/photo.psd", image("rgb16.psd"));
+  t.Write("pdf/card.ai", TempTree::Read(::e2e::SamplePath(PELMORA_CHECK_DOCUMENTS, "c19-pdf-linked-proxy.ai")));
+  const auto proxy = testing::RunProgram(Exe(), {"--check", "--json", PathText(t.Path("pdf/card.ai"))}, t.root());
+  EXPECT_EQ(proxy.status, 3) << proxy.err;
+  const auto card = json_lite::Parse(testing::Lines(proxy.out).at(0));
+  const auto& drawn = card["placed"].array();
+  ASSERT_EQ(drawn.size(), 2u) << proxy.out;
+  EXPECT_EQ(drawn[0]["name"].str(), "photo.psd");
+  EXPECT_EQ(drawn[0]["source"].str(), "file");
+  EXPECT_EQ(drawn[0]["file"]["type"].str(), "PSD");
+  EXPECT_EQ(drawn[0]["width_px"].number(), 64);
+  EXPECT_EQ(drawn[0]["ppi_x"].number(), 32);
+  EXPECT_EQ(drawn[0]["ppi_y"].number(), 32);
+  EXPECT_EQ(drawn[0]["page"].number(), 1);
+  EXPECT_TRUE(drawn[1]["name"].is_null());
+  EXPECT_EQ(drawn[1]["width_px"].number(), 100);
+  EXPECT_NE(proxy.out.find("\"findings\":[\"低解像度\",\"RGB画像\"]"), std::string::npos) << proxy.out;
 }
 
 TEST(ScanProgram, CollectsFromStalePathsWithoutOverwriting) {

@@ -511,6 +511,28 @@ def check_pdf_long_content():
     ] + images)
 
 
+def check_pdf_linked_proxy():
+    # A linked photo.psd placed at 144 x 108 pt, whose preview the PDF layer draws at that size, and
+    # an image of the document's own drawn elsewhere: the file, where the delivery has it, wins over
+    # its preview; without it the preview's figures stand for the placement, listed once.
+    header = (b"%!PS-Adobe-3.0 \r%%Creator: Adobe Illustrator(R) 24.0\r%%AI8_CreatorVersion: 27.0.1\r"
+              b"%%BoundingBox: 0 0 596 842\r%%DocumentFiles:photo.psd\r%AI9_ColorModel: 2\r"
+              b"%AI3_Cropmarks: 0 0 595.2756 841.8898\r%%EndComments\r%%EndProlog\r"
+              b"%AI5_BeginPlace\r[0.36 0 0 -0.36 100 208] 0 0 400 300 4 4 0\r(photo.psd)`\r%AI5_EndPlace\r")
+    page = b"q 144 0 0 108 100 100 cm /Im0 Do Q q 72 0 0 72 300 500 cm /Im1 Do Q"
+    return pdf([
+        b"<</Type /Catalog /Pages 2 0 R>>",
+        b"<</Type /Pages /Kids [3 0 R] /Count 1>>",
+        b"<</Type /Page /Parent 2 0 R /MediaBox [0 0 612.283 858.898] /TrimBox [8.504 8.504 603.780 850.394] "
+        b"/Contents 4 0 R /Resources <</XObject <</Im0 5 0 R /Im1 6 0 R>>>> " + ai_private(7) + b">>",
+        (b"", page),
+        image(400, 300, b"/DeviceRGB"),
+        image(100, 100, b"/DeviceCMYK"),
+        (b"", header),
+        (b"", b"%AI12_CompressedData" + zlib.compress(header)),
+    ])
+
+
 def check_pdf_macbinary():
     # From a Mac: a MacBinary header before the PDF and a resource fork after it.
     data = check_pdf_text_only()
@@ -545,6 +567,7 @@ CHECK_DOCUMENTS = [
     ("c16-pdf-encrypted.ai", check_pdf_encrypted),
     ("c17-pdf-macbinary.ai", check_pdf_macbinary),
     ("c18-pdf-long-content.ai", check_pdf_long_content),
+    ("c19-pdf-linked-proxy.ai", check_pdf_linked_proxy),
 ]
 
 
