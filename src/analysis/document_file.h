@@ -2,6 +2,7 @@
 // Read-only access to a document. The analysis reads through this interface only; each platform
 // supplies OpenDocument, and tests may swap the opener to inject slow or failing reads.
 #include <cstddef>
+#include <cstdint>
 #include <filesystem>
 #include <functional>
 #include <memory>
@@ -21,6 +22,14 @@ class DocumentReader {
   // where it lies instead of copied; it counts as read and stays valid while the reader lives.
   // Readers of files have nothing to lend.
   virtual std::optional<std::string_view> Lend() { return std::nullopt; }
+  // Random access, for the readers that need it (a PDF's objects lie anywhere): moves to `offset`
+  // bytes from the start, or returns false where this reader can only go forward.
+  virtual bool Seek(std::uint64_t offset) {
+    (void)offset;
+    return false;
+  }
+  // The document's length in bytes, where the reader knows it.
+  virtual std::optional<std::uint64_t> Size() { return std::nullopt; }
 };
 
 using DocumentOpener = std::unique_ptr<DocumentReader> (*)(const DocumentPath&);

@@ -2,6 +2,7 @@
 // Windows user of the program would see for the same failure.
 #include <cerrno>
 #include <fcntl.h>
+#include <limits>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -55,6 +56,17 @@ class PosixReader final : public DocumentReader {
       if (n >= 0) return static_cast<std::size_t>(n);
       if (errno != EINTR) throw RunError(ReadErrorNumber(errno));
     }
+  }
+
+  bool Seek(std::uint64_t offset) override {
+    if (offset > static_cast<std::uint64_t>(std::numeric_limits<off_t>::max())) return false;
+    return ::lseek(fd_, static_cast<off_t>(offset), SEEK_SET) >= 0;
+  }
+
+  std::optional<std::uint64_t> Size() override {
+    struct stat st;
+    if (::fstat(fd_, &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
+    return static_cast<std::uint64_t>(st.st_size);
   }
 
  private:

@@ -279,14 +279,22 @@ class Collector {
     value = TrimBlanks(value);
     switch (key) {
       case Key::kFonts:
-      case Key::kNeededFonts:
         for (std::string& t : Tokens(value)) Add(f_.fonts, std::move(t));
+        break;
+      case Key::kNeededFonts:
+        for (std::string& t : Tokens(value)) {
+          Add(f_.neededFonts, t);
+          Add(f_.fonts, std::move(t));
+        }
         break;
       case Key::kNeededResources: {
         // "font A B", "procset P 1.0 0", ...: each line names its resources' type first.
         std::vector<std::string> t = Tokens(value);
         if (!t.empty() && EqualsIgnoreCase(t[0], "font")) {
-          for (std::size_t i = 1; i < t.size(); ++i) Add(f_.fonts, std::move(t[i]));
+          for (std::size_t i = 1; i < t.size(); ++i) {
+            Add(f_.neededFonts, t[i]);
+            Add(f_.fonts, std::move(t[i]));
+          }
         }
         break;
       }

@@ -31,6 +31,7 @@ struct DscFacts {
   bool header = false;         // "%!PS-Adobe" was found
   bool illustrator = false;    // a header line of Illustrator's own ("%AI...", "%%AI...")
   std::vector<std::string> fonts;  // %%DocumentFonts, %%DocumentNeededFonts, fonts of %%DocumentNeededResources
+  std::vector<std::string> neededFonts;  // of those, the ones the document asks the printer for (the last two)
   std::vector<std::string> processColours;  // %%DocumentProcessColors
   std::vector<std::string> spotColours;     // %%DocumentCustomColors, %%CMYKCustomColor, %%RGBCustomColor
   std::optional<int> colourModel;           // %AI9_ColorModel: 1 RGB, 2 CMYK

@@ -161,7 +161,13 @@ bool Admit(std::unordered_set<std::string>& seen, std::size_t size, const std::s
 
 void Visit(const pugi::xml_node& node, XmpFacts& facts, Seen& seen) {
   for (const pugi::xml_attribute& a : node.attributes()) {
-    if (LocalName(a.name()) == "HasVisibleTransparency") facts.visibleTransparency = True(a.value());
+    const std::string_view local = LocalName(a.name());
+    if (local == "HasVisibleTransparency") {
+      facts.visibleTransparency = True(a.value());
+    } else if (local == "fontName" && *a.value() && HasAncestor(node, "Fonts")) {
+      // Current Illustrator writes each font as one element with attributes.
+      AddOnce(facts.fonts, std::string(a.value()));
+    }
   }
   const std::string_view name = LocalName(node.name());
   if (name == "HasVisibleTransparency") {

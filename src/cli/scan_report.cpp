@@ -8,6 +8,7 @@
 #include "analysis/ansi_text.h"
 #include "analysis/dsc_comments.h"
 #include "base/text_utf8.h"
+#include "preflight/linked_files.h"
 #include "preflight/version_name.h"
 
 namespace pelmora::cli {
@@ -41,6 +42,23 @@ bool RightAligned(int column, bool check) {
 std::string VersionCell(const DocumentRow& row) {
   if (row.versionName.empty()) return row.creatorVersion;
   return row.creatorVersion + " (" + row.versionName + ")";
+}
+
+// The PDF column: with the check, what became of the PDF layer too.
+const char* PdfCell(const DocumentRow& row) {
+  if (!row.pdf) return kNo;
+  if (!row.check) return kYes;
+  switch (row.check->pdfLayer) {
+    case PdfLayer::kPlaceholder: return "なし (PDF 互換オフで保存)";
+    case PdfLayer::kUnreadable: return "あり (読めない)";
+    case PdfLayer::kEncrypted: return "あり (暗号化)";
+    default: return kYes;
+  }
+}
+
+// Illustrator's placeholder page is no PDF of the art: the document is not PDF compatible.
+bool PdfCompatible(const DocumentRow& row) {
+  return row.pdf && !(row.check && row.check->pdfLayer == PdfLayer::kPlaceholder);
 }
 
 void Pad(std::string& line, int width, int used) { line.append(static_cast<std::size_t>(std::max(0, width - used)), ' '); }
@@ -125,7 +143,7 @@ std::vector<std::string> HeadingCells(bool check) {
 
 std::vector<std::string> RowCells(const DocumentRow& r, bool check) {
   std::vector<std::string> cells = {PrintableCell(r.path), PrintableCell(r.kind), PrintableCell(VersionCell(r)),
-                                    r.macBinary ? kYes : kNo, r.pdf ? kYes : kNo, std::to_string(r.images.size())};
+                                    r.macBinary ? kYes : kNo, PdfCell(r), std::to_string(r.images.size())};
   if (check) {
     if (r.check) {
       const CheckFacts& f = *r.check;
@@ -172,11 +190,47 @@ void TableWriter::KeepRow(const DocumentRow& r) {
   h.cells = RowCells(r, check_);
   if (images_ && check_ && r.check) {
     // The merged names, each with where it was found.
-    for (const CheckFacts::Link& l : r.check->links) {
+    // The merged names, each with where it was found and what the file is.
+    const CheckFacts& f = *r.check;
+    std::vector<bool> shown(f.placed.size(), false);
+    for (const CheckFacts::Link& l : f.links) {
       std::string line = std::string(kImageIndent) + PrintableCell(l.name) + "  [" + StatusText(l.status);
       if (*MatchText(l.how)) line += std::string("、") + MatchText(l.how);
-      h.images.push_back(line + "]");
+      line += "]";
+      // A file placed many times at one size is one line; other sizes follow as lines of their own.
+      std::string first;
+      int same = 0;
+      for (std::size_t i = 0; i < f.placed.size(); ++i) {
+        if (shown[i] || !PlacementOf(f.placed[i], l)) continue;
+        const std::string text = PlacedFactsText(f.placed[i]);
+        if (same == 0) first = text;
+        if (same > 0 && text != first) continue;
+        shown[i] = true;
+        ++same;
+      }
+      if (!first.empty()) line += "  " + PrintableCell(first);
+      if (same > 1) line += "  (" + std::to_string(same) + " か所)";
+      h.images.push_back(line);
     }
+    // The further placements of a file, and the images the document holds itself; a placement
+    // with nothing known beyond its name is already listed among the links.
+    // Alike ones (a logo repeated on every card) are one line with their count.
+    std::vector<std::pair<std::string, int>> rest;
+    for (std::size_t i = 0; i < f.placed.size(); ++i) {
+      if (shown[i]) continue;
+      const Placed& p = f.placed[i];
+      if (p.linked && PlacedFactsText(p).empty()) continue;
+      std::string line = std::string(kImageIndent) + (p.name && !p.name->empty() ? PrintableCell(*p.name) : "(埋め込み画像)");
+      if (p.page) line += "  p." + std::to_string(*p.page);
+      if (const std::string text = PlacedFactsText(p); !text.empty()) line += "  " + PrintableCell(text);
+      const auto seen = std::find_if(rest.begin(), rest.end(), [&](const auto& r) { return r.first == line; });
+      if (seen != rest.end()) {
+        ++seen->second;
+      } else {
+        rest.emplace_back(std::move(line), 1);
+      }
+    }
+    for (auto& [line, count] : rest) h.images.push_back(count > 1 ? line + "  (" + std::to_string(count) + " か所)" : line);
   } else if (images_) {
     for (const std::string& name : r.images) h.images.push_back(std::string(kImageIndent) + PrintableCell(name));
   }
@@ -257,7 +311,7 @@ std::string FormatJson(const DocumentRow& row) {
   out += ",\"creator_version\":" + JsonString(row.creatorVersion);
   out += ",\"version_name\":" + JsonString(row.versionName);
   out += std::string(",\"macbinary\":") + (row.macBinary ? "true" : "false");
-  out += std::string(",\"pdf\":") + (row.pdf ? "true" : "false");
+  out += std::string(",\"pdf\":") + (PdfCompatible(row) ? "true" : "false");
   out += ",\"images\":[";
   for (std::size_t i = 0; i < row.images.size(); ++i) {
     if (i > 0) out += ',';
@@ -335,19 +389,22 @@ std::string FormatJson(const DocumentRow& row) {
       const auto count = [](const std::optional<long long>& v) { return v ? std::to_string(*v) : std::string("null"); };
       out += "{\"name\":" + optional_text(p.name) + ",\"linked\":" + (p.linked ? "true" : "false") +
              ",\"width_px\":" + count(p.widthPx) + ",\"height_px\":" + count(p.heightPx) +
-             ",\"color\":" + optional_text(p.color) + ",\"ppi_x\":" + optional_number(p.ppiX) +
+             ",\"color\":" + optional_text(p.color) + (p.colorBase ? ",\"color_base\":" + JsonString(*p.colorBase) : "") +
+             ",\"ppi_x\":" + optional_number(p.ppiX) +
              ",\"ppi_y\":" + optional_number(p.ppiY) + ",\"page\":" + (p.page ? std::to_string(*p.page) : "null") +
              ",\"source\":" + source(p.source);
       if (p.file) {
         const ImageFile& file = *p.file;
-        out += ",\"file\":{\"type\":" + JsonString(file.type) +
+        out += ",\"file\":{\"type\":" + (file.type.empty() ? std::string("null") : JsonString(file.type)) +
                ",\"bits\":" + (file.bits ? std::to_string(*file.bits) : "null") + ",\"icc\":" + optional_text(file.icc) +
-               ",\"own_ppi_x\":" + optional_number(file.ownPpiX) + ",\"own_ppi_y\":" + optional_number(file.ownPpiY) + "}";
+               ",\"own_ppi_x\":" + optional_number(file.ownPpiX) + ",\"own_ppi_y\":" + optional_number(file.ownPpiY) + ",\"problem\":" + optional_text(file.problem) + "}";
       }
       out += '}';
     }
     out += ']';
     list("findings", f.findings);
+    out += ",\"output_intent\":" + optional_text(f.outputIntent);
+    out += ",\"pdf_layer\":" + (PdfLayerKey(f.pdfLayer) ? "\"" + std::string(PdfLayerKey(f.pdfLayer)) + "\"" : std::string("null"));
   }
   if (row.cut) out += ",\"truncated\":true";
   out += "}\n";

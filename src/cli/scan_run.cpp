@@ -17,6 +17,9 @@
 #include "delivery/document_walk.h"
 #include "delivery/file_copy.h"
 #include "delivery/image_collect.h"
+#include "preflight/linked_files.h"
+#include "preflight/native_data.h"
+#include "preflight/pdf_layer.h"
 #include "preflight/preflight.h"
 #include "cli/collect_report.h"
 #include "cli/html_report.h"
@@ -192,6 +195,8 @@ class ReadWatch {
       }
     }
     std::optional<std::string_view> Lend() override { return inner_->Lend(); }
+    bool Seek(std::uint64_t offset) override { return inner_->Seek(offset); }
+    std::optional<std::uint64_t> Size() override { return inner_->Size(); }
 
    private:
     std::unique_ptr<analysis::DocumentReader> inner_;
@@ -431,6 +436,9 @@ int Scan(const ScanOptions& o, Console& console) {
         const std::vector<std::wstring> names = LinkNames(header, &dsc, xmp);
         if (o.check) {
           CheckFacts facts = MergeFacts(dsc, xmp, result.strFiletype, row.creator, LocateLinks(item.path, names, delivery));
+          AddNativeData(facts, ReadNativeData(item.path), pdf);
+          if (pdf) AddPdfLayer(facts, ReadPdfLayer(item.path, result.vblnMac));
+          AddLinkedFiles(facts, [&](const CheckFacts::Link& l) { return OpenFound(delivery, l.found); });
           AddDrawnFindings(facts, o.limits);
           AddCheck(row, std::move(facts));
           findings = findings || !row.check->findings.empty();
@@ -465,14 +473,15 @@ int Scan(const ScanOptions& o, Console& console) {
   if (!o.json && !o.csv) console.Out(table.Flush());
   if (collector) {
     const CollectSummary& s = collector->summary();
+    const std::vector<ImageHeader> images = ReadCollected(s, delivery, o.fromAnywhere);
     if (o.json) {
-      console.Out(FormatCollectJson(s));
+      console.Out(FormatCollectJson(s, images));
     } else if (o.csv) {
       // Its own shape would break the CSV's columns: the summary goes to stderr.
-      console.Err(FormatCollectSummary(s));
+      console.Err(FormatCollectSummary(s, images));
     } else {
       console.Out("\n");
-      console.Out(FormatCollectSummary(s));
+      console.Out(FormatCollectSummary(s, images));
     }
     if (!s.Complete()) failed = true;
   }

@@ -40,6 +40,11 @@ class MemoryReader final : public analysis::DocumentReader {
     pos_ = size_;
     return rest;
   }
+  bool Seek(std::uint64_t offset) override {
+    pos_ = static_cast<std::size_t>(std::min<std::uint64_t>(offset, size_));
+    return true;
+  }
+  std::optional<std::uint64_t> Size() override { return size_; }
 
  private:
   const char* bytes_;

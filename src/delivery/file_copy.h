@@ -1,7 +1,9 @@
 #pragma once
 // One placed image copied into the collection folder, so that the folder never holds a partial
 // copy under a real name and nothing in it is ever replaced.
+#include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <string>
 
 #include "delivery/open_beneath.h"
@@ -26,6 +28,10 @@ CopyResult CopyNewFile(const std::filesystem::path& from, const std::filesystem:
 // From the file's current position: the number of bytes read, 0 at its end, -1 on failure.
 long long ReadSome(const OpenFile& file, char* buffer, std::size_t size);
 bool Rewind(const OpenFile& file);
+// Random access for readers of headers: `size` bytes or fewer from `offset` (the file's position
+// moves), -1 on failure; and the file's size.
+long long ReadAt(const OpenFile& file, std::uint64_t offset, char* buffer, std::size_t size);
+std::optional<std::uint64_t> FileSize(const OpenFile& file);
 
 // Whether anything has the name: a file, a folder, a link even to nothing, or a name that cannot
 // be checked.

@@ -139,6 +139,24 @@ long long ReadSome(const OpenFile& file, char* buffer, std::size_t size) {
 
 bool Rewind(const OpenFile& file) { return ::lseek(static_cast<int>(file.get()), 0, SEEK_SET) == 0; }
 
+long long ReadAt(const OpenFile& file, std::uint64_t offset, char* buffer, std::size_t size) {
+  std::size_t done = 0;
+  while (done < size) {
+    const ssize_t got = ::pread(static_cast<int>(file.get()), buffer + done, size - done, static_cast<off_t>(offset + done));
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0) return -1;
+    if (got == 0) break;
+    done += static_cast<std::size_t>(got);
+  }
+  return static_cast<long long>(done);
+}
+
+std::optional<std::uint64_t> FileSize(const OpenFile& file) {
+  struct stat st;
+  if (::fstat(static_cast<int>(file.get()), &st) != 0 || st.st_size < 0) return std::nullopt;
+  return static_cast<std::uint64_t>(st.st_size);
+}
+
 bool NameTaken(const fs::path& path) {
   struct stat st;
   return ::lstat(path.c_str(), &st) == 0 || errno != ENOENT;

@@ -138,6 +138,31 @@ bool Rewind(const OpenFile& file) {
   return ::SetFilePointerEx(reinterpret_cast<HANDLE>(file.get()), LARGE_INTEGER{}, nullptr, FILE_BEGIN) != 0;
 }
 
+long long ReadAt(const OpenFile& file, std::uint64_t offset, char* buffer, std::size_t size) {
+  std::size_t done = 0;
+  while (done < size) {
+    // The offset in the OVERLAPPED structure reads a synchronous handle at that place.
+    OVERLAPPED at{};
+    at.Offset = static_cast<DWORD>((offset + done) & 0xFFFFFFFFu);
+    at.OffsetHigh = static_cast<DWORD>((offset + done) >> 32);
+    DWORD got = 0;
+    const DWORD want = size - done > (1u << 30) ? (1u << 30) : static_cast<DWORD>(size - done);
+    if (!::ReadFile(reinterpret_cast<HANDLE>(file.get()), buffer + done, want, &got, &at)) {
+      if (::GetLastError() == ERROR_HANDLE_EOF) break;
+      return -1;
+    }
+    if (got == 0) break;
+    done += got;
+  }
+  return static_cast<long long>(done);
+}
+
+std::optional<std::uint64_t> FileSize(const OpenFile& file) {
+  LARGE_INTEGER size{};
+  if (!::GetFileSizeEx(reinterpret_cast<HANDLE>(file.get()), &size) || size.QuadPart < 0) return std::nullopt;
+  return static_cast<std::uint64_t>(size.QuadPart);
+}
+
 bool NameTaken(const fs::path& path) {
   if (::GetFileAttributesW(Win32Path(path).c_str()) != INVALID_FILE_ATTRIBUTES) return true;
   const DWORD error = ::GetLastError();

@@ -320,6 +320,7 @@ void ImageCollector::Collect(const fs::path& document, const std::vector<std::ws
     if (!handled_.insert(source).second) continue;
     ++summary_.found;
     entry.source = PathText(found);
+    summary_.collected.Note(entry);
     const fs::path target = folder_ / found.filename();
     if (!where.file.valid()) {
       entry.reason = CopyFailure(where.error);

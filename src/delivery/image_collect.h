@@ -140,6 +140,7 @@ struct CollectSummary {
   EntryList outside;    // named only outside the delivery: not read
   EntryList invalid;    // the name can be no file's: not read
   EntryList matched;    // found under a name in another form (reason: how): collected, but worth a look
+  EntryList collected;  // every distinct file found (source: the file), for what the summary says of each
   bool Complete() const {
     return conflicts.empty() && failed.empty() && missing.empty() && outside.empty() && invalid.empty();
   }

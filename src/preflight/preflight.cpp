@@ -16,6 +16,9 @@ using namespace delivery;
 
 namespace {
 
+// "[Registration]", "[None]" and their translations are Illustrator's own: every plate or none.
+bool OwnColour(std::string_view name) { return name.size() >= 2 && name.front() == '[' && name.back() == ']'; }
+
 // One list merged from both sources, de-duplicated by a set and held to the readers' cap. Fonts
 // are kept with room for what the PDF layer later says of their embedding.
 template <typename Item>
@@ -89,9 +92,14 @@ std::vector<std::wstring> LinkNames(const std::vector<std::wstring>& header, con
     }
   }
   if (!xmp) return names;
-  std::vector<std::wstring> linked;
-  for (const auto& link : xmp->links) {
-    if (!link.embedded) linked.push_back(FromUtf8(link.path));
+  std::vector<std::wstring> linked, byReference;
+  for (const auto& link : xmp->links) (link.embedded ? byReference : linked).push_back(FromUtf8(link.path));
+  // Illustrator writes linked files as "EmbedByReference" too: their paths give a header name its
+  // marks back, but add none of their own, as a copy inside the document needs no file.
+  if (!byReference.empty()) {
+    const std::size_t listed = names.size();
+    names = MergeLinkNames(names, byReference);
+    names.resize(listed);
   }
   return MergeLinkNames(names, linked);
 }
@@ -142,7 +150,9 @@ CheckFacts MergeFacts(const analysis::DscFacts& dsc, const std::optional<analysi
   MergedList<std::string> process(f.processColours, f.cut), spots(f.spotColours, f.cut);
   for (const std::string& n : dsc.fonts) fonts.Add(Cp932ToUtf8(n));
   for (const std::string& n : dsc.processColours) process.Add(Cp932ToUtf8(n));
-  for (const std::string& n : dsc.spotColours) spots.Add(Cp932ToUtf8(n));
+  for (const std::string& n : dsc.spotColours) {
+    if (!OwnColour(n)) spots.Add(Cp932ToUtf8(n));
+  }
   if (dsc.colourModel) f.colourModel = *dsc.colourModel == 1 ? "RGB" : "CMYK";
   if (const auto& box = dsc.hiResBoundingBox ? dsc.hiResBoundingBox : dsc.boundingBox) {
     f.widthMm = std::abs((*box)[2] - (*box)[0]) * kMmPerPoint;
@@ -150,7 +160,9 @@ CheckFacts MergeFacts(const analysis::DscFacts& dsc, const std::optional<analysi
   }
   if (xmp) {
     for (const std::string& n : xmp->fonts) fonts.Add(ValidUtf8(n));
-    for (const std::string& n : xmp->spotColours) spots.Add(ValidUtf8(n));
+    for (const std::string& n : xmp->spotColours) {
+      if (!OwnColour(n)) spots.Add(ValidUtf8(n));
+    }
     if (!f.widthMm && xmp->widthMm) {
       f.widthMm = xmp->widthMm;
       f.heightMm = xmp->heightMm;
@@ -158,6 +170,16 @@ CheckFacts MergeFacts(const analysis::DscFacts& dsc, const std::optional<analysi
     f.transparency = xmp->visibleTransparency;
   }
   f.illustrator = dsc.illustrator || creator.find("Illustrator") != std::string::npos;
+  // A font another writer's document asks the printer for is not in it. Illustrator lists every
+  // font as needed, embedded or not, and says more in its native data.
+  if (!f.illustrator) {
+    for (const std::string& n : dsc.neededFonts) {
+      const std::string name = Cp932ToUtf8(n);
+      for (Font& font : f.fonts) {
+        if (font.name == name) font.embedded = false;
+      }
+    }
+  }
 
   if (!f.fonts.empty()) f.findings.push_back(kFindingFonts);
   if (f.colourModel == "RGB") f.findings.push_back(kFindingRgb);
@@ -234,6 +256,17 @@ const char* SourceKey(Source source) {
   return nullptr;
 }
 
+const char* PdfLayerKey(PdfLayer layer) {
+  switch (layer) {
+    case PdfLayer::kRead: return "read";
+    case PdfLayer::kPlaceholder: return "placeholder";
+    case PdfLayer::kUnreadable: return "unreadable";
+    case PdfLayer::kEncrypted: return "encrypted";
+    case PdfLayer::kNone: break;
+  }
+  return nullptr;
+}
+
 void AddDrawnFindings(CheckFacts& f, const Thresholds& limits) {
   // A bleed the document does not state is not a shortfall it can be blamed for.
   if (std::any_of(f.artboards.begin(), f.artboards.end(), [&](const Artboard& a) {
@@ -249,7 +282,8 @@ void AddDrawnFindings(CheckFacts& f, const Thresholds& limits) {
     AddFindingOnce(f.findings, kFindingLowResolution);
   }
   if (f.colourModel == "CMYK" && std::any_of(f.placed.begin(), f.placed.end(), [](const Placed& p) {
-        return p.color == "RGB" || p.color == "Indexed";
+        // An indexed image's palette decides; one of unknown colours is taken for RGB, as most are.
+        return p.color == "RGB" || (p.color == "Indexed" && (!p.colorBase || p.colorBase == "RGB"));
       })) {
     AddFindingOnce(f.findings, kFindingRgbImage);
   }

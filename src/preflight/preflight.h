@@ -58,6 +58,7 @@ struct ImageFile {
   std::optional<int> bits;
   std::optional<std::string> icc;  // the embedded profile's description
   std::optional<double> ownPpiX, ownPpiY;
+  std::optional<std::string> problem;  // why some facts are missing: unreadable, cut short, damaged
 };
 
 // One image the document draws, linked or embedded.
@@ -66,6 +67,7 @@ struct Placed {
   bool linked = false;
   std::optional<long long> widthPx, heightPx;
   std::optional<std::string> color;  // "RGB", "CMYK", "Gray", "Indexed", "Lab", "Bitmap", "Multichannel", "Duotone"
+  std::optional<std::string> colorBase;  // an indexed image's palette: "RGB", "CMYK", ...
   std::optional<int> bits;           // per component; 1 for a bitmap
   std::optional<double> ppiX, ppiY;  // effective: pixels × 72 ÷ the size in points it is drawn at
   std::optional<double> placedWidthPt, placedHeightPt;  // the size it is drawn at, rotation included
@@ -73,6 +75,11 @@ struct Placed {
   Source source = Source::kUnknown;  // where the pixels, colour and resolution come from
   std::optional<ImageFile> file;     // the linked file, where it was found and read
 };
+
+// What became of a PDF-based document's PDF layer. Illustrator saves a document without "PDF
+// compatible" content with a placeholder page asking to save it again; its page is not the art.
+enum class PdfLayer { kNone, kRead, kPlaceholder, kUnreadable, kEncrypted };
+const char* PdfLayerKey(PdfLayer layer);  // JSON: "read", "placeholder", "unreadable", "encrypted"; null for none
 
 // Values in UTF-8; absent ones stay empty, so that JSON can say null.
 struct CheckFacts {
@@ -83,6 +90,8 @@ struct CheckFacts {
   std::vector<Artboard> artboards;          // in page order
   std::vector<Placed> placed;
   std::optional<bool> transparency;
+  PdfLayer pdfLayer = PdfLayer::kNone;
+  std::optional<std::string> outputIntent;  // the PDF layer's output intent (its profile's name)
   bool illustrator = false;  // the document carries a marker of Illustrator's own
   bool cut = false;          // a list was cut short (see the analysis' limits)
   struct Link {

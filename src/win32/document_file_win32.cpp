@@ -1,3 +1,4 @@
+#include <limits>
 #include <new>
 
 #include "analysis/document_file.h"
@@ -18,6 +19,19 @@ class Win32DocumentReader final : public DocumentReader {
     const DWORD want = static_cast<DWORD>(std::min<std::size_t>(size, 1u << 30));
     if (!::ReadFile(file_.get(), buffer, want, &got, nullptr)) win32::ThrowLastError();
     return got;
+  }
+
+  bool Seek(std::uint64_t offset) override {
+    if (offset > static_cast<std::uint64_t>(std::numeric_limits<LONGLONG>::max())) return false;
+    LARGE_INTEGER to;
+    to.QuadPart = static_cast<LONGLONG>(offset);
+    return ::SetFilePointerEx(file_.get(), to, nullptr, FILE_BEGIN) != 0;
+  }
+
+  std::optional<std::uint64_t> Size() override {
+    LARGE_INTEGER size;
+    if (!::GetFileSizeEx(file_.get(), &size) || size.QuadPart < 0) return std::nullopt;
+    return static_cast<std::uint64_t>(size.QuadPart);
   }
 
  private:

@@ -21,6 +21,7 @@ struct DscCase {
   std::optional<int> model;
   Box box, hiRes;
   bool illustrator = false;
+  Names needed = {};
   friend void PrintTo(const DscCase& c, std::ostream* os) { *os << c.name; }
 };
 
@@ -42,6 +43,7 @@ TEST_P(ReadDscCases, ReadsHeaderAndDeferredTrailer) {
     EXPECT_EQ(f.boundingBox, c.box);
     EXPECT_EQ(f.hiResBoundingBox, c.hiRes);
     EXPECT_EQ(f.illustrator, c.illustrator);
+    EXPECT_EQ(f.neededFonts, c.needed);
   }
 }
 
@@ -54,7 +56,7 @@ INSTANTIATE_TEST_SUITE_P(
                 "%%+ font GothicBBB-Medium-83pv-RKSJ-H\r\n%%+ procset Adobe_ColorImage_AI6 1.3 0\r\n%%EndComments\r\n"
                 "%%DocumentFonts: NotInTheHeader\r\n",
                 {"Helvetica", "Times-Roman", "Ryumin-Light-83pv-RKSJ-H", "GothicBBB-Medium-83pv-RKSJ-H"}, {}, {}, {},
-                std::nullopt, std::nullopt, std::nullopt},
+                std::nullopt, std::nullopt, std::nullopt, false, {"Helvetica", "GothicBBB-Medium-83pv-RKSJ-H"}},
         // A continuation belongs to the comment just before it; another comment ends the list.
         DscCase{"ContinuationAfterOtherComment",
                 "%!PS-Adobe-3.0\n%%DocumentFonts: A\n%%Title: x\n%%+ NotAFont\n%%DocumentProcessColors: Cyan Black\n"

@@ -130,7 +130,13 @@ INSTANTIATE_TEST_SUITE_P(
                 "<!ENTITY f SYSTEM \"file:///etc/passwd\">]>" +
                     Packet("<xmpTPg:Fonts><rdf:Bag><rdf:li stFnt:fontName=\"&b;&f;\"/><rdf:li><stFnt:fontName>&b;"
                            "</stFnt:fontName></rdf:li></rdf:Bag></xmpTPg:Fonts>").substr(std::string("<?xpacket begin=\"\xEF\xBB\xBF\" id=\"W5M0MpCehiHzreSzNTczkc9d\"?>").size()),
-                true, {"&b;"}, {}, {}, std::nullopt, std::nullopt, std::nullopt},
+                true, {"&b;&f;", "&b;"}, {}, {}, std::nullopt, std::nullopt, std::nullopt},
+        // Current Illustrator writes each font as one element of attributes.
+        XmpCase{"FontsAsAttributes",
+                Packet("<xmpTPg:Fonts><rdf:Bag><rdf:li stFnt:fontName=\"TimesNewRomanPSMT\" stFnt:fontFamily=\"Times\"/>"
+                       "<rdf:li stFnt:fontName=\"\"/><rdf:li stFnt:fontName=\"Cmmi10\" stFnt:fontFace=\"Regular\"/>"
+                       "</rdf:Bag></xmpTPg:Fonts><rdf:li stFnt:fontName=\"OutsideTheFontList\"/>"),
+                true, {"TimesNewRomanPSMT", "Cmmi10"}, {}, {}, std::nullopt, std::nullopt, std::nullopt},
         XmpCase{"NotWellFormed", Packet(kFonts).substr(0, 400), false, {}, {}, {}, std::nullopt, std::nullopt,
                 std::nullopt},
         // Each list holds its first kXmpNames distinct names; repeats are no more names, and one

@@ -209,16 +209,22 @@ TEST(ScanProgram, CheckReportsEachFieldAndSaysSoInItsStatus) {
       std::printf("skipped the corpus: %s\n", ::e2e::kNoCorpus);
       continue;
     }
+    // A document may have several fragments (its fonts, its pages, its images); it is named once.
     std::vector<std::string> args = {"--check", "--json"};
-    for (const auto& s : set.samples) args.push_back(PathText(TargetPath(set.root) / fs::path(std::u8string(s.file, s.file + strlen(s.file)))));
+    std::map<std::string, std::size_t> line;
+    for (const auto& s : set.samples) {
+      if (!line.emplace(s.file, line.size()).second) continue;
+      args.push_back(PathText(TargetPath(set.root) / fs::path(std::u8string(s.file, s.file + strlen(s.file)))));
+    }
     const auto run = testing::RunProgram(Exe(), args, t.root());
     EXPECT_EQ(run.status, 3) << run.err;
     const auto lines = testing::Lines(run.out);
-    ASSERT_EQ(lines.size(), set.samples.size()) << run.out;
-    for (std::size_t i = 0; i < lines.size(); ++i) {
-      SCOPED_TRACE(set.samples[i].file);
-      EXPECT_NO_THROW(json_lite::Parse(lines[i]));
-      EXPECT_NE(lines[i].find(set.samples[i].json), std::string::npos) << lines[i];
+    ASSERT_EQ(lines.size(), line.size()) << run.out;
+    for (const auto& s : set.samples) {
+      SCOPED_TRACE(s.file);
+      const std::string& json = lines[line.at(s.file)];
+      EXPECT_NO_THROW(json_lite::Parse(json));
+      EXPECT_NE(json.find(s.json), std::string::npos) << json;
     }
   }
 
@@ -251,12 +257,25 @@ TEST(ScanProgram, CheckReportsEachFieldAndSaysSoInItsStatus) {
   EXPECT_EQ(rows[0], "\"ファイル名\",\"種類\",\"バージョン\",\"MacBinary\",\"PDF\",\"配置画像\",\"配置画像の名前\",\"フォント\","
                      "\"フォント名\",\"カラー\",\"特色\",\"特色名\",\"サイズ(mm)\",\"アートボード\",\"透明効果\",\"リンク\",\"画像\","
                      "\"指摘\",\"保存形式\"");
-  EXPECT_NE(rows[1].find(",\"AI\",\"25.2.1 (2021)\",\"なし\",\"あり\",0,\"\",3,\"RyuminPro-Light\nリュウミン-Bold\nKozGoPr6N-Bold\","
+  // c01 starts like a PDF but holds none that can be read.
+  EXPECT_NE(rows[1].find(",\"AI\",\"25.2.1 (2021)\",\"なし\",\"あり (読めない)\",0,\"\",3,\"RyuminPro-Light\nリュウミン-Bold\nKozGoPr6N-Bold\","
                          "\"RGB\",1,\"DIC 156s*\",\"297.0×210.0\",\"\",\"あり\",\"\",\"\",\"未アウトライン、RGB、特色、透明効果\","
                          "\"Adobe Illustrator(R) 24.0\""),
             std::string::npos)
       << rows[1];
   EXPECT_NE(rows[3].find(",\"PostScript\",\"'=HYPERLINK(\"\"x\"\"), v2\""), std::string::npos) << rows[3];
+  // The PDF layer's states: read, Illustrator's placeholder, a password wanted.
+  EXPECT_NE(rows[11].find(",\"なし\",\"あり\",0,\"\",2,\"KozGoPr6N-Regular\nArial-BoldMT (埋め込みなし)\",\"CMYK\",0,\"\","
+                          "\"210.0×297.0 +1\",\"210.0×297.0 塗り足し 上 3.0 下 3.0 左 3.0 右 3.0\n"
+                          "55.0×90.0 塗り足し 上 3.5 下 2.0 左 7.1 右 2.0\","),
+            std::string::npos)
+      << rows[11];
+  EXPECT_NE(rows[11].find(",\"未アウトライン、塗り足し不足、低解像度、RGB画像\","), std::string::npos) << rows[11];
+  // The placeholder's page is no artboard: the native data's crop marks are.
+  EXPECT_NE(rows[12].find(",\"なし\",\"なし (PDF 互換オフで保存)\",0,\"\",0,\"\",\"CMYK\",0,\"\",\"210.0×297.0\",\"210.0×297.0\","),
+            std::string::npos)
+      << rows[12];
+  EXPECT_NE(rows[16].find(",\"なし\",\"あり (暗号化)\",0,\"\",0,\"\",\"\",0,\"\",\"\",\"\","), std::string::npos) << rows[16];
 }
 
 // A Mac delivery: the files' names decomposed (NFD), the header's Shift-JIS list without the
@@ -367,6 +386,92 @@ TEST(ScanProgram, FindsLinksByTheirXmpNamesAndByNamesThatLostTheirMarks) {
   ASSERT_EQ(summary["matched"].array().size(), 1u) << collectJson.out;
   EXPECT_EQ(summary["matched"].array()[0]["match"].str(), "marks_lost");
   EXPECT_EQ(summary["missing"].array()[0]["image"].str(), "gone.tif");
+}
+
+// Linked files read by their headers wherever the search found them, under the names the
+// document gives: the real type whatever the extension, a cut file's facts unknown and nothing of
+// the libraries' own words on the terminal; the findings, the table and --collect's summary follow.
+TEST(ScanProgram, ReadsEveryLinkedFileByItsHeader) {
+  TempTree t;
+  const auto image = [](const char* name) { return TempTree::Read(::e2e::SamplePath(PELMORA_TEST_IMAGES, name)); };
+  t.Write("job/Links/photo.jpg", image("cmyk.jpg"));
+  t.Write("job/Links/web.psd", image("rgb16.psd"));
+  t.Write("job/logo.jpg", image("not-a.jpg"));
+  t.Write("job/cut.png", image("cut.png"));
+  std::string doc = Eps("Adobe Illustrator(R) 16.0", "16.0.0", {"Macintosh HD:Links:photo.jpg", "web.psd", "C:\\x\\logo.jpg", "cut.png"});
+  doc.insert(doc.find("%%EndComments"), "%AI9_ColorModel: 2\r\n");
+  t.Write("job/card.eps", doc);
+
+  const auto check = testing::RunProgram(Exe(), {"--check", "--json", PathText(t.Path("job"))}, t.root());
+  EXPECT_EQ(check.status, 3) << check.err;
+  EXPECT_EQ(check.err, "");
+  const auto row = json_lite::Parse(testing::Lines(check.out).at(0));
+  std::vector<std::string> placed;
+  for (const auto& p : row["placed"].array()) {
+    const auto& f = p["file"];
+    const auto text = [](const json_lite::Value& v) { return v.is_null() ? std::string("-") : v.str(); };
+    const auto count = [](const json_lite::Value& v) { return v.is_null() ? std::string("-") : std::to_string(static_cast<long long>(v.number())); };
+    placed.push_back(text(p["name"]) + " | " + text(f["type"]) + " " + count(p["width_px"]) + "x" + count(p["height_px"]) + " " +
+                     text(p["color"]) + " " + count(f["bits"]) + " own " + count(f["own_ppi_x"]) + " | " + text(p["source"]) +
+                     (f["problem"].is_null() ? "" : " | problem"));
+  }
+  EXPECT_EQ(placed, (std::vector<std::string>{"Macintosh HD:Links:photo.jpg | JPEG 40x30 CMYK 8 own 350 | file",
+                                              "web.psd | PSD 64x48 RGB 16 own 72 | file",
+                                              "C:\\x\\logo.jpg | PNG 10x12 RGB 8 own - | file",
+                                              "cut.png | PNG -x- - - own - | file | problem"}));
+  const auto findings = row["findings"].array();
+  EXPECT_TRUE(std::any_of(findings.begin(), findings.end(), [](const auto& f) { return f.str() == "RGB画像"; })) << check.out;
+
+  const auto table = testing::RunProgram(Exe(), {"--check", "--images", PathText(t.Path("job/card.eps"))}, t.root());
+  EXPECT_EQ(table.err, "");
+  EXPECT_NE(table.out.find("    Macintosh HD:Links:photo.jpg  [Links フォルダー]  JPEG 40×30px CMYK (画像の解像度 350ppi)\n"),
+            std::string::npos) << table.out;
+  EXPECT_NE(table.out.find("    C:\\x\\logo.jpg  [文書と同じフォルダー]  PNG 10×12px RGB\n"), std::string::npos) << table.out;
+
+  const auto collect = testing::RunProgram(Exe(), {"--collect", PathText(t.Path("out")), PathText(t.Path("job"))}, t.root());
+  EXPECT_EQ(collect.status, 0) << collect.out << collect.err;
+  EXPECT_NE(collect.out.find(PathText(t.Path("job/Links/web.psd")) + ": PSD 64×48px RGB 16bit (画像の解像度 72ppi)\n"), std::string::npos) << collect.out;
+  const auto collectJson = testing::RunProgram(Exe(), {"--json", "--collect", PathText(t.Path("out2")), PathText(t.Path("job"))}, t.root());
+  const auto images = json_lite::Parse(testing::Lines(collectJson.out).back())["collect"]["images"].array();
+  ASSERT_EQ(images.size(), 4u) << collectJson.out;
+  EXPECT_EQ(images[2]["type"].str(), "PNG");
+  EXPECT_EQ(images[3]["width_px"].is_null(), true);
+
+  // Placed by the document's native data: the effective resolution of each, a turned one by its
+  // own sides (64 px drawn 32 pt wide: 144 ppi), and the findings they give.
+  t.Write("ai8/Links/photo.jpg", image("cmyk.jpg"));
+  t.Write("ai8/web.psd", image("rgb16.psd"));
+  t.Write("ai8/card.eps",
+          "%!PS-Adobe-3.0 EPSF-3.0\r%%Creator: Adobe Illustrator(R) 8.0\r%%DocumentFiles:Macintosh HD:Links:photo.jpg\r"
+          "%%+web.psd\r%AI9_ColorModel: 2\r%%BoundingBox: 0 0 595 842\r%%EndComments\r%%EndSetup\r"
+          "%AI5_BeginPlace\r[0.24 0 0 -0.24 100 200] 0 0 40 30 4 4 0\r(photo.jpg)`\r%AI5_EndPlace\r"
+          "%AI5_BeginPlace\r[0 0.5 -0.5 0 300 10] 0 0 64 48 4 4 0\r(web.psd)`\r%AI5_EndPlace\r%%EOF\r");
+  const auto native = testing::RunProgram(Exe(), {"--check", "--images", PathText(t.Path("ai8/card.eps"))}, t.root());
+  EXPECT_EQ(native.status, 3) << native.err;
+  EXPECT_NE(native.out.find("低解像度、RGB画像"), std::string::npos) << native.out;
+  EXPECT_NE(native.out.find("    Macintosh HD:Links:photo.jpg  [Links フォルダー]  JPEG 40×30px CMYK 300ppi\n"), std::string::npos)
+      << native.out;
+  EXPECT_NE(native.out.find("    web.psd  [元のパス]  PSD 64×48px RGB 16bit 144ppi\n"), std::string::npos) << native.out;
+
+  // A PDF-based document whose PDF layer draws the placement's preview at the size it is placed:
+  // with the file beside it, the file's figures (64 px over 144 pt: 32 ppi) and one entry.
+  t.Write("pdf/photo.psd", image("rgb16.psd"));
+  t.Write("pdf/card.ai", TempTree::Read(::e2e::SamplePath(PELMORA_CHECK_DOCUMENTS, "c19-pdf-linked-proxy.ai")));
+  const auto proxy = testing::RunProgram(Exe(), {"--check", "--json", PathText(t.Path("pdf/card.ai"))}, t.root());
+  EXPECT_EQ(proxy.status, 3) << proxy.err;
+  const auto card = json_lite::Parse(testing::Lines(proxy.out).at(0));
+  const auto& drawn = card["placed"].array();
+  ASSERT_EQ(drawn.size(), 2u) << proxy.out;
+  EXPECT_EQ(drawn[0]["name"].str(), "photo.psd");
+  EXPECT_EQ(drawn[0]["source"].str(), "file");
+  EXPECT_EQ(drawn[0]["file"]["type"].str(), "PSD");
+  EXPECT_EQ(drawn[0]["width_px"].number(), 64);
+  EXPECT_EQ(drawn[0]["ppi_x"].number(), 32);
+  EXPECT_EQ(drawn[0]["ppi_y"].number(), 32);
+  EXPECT_EQ(drawn[0]["page"].number(), 1);
+  EXPECT_TRUE(drawn[1]["name"].is_null());
+  EXPECT_EQ(drawn[1]["width_px"].number(), 100);
+  EXPECT_NE(proxy.out.find("\"findings\":[\"低解像度\",\"RGB画像\"]"), std::string::npos) << proxy.out;
 }
 
 TEST(ScanProgram, CollectsFromStalePathsWithoutOverwriting) {

@@ -10,6 +10,7 @@
 #include "cli/collect_report.h"
 #include "delivery/file_copy.h"
 #include "delivery/part_file.h"
+#include "preflight/preflight.h"
 #include "base/text_utf8.h"
 #include "base/error_text.h"
 #include "cli_fixture.h"
@@ -487,6 +488,15 @@ TEST(LinkNames, MatchTolerantlyAndMergeWithTheManifest) {
 
   // A short name is no prefix of another: "a." does not take "a.b.tif".
   EXPECT_EQ(MergeLinkNames({L"a."}, {L"a.b.tif"}), (std::vector<std::wstring>{L"a.", L"a.b.tif"}));
+
+  // Illustrator writes linked files as EmbedByReference too: such a path gives the header's name
+  // its marks back, but one the header does not list (a copy inside the document) adds no link.
+  analysis::XmpFacts manifest;
+  manifest.links = {{"/Users/h/CF\xE3\x83\x91\xE3\x83\xB3\xE3\x83\x95\xE3\x83\xAC\xE3\x83\x83\xE3\x83\x88.jpg", true},
+                    {"/Users/h/Library/Caches/U54ptY.tif", true},
+                    {"/Users/h/linked.png", false}};
+  EXPECT_EQ(preflight::LinkNames({L"Mac:CFハンフレット.jpg"}, nullptr, manifest),
+            (std::vector<std::wstring>{L"/Users/h/CFパンフレット.jpg", L"/Users/h/linked.png"}));
 }
 
 }  // namespace

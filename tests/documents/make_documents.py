@@ -5,8 +5,11 @@ Each document reproduces one shape that real deliveries have (line ends, Shift-J
 headers, creators far into the file); what each one holds is listed in expectations.inc, which
 the tests read. The bytes are fixed: the same script always writes the same files.
 """
+import base64
 import os
 import sys
+import unicodedata
+import zlib
 
 
 def sjis(text):
@@ -231,11 +234,340 @@ def check_atend():
     return out
 
 
+def native_art(model, fonts, extra_art=b""):
+    """Illustrator's native data as its own reader takes it back: a header with every font, a
+    palette and a gradient that offer spot colours, and art that uses some of them. CR lines."""
+    name = unicodedata.normalize("NFD", "/Users/dtp/写真/パンフレット.jpg").encode("utf-8")
+    out = b"%!PS-Adobe-3.0 \r%%Creator: Adobe Illustrator(R) 24.0\r%%BoundingBox: 0 -596 842 0\r"
+    out += b"%%DocumentFonts: " + fonts[0] + b"\r" + b"".join(b"%%+ " + f + b"\r" for f in fonts[1:])
+    out += b"%%DocumentNeededFonts: " + fonts[0] + b"\r%AI9_ColorModel: " + model + b"\r"
+    out += b"%AI3_Cropmarks: 0 -595.2755905512 841.8897637795 0\r%%EndComments\r"
+    out += b"%%BeginProlog\r\t(%AI5_EndPalette) discard\r%%EndProlog\r%%BeginSetup\r%AI5_Begin_NonPrinting\r"
+    out += b"%AI5_BeginGradient: (Fade)\r0 0.2 1 0 (DIC 2s) 0 1 50 0 %_Bs\r0 0 0 0 1 50 100 %_Bs\r%AI5_EndGradient\r"
+    out += b"%AI5_BeginGradient: (Unused)\r0 1 0 0 (PANTONE 032 C) 0 1 50 0 %_Bs\r%AI5_EndGradient\r"
+    out += b"%AI5_End_NonPrinting--\r%AI5_BeginPalette\r0 0.5 1 0 (PANTONE 165 C) 0 x\r"
+    out += b"1 1 1 1 ([Registration]) 0 Xs\r%AI5_EndPalette\r%%EndSetup\r"
+    out += b"1 1 1 1 ([" + "レジストレーション".encode("utf-8") + b"]) 0 Xs\r0 0 0 0 ([None]) 0 XS\r"
+    out += b"0 1 1 0 (DIC 156s*) 0 Xs\r1 (Fade) 0 0 0 1 1 0 0 1 0 0 1 Bg\r"
+    # Scaled by a half, then turned a quarter and scaled to 0.24.
+    out += b"%AI5_BeginPlace\r%%FileType: 1\r[0.5 0 0 -0.5 100 200] 0 0 600 400 4 4 0\r(" + name + b")`\r"
+    out += b"%%IncludeFile:/Users/dtp/" + sjis("写真") + b"/x.jpg\r~\r%AI5_EndPlace\r"
+    out += b"%AI5_BeginPlace\r[0 0.24 -0.24 0 300 10] 0 0 1000 500 4 4 0\r(logo.tif)`\r%AI5_EndPlace\r"
+    out += extra_art + drawing(60000, b"\r")
+    return out + b"\r%%PageTrailer\r%%Trailer\r%%EOF\r"
+
+
+def zstd_raw(data):
+    """A zstd frame of raw blocks, which the library reads like any other; Python has no zstd."""
+    out = b"\x28\xb5\x2f\xfd\x00\x38"  # no content size, a 128 KiB window
+    for i in range(0, len(data), 65536):
+        block = data[i:i + 65536]
+        last = 1 if i + 65536 >= len(data) else 0
+        out += (last | (len(block) << 3)).to_bytes(3, "little") + block
+    return out
+
+
+def pdf_with_private_data(meta, data, block, indirect_length=False):
+    """A PDF-based document whose native data is split into /AIPrivateData blocks, written in the
+    order Illustrator writes them (1, 10, 11, 2, ...), after a page whose content holds a string
+    that reads like an object."""
+    blocks = [data[i:i + block] for i in range(0, len(data), block)]
+    order = sorted(range(1, len(blocks) + 1), key=str)
+    first = 20
+    objects = [b"<</Type/Catalog/Pages 2 0 R/PieceInfo<</Illustrator 5 0 R>>>>",
+               b"<</Type/Pages/Kids[3 0 R]/Count 1>>",
+               b"<</Type/Page/Parent 2 0 R/MediaBox[0 0 842 596]/Contents 4 0 R>>",
+               None, b"<</LastModified(D:20261210)/Private 6 0 R>>", None, None]
+    content = b"BT (7 0 obj <</AIPrivateData1 99 0 R>>) Tj ET"
+    objects[3] = b"<</Length %d>>stream\r\n" % len(content) + content + b"\rendstream"
+    refs = b"".join(b"/AIPrivateData%d %d 0 R" % (n, first + i) for i, n in enumerate(order))
+    objects[5] = b"<</AIMetaData 7 0 R" + refs + b"/ContainerVersion 11/NumBlock %d>>" % len(blocks)
+    objects[6] = b"<</Length %d>>stream\r\n" % len(meta) + meta + b"\rendstream"
+    out = b"%PDF-1.5\r%\xe2\xe3\xcf\xd3\r"
+    for i, body in enumerate(objects, 1):
+        out += b"%d 0 obj\r" % i + body + b"\rendobj\r"
+    for i, n in enumerate(order):
+        body = blocks[n - 1]
+        if indirect_length and n == 2:
+            out += b"%d 0 obj\r<</Length 19 0 R>>stream\r\n" % (first + i) + body + b"\rendstream\rendobj\r"
+        else:
+            out += b"%d 0 obj\r<</Length %d>>stream\r\n" % (first + i, len(body)) + body + b"\rendstream\rendobj\r"
+    if indirect_length:
+        out += b"19 0 obj\r%d\rendobj\r" % len(blocks[1])
+    return out + b"trailer\r<</Root 1 0 R>>\r%%EOF\r"
+
+
+def ai_meta(fonts):
+    """The header Illustrator puts in /AIMetaData: what today's check reads of a PDF-based one."""
+    return (b"%!PS-Adobe-3.0 \r%%Creator: Adobe Illustrator(R) 24.0\r%%BoundingBox: 40 -300 500 -20\r"
+            b"%%DocumentFonts: " + fonts + b"\r%%DocumentCustomColors: (PANTONE 165 C)\r"
+            b"%%CMYKProcessColor: 1 1 1 1 ([Registration])\r%%EndComments\r%%EOF\r")
+
+
+def check_native_zlib():
+    # CMYK, three fonts of which the header names one, a spot the art uses beside palette-only ones.
+    data = native_art(b"2", [b"KozGoPr6N-Regular-90ms-RKSJ-H", b"KozGoPr6N-Regular-90ms-RKSJ-V", b"Meiryo"])
+    private = b"%%BoundingBox: 0 -596 842 0\r%AI7_Thumbnail: 2 2 8\r%%BeginData: 4 Hex Bytes\r%FFFF\r%%EndData\r"
+    private += b"%AI12_CompressedData" + zlib.compress(data, 9)
+    return pdf_with_private_data(ai_meta(b"KozGoPr6N-Regular-90ms-RKSJ-H"), private, 1200)
+
+
+def check_native_zstd():
+    # Illustrator 2020 and later: zstd, no plain start, one block's length by reference.
+    data = native_art(b"1", [b"Meiryo-Bold"])
+    return pdf_with_private_data(ai_meta(b"Meiryo-Bold"), b"%AI24_ZStandard_Data" + zstd_raw(data), 16384,
+                                 indirect_length=True)
+
+
+def check_native_damaged():
+    # The zlib data breaks off inside the art: header facts stay, the spot colours in use are
+    # unknown and those the comments name (the palette's) remain.
+    data = zlib.compress(native_art(b"2", [b"Meiryo"]), 9)
+    cut = data[:len(data) // 2] + b"\x00" * 64 + data[len(data) // 2 + 64:]
+    return pdf_with_private_data(ai_meta(b"Meiryo"), b"%AI12_CompressedData" + cut, 4096)
+
+
+def check_cs6_data_stream():
+    # An EPS from Illustrator CS6: its PostScript says nothing of colour; the data stream does.
+    data = native_art(b"1", [b"Ryumin-Light-83pv-RKSJ-H"])
+    encoded = base64.a85encode(zlib.compress(data, 9), wrapcol=250)
+    out = b"%!PS-Adobe-3.0 EPSF-3.0\r\n%%Creator: Adobe Illustrator(R) 16.0\r\n%%AI8_CreatorVersion: 16.0.0\r\n"
+    out += b"%%BoundingBox: 0 0 842 596\r\n%%DocumentNeededResources: font Ryumin-Light-83pv-RKSJ-H\r\n"
+    out += b"%%EndComments\r\n" + drawing(5000, b"\r\n") + b"\r\n%%EOF\r\n%AI9_PrivateDataBegin\r\n"
+    out += b"%!PS-Adobe-3.0 EPSF-3.0\r\n%%Creator: Adobe Illustrator(R) 16.0\r\n%%EndComments\r\n%AI9_DataStream\r\n"
+    out += b"\r\n".join(b"%" + line for line in encoded.split(b"\n"))
+    return out + b"~>\r\n%AI9_PrivateDataEnd\r\n"
+
+
+def check_photoshop_eps():
+    # A Photoshop EPS: its own image in RGB at 72 ppi, read off "%ImageData:" and the box.
+    out = b"%!PS-Adobe-3.0 EPSF-3.0\n%%Creator: Adobe Photoshop Version 24.0\n%%BoundingBox: 0 0 300 200\n"
+    out += b"%%EndComments\n%%BeginProlog\n%%EndProlog\n%ImageData: 300 200 8 3 1 300 1 \"beginimage\"\n"
+    out += filler(3000, 7) + b"\n%%EOF\n"
+    return out
+
+
+def check_needed_fonts():
+    # Another writer's EPS asking the printer for its fonts, in the header and in the body.
+    out = b"%!PS-Adobe-3.0 EPSF-3.0\n%%Creator: MATLAB\n%%BoundingBox: 0 0 400 300\n"
+    out += b"%%DocumentNeededResources: font Helvetica\n%%DocumentSuppliedResources: procset P 1 0\n%%EndComments\n"
+    out += drawing(2000, b"\n") + b"\n%%IncludeResource: font Ryumin-Light-83pv-RKSJ-H\n/F1 10 selectfont\n"
+    out += b"%%IncludeResource: font Helvetica\n" + drawing(500, b"\n") + b"\n%%EOF\n"
+    return out
+
+
+def pdf(objects, root=1, damage_xref=False, trailer=b""):
+    """A PDF of the given objects (object n is objects[n-1]): a bytes body, or (dictionary entries,
+    stream data). With damage_xref every offset in the table is wrong, as after a careless edit."""
+    out = b"%PDF-1.6\n%\xe2\xe3\xcf\xd3\n"
+    offsets = []
+    for n, body in enumerate(objects, 1):
+        offsets.append(len(out))
+        if isinstance(body, tuple):
+            entries, data = body
+            out += b"%d 0 obj\n<<%s /Length %d>>\nstream\n" % (n, entries, len(data)) + data + b"\nendstream\nendobj\n"
+        else:
+            out += b"%d 0 obj\n%s\nendobj\n" % (n, body)
+    xref = len(out)
+    out += b"xref\n0 %d\n0000000000 65535 f \n" % (len(objects) + 1)
+    for o in offsets:
+        out += b"%010d 00000 n \n" % (o + 5 if damage_xref else o)
+    out += b"trailer\n<</Size %d /Root %d 0 R%s>>\nstartxref\n%d\n%%%%EOF\n" % (len(objects) + 1, root, trailer, xref)
+    return out
+
+
+def ai_header(colour_model):
+    """Illustrator's header comments, which a PDF-based document keeps in its AIMetaData stream and
+    its native data: an A4 artboard as crop marks, which a page of the PDF layer replaces."""
+    return (b"%!PS-Adobe-3.0 \r%%Creator: Adobe Illustrator(R) 24.0\r%%AI8_CreatorVersion: 27.0.1\r"
+            b"%%BoundingBox: 0 0 612 859\r%%DocumentProcessColors: Cyan Magenta Yellow Black\r"
+            b"%AI9_ColorModel: " + colour_model + b"\r%AI3_Cropmarks: 0 0 595.2756 841.8898\r"
+            b"%%EndComments\r%%EndProlog\r")
+
+
+def ai_private(first):
+    """The /PieceInfo entry that carries Illustrator's own data (objects `first` and `first`+1)."""
+    return b"/PieceInfo <</Illustrator <</Private <</AIMetaData %d 0 R /AIPrivateData1 %d 0 R>>>>>>" % (first, first + 1)
+
+
+def ai_private_objects(colour_model=b"2"):
+    data = b"%AI12_CompressedData" + zlib.compress(ai_header(colour_model))
+    return [(b"", ai_header(colour_model)), (b"", data)]
+
+
+def image(width, height, colour_space, bits=8):
+    return (b"/Type /XObject /Subtype /Image /Width %d /Height %d /ColorSpace %s /BitsPerComponent %d /Filter /FlateDecode"
+            % (width, height, colour_space, bits), zlib.compress(bytes(width * height // 8)))
+
+
+def check_pdf_artboards():
+    # Two artboards: A4 with 3 mm bleed, and a 90 x 55 mm card turned by /Rotate with uneven bleed
+    # (its media box inherited). An indexed image, an ICC-based RGB one, and a CMYK one turned and
+    # scaled inside a form; an embedded subset CID font and a font left out; an output intent.
+    page1 = b"q 100 0 0 50 50 700 cm /Im1 Do Q q 0.5 0 0 0.5 100 100 cm /Fm1 Do Q BT /F1 12 Tf 72 72 Td (Hello) Tj ET 0 0 m 10 10 l S"
+    form = zlib.compress(b"q 0 100 -50 0 300 300 cm /Im3 Do Q")
+    return pdf([
+        b"<</Type /Catalog /Pages 2 0 R /OutputIntents [<</Type /OutputIntent /S /GTS_PDFX "
+        b"/OutputConditionIdentifier (JC200103) /Info (Japan Color 2001 Coated)>>]>>",
+        b"<</Type /Pages /Kids [3 0 R 4 0 R] /Count 2 /MediaBox [0 0 612 900]>>",
+        b"<</Type /Page /Parent 2 0 R /MediaBox [0 0 612.283 858.898] /TrimBox [8.504 8.504 603.780 850.394] "
+        b"/BleedBox [0 0 612.283 858.898] /Contents 5 0 R /Resources <</XObject <</Im1 6 0 R /Fm1 8 0 R>> "
+        b"/Font <</F1 10 0 R /F2 12 0 R>>>> " + ai_private(17) + b">>",
+        b"<</Type /Page /Parent 2 0 R /Rotate 90 /TrimBox [10 20 265.118 175.906] /BleedBox [0 0 270.787 181.575] "
+        b"/Contents 9 0 R /Resources <</XObject <</Im2 7 0 R>>>>>>",
+        (b"", page1),
+        image(200, 100, b"[/Indexed /DeviceRGB 1 <000000FFFFFF>]"),
+        image(600, 300, b"[/ICCBased 13 0 R]"),
+        (b"/Type /XObject /Subtype /Form /BBox [0 0 1000 1000] /Matrix [2 0 0 2 0 0] /Filter /FlateDecode "
+         b"/Resources <</XObject <</Im3 11 0 R>>>>", form),
+        (b"", b"q 200 0 0 100 30 40 cm /Im2 Do Q"),
+        b"<</Type /Font /Subtype /Type0 /BaseFont /ABCDEF+KozGoPr6N-Regular-90ms-RKSJ-H /Encoding /90ms-RKSJ-H "
+        b"/DescendantFonts [14 0 R]>>",
+        image(400, 300, b"/DeviceCMYK"),
+        b"<</Type /Font /Subtype /TrueType /BaseFont /Arial-BoldMT /FontDescriptor 16 0 R>>",
+        (b"/N 3 /Alternate /DeviceRGB", b"icc"),
+        b"<</Type /Font /Subtype /CIDFontType0 /BaseFont /ABCDEF+KozGoPr6N-Regular /FontDescriptor 15 0 R>>",
+        b"<</Type /FontDescriptor /FontName /ABCDEF+KozGoPr6N-Regular /FontFile3 19 0 R>>",
+        b"<</Type /FontDescriptor /FontName /Arial-BoldMT>>",
+    ] + ai_private_objects() + [(b"/Subtype /CIDFontType0C", b"font")])
+
+
+def text_page(text, private=True):
+    """One page whose art is only text, inside a form drawn twice, as Illustrator draws its placeholder."""
+    form = b"BT 0 0 0 1 k /T1_0 1 Tf 12 0 0 -12 0 0 Tm " + text + b" ET"
+    page = b"q 0 800 800 -800 re W n q 1 0 0 -1 40 100 cm /Fm0 Do Q q 1 0 0 -1 40 300 cm /Fm0 Do Q Q"
+    return pdf([
+        b"<</Type /Catalog /Pages 2 0 R>>",
+        b"<</Type /Pages /Kids [3 0 R] /Count 1>>",
+        b"<</Type /Page /Parent 2 0 R /MediaBox [0 0 800 800] /Contents 4 0 R /Resources <</XObject <</Fm0 5 0 R>>>> "
+        + (ai_private(7) if private else b"") + b">>",
+        (b"", page),
+        (b"/Subtype /Form /BBox [0 0 400 100] /Resources <</Font <</T1_0 6 0 R>>>>", form),
+        b"<</Type /Font /Subtype /Type1 /BaseFont /MyriadPro-Regular>>",
+    ] + ai_private_objects())
+
+
+def check_pdf_placeholder():
+    # Illustrator's words, split for kerning and with its octal-escaped marks.
+    return text_page(b"[(This is an Adobe\\256 I)-10 (llustr)5 (ator\\256 File that was saved without )]TJ (PDF Content.)Tj")
+
+
+def check_pdf_text_only():
+    # Art that is only text, in the same shape: the PDF layer is the art.
+    return text_page(b"<48656C6C6F>Tj")
+
+
+def check_pdf_damaged_xref():
+    # Every offset wrong: qpdf finds the objects itself. A 1-bit inline image drawn at 72 ppi.
+    page = b"q 16 0 0 8 100 100 cm BI /W 16 /H 8 /CS /G /BPC 1 ID \x00\xffEI\x00\xff\x00\xff\x00\xff\x00\xff\x00\xff\x00\xff\x00\xff EI Q"
+    return pdf([
+        b"<</Type /Catalog /Pages 2 0 R>>",
+        b"<</Type /Pages /Kids [3 0 R] /Count 1>>",
+        b"<</Type /Page /Parent 2 0 R /MediaBox [0 0 283.465 283.465] /Contents 4 0 R>>",
+        (b"", page),
+    ], damage_xref=True)
+
+
+def check_pdf_deep_forms():
+    # Forms inside forms, twenty deep, the image at the bottom: past sixteen levels nothing is read.
+    depth = 20
+    objects = [b"<</Type /Catalog /Pages 2 0 R>>", b"<</Type /Pages /Kids [3 0 R] /Count 1>>",
+               b"<</Type /Page /Parent 2 0 R /MediaBox [0 0 100 100] /Contents 4 0 R /Resources <</XObject <</F 5 0 R>>>>>>",
+               (b"", b"/F Do")]
+    for level in range(depth):
+        n = 5 + level
+        objects.append((b"/Subtype /Form /BBox [0 0 100 100] /Resources <</XObject <</F %d 0 R>>>>" % (n + 1), b"/F Do"))
+    objects.append(image(10, 10, b"/DeviceGray"))
+    return pdf(objects)
+
+
+def check_pdf_encrypted():
+    # A user password is needed: the layer's facts stay unknown, the rest of the document's do not.
+    return pdf([b"<</Type /Catalog /Pages 2 0 R>>", b"<</Type /Pages /Kids [3 0 R] /Count 1>>",
+                b"<</Type /Page /Parent 2 0 R /MediaBox [0 0 100 100]>>",
+                b"<</Filter /Standard /V 2 /R 3 /Length 128 /P -4 /O <%s> /U <%s>>>" % (b"11" * 32, b"22" * 32)],
+               trailer=b" /Encrypt 4 0 R /ID [<00112233445566778899AABBCCDDEEFF> <00112233445566778899AABBCCDDEEFF>]")
+
+
+def check_pdf_long_content():
+    # Drawing instructions that inflate from far more than one read of the file, an image drawn in
+    # each stretch: every image is looked up while the content is still being read.
+    lines, x = [], 1
+    for i in range(6000):
+        x = (x * 1103515245 + 12345) & 0x7FFFFFFF
+        lines.append(b"%d.%02d %d.%02d m %d.%02d %d.%02d l S" % (x % 800, x % 97, (x >> 8) % 800, (x >> 3) % 89,
+                                                               (x >> 5) % 800, x % 83, (x >> 11) % 800, (x >> 2) % 79))
+        if i % 1000 == 999:
+            lines.append(b"q 120 0 0 60 %d 100 cm /Im%d Do Q" % (i // 10, i // 1000))
+    content = zlib.compress(b"\n".join(lines), 9)
+    assert len(content) > 4 * 10240
+    images = [image(240 + 60 * n, 120, b"/DeviceCMYK") for n in range(6)]
+    names = b" ".join(b"/Im%d %d 0 R" % (n, 5 + n) for n in range(6))
+    return pdf([
+        b"<</Type /Catalog /Pages 2 0 R>>",
+        b"<</Type /Pages /Kids [3 0 R] /Count 1>>",
+        b"<</Type /Page /Parent 2 0 R /MediaBox [0 0 800 800] /Contents 4 0 R /Resources <</XObject <<" + names + b">>>>>>",
+        (b"/Filter /FlateDecode", content),
+    ] + images)
+
+
+def check_pdf_linked_proxy():
+    # A linked photo.psd placed at 144 x 108 pt, whose preview the PDF layer draws at that size, and
+    # an image of the document's own drawn elsewhere: the file, where the delivery has it, wins over
+    # its preview; without it the preview's figures stand for the placement, listed once.
+    header = (b"%!PS-Adobe-3.0 \r%%Creator: Adobe Illustrator(R) 24.0\r%%AI8_CreatorVersion: 27.0.1\r"
+              b"%%BoundingBox: 0 0 596 842\r%%DocumentFiles:photo.psd\r%AI9_ColorModel: 2\r"
+              b"%AI3_Cropmarks: 0 0 595.2756 841.8898\r%%EndComments\r%%EndProlog\r"
+              b"%AI5_BeginPlace\r[0.36 0 0 -0.36 100 208] 0 0 400 300 4 4 0\r(photo.psd)`\r%AI5_EndPlace\r")
+    page = b"q 144 0 0 108 100 100 cm /Im0 Do Q q 72 0 0 72 300 500 cm /Im1 Do Q"
+    return pdf([
+        b"<</Type /Catalog /Pages 2 0 R>>",
+        b"<</Type /Pages /Kids [3 0 R] /Count 1>>",
+        b"<</Type /Page /Parent 2 0 R /MediaBox [0 0 612.283 858.898] /TrimBox [8.504 8.504 603.780 850.394] "
+        b"/Contents 4 0 R /Resources <</XObject <</Im0 5 0 R /Im1 6 0 R>>>> " + ai_private(7) + b">>",
+        (b"", page),
+        image(400, 300, b"/DeviceRGB"),
+        image(100, 100, b"/DeviceCMYK"),
+        (b"", header),
+        (b"", b"%AI12_CompressedData" + zlib.compress(header)),
+    ])
+
+
+def check_pdf_macbinary():
+    # From a Mac: a MacBinary header before the PDF and a resource fork after it.
+    data = check_pdf_text_only()
+    fork = b"\x00\x00\x01\x00" + bytes(252)
+    name = b"card.ai"
+    header = bytearray(128)
+    header[1] = len(name)
+    header[2:2 + len(name)] = name
+    header[65:73] = b"PDF CARO"
+    header[83:87] = len(data).to_bytes(4, "big")
+    header[87:91] = len(fork).to_bytes(4, "big")
+    pad = bytes(-len(data) % 128)
+    return bytes(header) + data + pad + fork
+
+
 CHECK_DOCUMENTS = [
     ("c01-rgb-everything.ai", check_rgb_everything),
     ("c02-cmyk-clean.eps", check_cmyk_clean),
     ("c03-plain-postscript.ps", check_plain_postscript),
     ("c04-atend.eps", check_atend),
+    ("c05-native-zlib.ai", check_native_zlib),
+    ("c06-native-zstd.ai", check_native_zstd),
+    ("c07-native-damaged.ai", check_native_damaged),
+    ("c08-cs6-data-stream.eps", check_cs6_data_stream),
+    ("c09-photoshop.eps", check_photoshop_eps),
+    ("c10-needed-fonts.eps", check_needed_fonts),
+    ("c11-pdf-artboards.ai", check_pdf_artboards),
+    ("c12-pdf-placeholder.ai", check_pdf_placeholder),
+    ("c13-pdf-text-only.ai", check_pdf_text_only),
+    ("c14-pdf-damaged-xref.ai", check_pdf_damaged_xref),
+    ("c15-pdf-deep-forms.ai", check_pdf_deep_forms),
+    ("c16-pdf-encrypted.ai", check_pdf_encrypted),
+    ("c17-pdf-macbinary.ai", check_pdf_macbinary),
+    ("c18-pdf-long-content.ai", check_pdf_long_content),
+    ("c19-pdf-linked-proxy.ai", check_pdf_linked_proxy),
 ]
 
 

@@ -18,17 +18,20 @@ TEST(DrawnFindings, BleedResolutionAndRgbAgainstTheLimits) {
     std::optional<double> ppi;
     std::optional<int> bits;
     const char* color;
+    const char* base;  // an indexed image's palette
     const char* model;
     bool bleedShort, lowRes, rgbImage;
   } cases[] = {
-      {"3 mm everywhere, 350 ppi CMYK", Bleed{3, 3, 3, 3}, 350, 8, "CMYK", "CMYK", false, false, false},
-      {"2.9 mm on one side", Bleed{3, 3, 2.9, 3}, 350, 8, "CMYK", "CMYK", true, false, false},
-      {"2.96 mm shows as 3.0", Bleed{2.96, 3, 3, 3}, 300, 8, "CMYK", "CMYK", false, false, false},
-      {"bleed not stated", std::nullopt, 72, 8, "RGB", "CMYK", false, true, true},
-      {"1-bit at 400 ppi needs 600", Bleed{5, 5, 5, 5}, 400, 1, "Bitmap", "CMYK", false, true, false},
-      {"Indexed in CMYK", Bleed{3, 3, 3, 3}, 300, 8, "Indexed", "CMYK", false, false, true},
-      {"RGB in an RGB document", Bleed{3, 3, 3, 3}, 300, 8, "RGB", "RGB", false, false, false},
-      {"no resolution known", Bleed{3, 3, 3, 3}, std::nullopt, std::nullopt, nullptr, "CMYK", false, false, false},
+      {"3 mm everywhere, 350 ppi CMYK", Bleed{3, 3, 3, 3}, 350, 8, "CMYK", nullptr, "CMYK", false, false, false},
+      {"2.9 mm on one side", Bleed{3, 3, 2.9, 3}, 350, 8, "CMYK", nullptr, "CMYK", true, false, false},
+      {"2.96 mm shows as 3.0", Bleed{2.96, 3, 3, 3}, 300, 8, "CMYK", nullptr, "CMYK", false, false, false},
+      {"bleed not stated", std::nullopt, 72, 8, "RGB", nullptr, "CMYK", false, true, true},
+      {"1-bit at 400 ppi needs 600", Bleed{5, 5, 5, 5}, 400, 1, "Bitmap", nullptr, "CMYK", false, true, false},
+      {"Indexed in CMYK, palette unknown", Bleed{3, 3, 3, 3}, 300, 8, "Indexed", nullptr, "CMYK", false, false, true},
+      {"Indexed over RGB in CMYK", Bleed{3, 3, 3, 3}, 300, 8, "Indexed", "RGB", "CMYK", false, false, true},
+      {"Indexed over CMYK in CMYK", Bleed{3, 3, 3, 3}, 300, 8, "Indexed", "CMYK", "CMYK", false, false, false},
+      {"RGB in an RGB document", Bleed{3, 3, 3, 3}, 300, 8, "RGB", nullptr, "RGB", false, false, false},
+      {"no resolution known", Bleed{3, 3, 3, 3}, std::nullopt, std::nullopt, nullptr, nullptr, "CMYK", false, false, false},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
@@ -40,6 +43,7 @@ TEST(DrawnFindings, BleedResolutionAndRgbAgainstTheLimits) {
     p.ppiY = c.ppi ? std::optional<double>(*c.ppi + 10) : std::nullopt;
     p.bits = c.bits;
     if (c.color) p.color = c.color;
+    if (c.base) p.colorBase = c.base;
     f.placed.push_back(p);
     AddDrawnFindings(f, limits);
     AddDrawnFindings(f, limits);  // once each, however often asked
