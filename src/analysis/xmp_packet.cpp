@@ -166,7 +166,8 @@ void Visit(const pugi::xml_node& node, XmpFacts& facts, Seen& seen) {
       facts.visibleTransparency = True(a.value());
     } else if (local == "fontName" && *a.value() && HasAncestor(node, "Fonts")) {
       // Current Illustrator writes each font as one element with attributes.
-      AddOnce(facts.fonts, std::string(a.value()));
+      std::string font(a.value());
+      if (Admit(seen.fonts, facts.fonts.size(), font, facts)) facts.fonts.push_back(std::move(font));
     }
   }
   const std::string_view name = LocalName(node.name());
