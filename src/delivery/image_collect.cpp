@@ -184,7 +184,11 @@ bool PlainEntryName(std::wstring_view name) {
 }
 
 ImageSearch::ImageSearch(const fs::path& document, const Delivery& delivery, bool anywhere, OpenFor what)
-    : folders_(delivery.FoldersOf(document)), delivery_(delivery), anywhere_(anywhere), what_(what) {}
+    : folders_(delivery.FoldersOf(document)),
+      delivery_(delivery),
+      anywhere_(anywhere),
+      what_(what),
+      now_(std::chrono::steady_clock::now()) {}
 
 FolderMatch ImageSearch::Match(const Attempt& a, bool& leadsOutside) const {
   if (!anywhere_ && !a.inside) {
@@ -197,7 +201,7 @@ FolderMatch ImageSearch::Match(const Attempt& a, bool& leadsOutside) const {
   }
   // Only a folder of the delivery is listed for a name in another form.
   if (!a.inside) return {a.folder / PathFromWide(a.file), NameMatch::kExact};
-  FolderMatch match = FindInFolder(a.folder, a.file);
+  FolderMatch match = FindInFolder(a.folder, a.file, now_);
 #ifdef _WIN32
   // A folder that cannot be listed even in the long form still has the name itself opened.
   if (match.how == NameMatch::kNone && !match.ambiguous && ExtendedOnly(a.folder)) {
@@ -242,7 +246,9 @@ ImageLocation ImageSearch::Locate(std::wstring_view name) const {
   // Where to look, in order. As written first; whether it may lie inside is decided on the name
   // alone: looking up a name such as \\host\share\x.tif would already contact the host, and on
   // Windows offer it the user's login.
+  fs::path parent;  // of a path written with folders; its attempt refers to it
   std::vector<Attempt> attempts;
+  attempts.reserve(3);
   bool besideTried = false;
   const fs::path written = PathFromWide(name);
   if (!written.is_absolute() && AbsoluteElsewhere(name)) {
@@ -260,7 +266,7 @@ ImageLocation ImageSearch::Locate(std::wstring_view name) const {
       leadsOutside = !anywhere_ && !pathInside;
     } else {
       // A folder named on the way may be a link: judged before it is listed.
-      const fs::path parent = path.parent_path();
+      parent = path.parent_path();
       const Reached::Kind reached = pathInside && !anywhere_ ? delivery_.Open(parent, OpenFor::kListing).kind
                                                              : Reached::Kind::kOpened;
       attempts.push_back(

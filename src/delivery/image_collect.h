@@ -3,6 +3,7 @@
 // machine, as a Windows or Mac path. They are also whatever a stranger wrote: unless told
 // otherwise, an image is taken only from inside the delivery, and a name that leads elsewhere
 // is neither opened nor looked up. Nothing in the folder is ever overwritten.
+#include <chrono>
 #include <cstdint>
 #include <filesystem>
 #include <memory>
@@ -98,8 +99,9 @@ class ImageSearch {
  private:
   // One place to look: a folder, the name there, whether it may lie inside the delivery, and what
   // the folder is when reached from the delivery (for a folder inside).
+  // The folder is the document's own, its Links folder, or one the search holds: never copied.
   struct Attempt {
-    std::filesystem::path folder;
+    const std::filesystem::path& folder;
     std::wstring file;
     bool inside;
     ImageLocation::Status status;
@@ -112,6 +114,8 @@ class ImageSearch {
   const Delivery& delivery_;
   bool anywhere_;
   OpenFor what_;
+  // One document's look-ups share a moment: the time is asked once, not once per folder listed.
+  std::chrono::steady_clock::time_point now_;
 };
 
 // The images of one kind that were not collected. Only the first kListedEntries are kept with

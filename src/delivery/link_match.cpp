@@ -376,9 +376,8 @@ const FolderIndex* Keep(FolderIndex index) {
   return &indexes.front();
 }
 
-const FolderIndex* IndexOf(const fs::path& folder) {
+const FolderIndex* IndexOf(const fs::path& folder, Clock::time_point now) {
   auto& indexes = Indexes();
-  const Clock::time_point now = Clock::now();
   // The same spelling, not the same path: comparing paths component by component costs more than
   // a look-up, and a folder spelt two ways is merely listed twice.
   auto it = std::find_if(indexes.begin(), indexes.end(), [&](const FolderIndex& i) { return i.folder.native() == folder.native(); });
@@ -413,9 +412,9 @@ void ForgetFolder(const fs::path& folder) {
   Indexes().remove_if([&](const FolderIndex& i) { return i.folder == folder || (i.exists && SameFolder(i.folder, folder)); });
 }
 
-FolderMatch FindInFolder(const fs::path& folder, std::wstring_view file) {
+FolderMatch FindInFolder(const fs::path& folder, std::wstring_view file, Clock::time_point now) {
   FolderMatch best;
-  const FolderIndex* index = IndexOf(folder);
+  const FolderIndex* index = IndexOf(folder, now);
   if (!index) {
     // A folder that cannot be listed may still open a name it holds.
     const fs::path direct = folder / PathFromWide(file);

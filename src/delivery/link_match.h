@@ -2,6 +2,7 @@
 // Placed-image names as a delivery has them: the header's Shift-JIS list and the XMP manifest's
 // Unicode paths, merged; and files found by names that a Mac decomposed (NFD) or whose list lost
 // the voiced-sound marks (パ written as ハ) on the way to code page 932.
+#include <chrono>
 #include <filesystem>
 #include <string>
 #include <string_view>
@@ -39,7 +40,8 @@ struct FolderMatch {
   NameMatch how = NameMatch::kNone;
   bool ambiguous = false;
 };
-FolderMatch FindInFolder(const std::filesystem::path& folder, std::wstring_view file);
+FolderMatch FindInFolder(const std::filesystem::path& folder, std::wstring_view file,
+                         std::chrono::steady_clock::time_point now = std::chrono::steady_clock::now());
 
 // FindInFolder keeps listings of the folders met last and trusts each for a moment; a run starts
 // afresh, and a writer into a folder forgets them so that its own files are seen at once.
