@@ -4,6 +4,7 @@
 #include <charconv>
 #include <cmath>
 #include <string_view>
+#include <type_traits>
 
 #include "base/text_utf8.h"
 
@@ -28,7 +29,7 @@ bool StartsWith(const Native& arg, std::string_view ascii) {
 std::optional<double> PositiveNumber(const Native& arg, double most) {
   std::string ascii;
   for (const auto c : arg) {
-    if (c < 0 || c > 0x7F) return std::nullopt;
+    if (static_cast<std::make_unsigned_t<Native::value_type>>(c) > 0x7F) return std::nullopt;
     ascii += static_cast<char>(c);
   }
   double v = 0;
