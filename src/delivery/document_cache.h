@@ -3,9 +3,18 @@
 // MacBinary, PDF); for a folder of small documents those opens, not the bytes, cost the time. While
 // a cache is in scope, the analysis reads the document from memory through the same reader
 // interface, so its code and results stay those of the window program.
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
 #include <cstddef>
+#include <deque>
+#include <mutex>
+#include <optional>
+#include <string_view>
+#include <thread>
 
 #include "analysis/document_file.h"
+#include "analysis/read_buffer.h"
 
 namespace pelmora::delivery {
 
@@ -19,6 +28,9 @@ class ScopedDocumentCache {
   // `path` is referred to, not copied: it must outlive the cache.
   explicit ScopedDocumentCache(const analysis::DocumentPath& path, std::size_t limit = kCachedDocumentBytes);
   ScopedDocumentCache(analysis::DocumentPath&&, std::size_t = kCachedDocumentBytes) = delete;
+  // The bytes a DocumentReadAhead read, which must outlive the cache; without them (the document
+  // was too large or could not be read), every open goes to the platform.
+  ScopedDocumentCache(const analysis::DocumentPath& path, std::optional<std::string_view> read);
   ~ScopedDocumentCache();
   ScopedDocumentCache(const ScopedDocumentCache&) = delete;
   ScopedDocumentCache& operator=(const ScopedDocumentCache&) = delete;
@@ -26,8 +38,54 @@ class ScopedDocumentCache {
   bool cached() const { return previous_ != nullptr; }
 
  private:
+  void Install(const char* bytes, std::size_t size);
+
   const analysis::DocumentPath& path_;
   analysis::DocumentOpener previous_ = nullptr;
+};
+
+// Reads the documents of a run ahead of their turn on a thread of its own: for a folder of small
+// documents, opening and reading each takes about as long as checking it, and the two overlap.
+// The thread reads through the platform only, so a run whose opener was replaced (a test's
+// failing reads, say) must not use it. Used by one thread; documents come out in queued order.
+class DocumentReadAhead {
+ public:
+  static constexpr std::size_t kAhead = 4;
+
+  explicit DocumentReadAhead(std::size_t limit = kCachedDocumentBytes);
+  ~DocumentReadAhead();
+  DocumentReadAhead(const DocumentReadAhead&) = delete;
+  DocumentReadAhead& operator=(const DocumentReadAhead&) = delete;
+
+  // False, and nothing queued, while kAhead documents wait to be taken.
+  bool Queue(const analysis::DocumentPath& path);
+  // Waits for the oldest queued document: its bytes, valid until the next Take, or nothing where
+  // it was larger than the limit or could not be read. There must be one queued.
+  std::optional<std::string_view> Take();
+
+ private:
+  struct Slot {
+    analysis::DocumentPath path;
+    analysis::ReadBuffer buffer;
+    std::size_t size = 0;
+    bool read = false;  // done, whole and within the limit or not
+    bool whole = false;
+  };
+  void Work();
+
+  std::size_t limit_;
+  std::mutex mutex_;
+  std::condition_variable wake_;
+  std::deque<Slot> queue_;  // the front is taken next; reads go in order behind the taken one
+  std::deque<Slot> spare_;  // buffers to use again
+  std::optional<Slot> taken_;
+  std::size_t toRead_ = 0;  // index into queue_ of the next slot to read
+  bool stop_ = false, mainWaits_ = false, workerSleeps_ = false;
+  // Counted apart from the queue, for the waits spent awake.
+  std::atomic<std::uint64_t> queued_{0}, done_{0};
+  std::atomic<bool> stopping_{false};
+  std::uint64_t takenCount_ = 0;
+  std::thread worker_;
 };
 
 }  // namespace pelmora::delivery

@@ -57,5 +57,33 @@ TEST(ScopedDocumentCache, LeavesLargeAndUnreadableDocumentsToThePlatform) {
   EXPECT_EQ(analysis::OpenDocument(big)->Lend(), std::nullopt) << "a file is read, not lent";
 }
 
+TEST(DocumentReadAhead, HandsOutEachDocumentInQueuedOrderAndLeavesTheRestToThePlatform) {
+  TempTree t;
+  std::vector<analysis::DocumentPath> paths;
+  for (int i = 0; i < 9; ++i) paths.push_back(t.Write("d" + std::to_string(i) + ".eps", std::string(i, 'a' + i)));
+  paths[3] = t.Write("big.eps", "01234567890");
+  paths[5] = t.Path("missing.eps");
+  DocumentReadAhead ahead(10);
+  std::size_t queued = 0;
+  for (std::size_t i = 0; i < paths.size(); ++i) {
+    while (queued < paths.size() && ahead.Queue(paths[queued])) ++queued;
+    EXPECT_LE(queued - i, DocumentReadAhead::kAhead) << "no more than its limit ahead";
+    const std::optional<std::string_view> bytes = ahead.Take();
+    if (i == 3 || i == 5) {
+      EXPECT_EQ(bytes, std::nullopt) << "too large or unreadable: " << i;
+      continue;
+    }
+    ASSERT_TRUE(bytes) << i;
+    EXPECT_EQ(*bytes, std::string(i, static_cast<char>('a' + i)));
+    const ScopedDocumentCache cache(paths[i], bytes);
+    EXPECT_TRUE(cache.cached());
+    EXPECT_EQ(ReadAll(paths[i]), *bytes);
+  }
+  EXPECT_EQ(ahead.Take(), std::nullopt) << "nothing queued";
+  const ScopedDocumentCache none(paths[3], std::nullopt);
+  EXPECT_FALSE(none.cached());
+  EXPECT_EQ(ReadAll(paths[3]), "01234567890");
+}
+
 }  // namespace
 }  // namespace pelmora::delivery
