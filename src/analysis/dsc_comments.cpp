@@ -336,6 +336,32 @@ class Collector {
 
 }  // namespace
 
+bool PostScriptEscape(std::string_view value, std::size_t& i, std::string& out) {
+  if (i + 1 >= value.size()) return false;
+  const char e = value[i + 1];
+  i += 2;
+  switch (e) {
+    case 'n': out += '\n'; break;
+    case 'r': out += '\r'; break;
+    case 't': out += '\t'; break;
+    case 'b': out += '\b'; break;
+    case 'f': out += '\f'; break;
+    case '\r':
+      if (i < value.size() && value[i] == '\n') ++i;
+      break;
+    case '\n': break;
+    default:
+      if (e >= '0' && e <= '7') {
+        int code = e - '0';
+        for (int k = 0; k < 2 && i < value.size() && value[i] >= '0' && value[i] <= '7'; ++k) code = code * 8 + (value[i++] - '0');
+        out += static_cast<char>(code & 0xFF);
+      } else {
+        out += e;  // \\ \( \) and, as PostScript says, any other character stands for itself
+      }
+  }
+  return true;
+}
+
 std::optional<std::string> PostScriptString(std::string_view value) {
   if (value.size() < 2 || value.front() != '(' || value.back() != ')') return std::nullopt;
   std::string out;
@@ -350,28 +376,7 @@ std::optional<std::string> PostScriptString(std::string_view value) {
       continue;
     }
     if (c == '\\') {
-      if (i + 1 >= value.size()) return std::nullopt;
-      const char e = value[i + 1];
-      i += 2;
-      switch (e) {
-        case 'n': out += '\n'; break;
-        case 'r': out += '\r'; break;
-        case 't': out += '\t'; break;
-        case 'b': out += '\b'; break;
-        case 'f': out += '\f'; break;
-        case '\r':
-          if (i < value.size() && value[i] == '\n') ++i;
-          break;
-        case '\n': break;
-        default:
-          if (e >= '0' && e <= '7') {
-            int code = e - '0';
-            for (int k = 0; k < 2 && i < value.size() && value[i] >= '0' && value[i] <= '7'; ++k) code = code * 8 + (value[i++] - '0');
-            out += static_cast<char>(code & 0xFF);
-          } else {
-            out += e;  // \\ \( \) and, as PostScript says, any other character stands for itself
-          }
-      }
+      if (!PostScriptEscape(value, i, out)) return std::nullopt;
       continue;
     }
     if (c == '(') ++depth;

@@ -48,4 +48,8 @@ DscFacts ReadDscComments(const DocumentPath& path);
 // trail byte of code page 932 that happens to be '\' or a parenthesis is part of its character.
 std::optional<std::string> PostScriptString(std::string_view value);
 
+// The escape whose backslash stands at value[i], decoded onto `out`, with `i` moved past it; false
+// where the backslash ends the value.
+bool PostScriptEscape(std::string_view value, std::size_t& i, std::string& out);
+
 }  // namespace pelmora::analysis

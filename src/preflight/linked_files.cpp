@@ -101,16 +101,7 @@ void MergeProxies(CheckFacts& f) {
       taken[j] = true;
       if (!linked.page) linked.page = proxy.page;
       // The file is what will be printed; the proxy stands in only where none was read.
-      if (!linked.file || !linked.widthPx) {
-        linked.widthPx = proxy.widthPx;
-        linked.heightPx = proxy.heightPx;
-        linked.color = proxy.color;
-        linked.colorBase = proxy.colorBase;
-        linked.bits = proxy.bits;
-        linked.ppiX = proxy.ppiX;
-        linked.ppiY = proxy.ppiY;
-        linked.source = Source::kPdf;
-      }
+      if (!linked.file || !linked.widthPx) TakePixels(linked, proxy, Source::kPdf);
       folded[i] = true;
       break;
     }

@@ -64,32 +64,11 @@ std::vector<double> Numbers(std::string_view text, std::size_t n) {
   return out;
 }
 
-// A PostScript string's body with its escapes resolved: \n \r \t \b \f, up to three octal digits,
-// a backslash before a line end joining the lines, any other character standing for itself.
+// A PostScript string's body with its escapes resolved; a lone backslash at its end stays.
 std::string Unescape(std::string_view body) {
   std::string out;
-  for (std::size_t i = 0; i < body.size(); ++i) {
-    if (body[i] != '\\' || i + 1 == body.size()) {
-      out += body[i];
-      continue;
-    }
-    const char e = body[++i];
-    switch (e) {
-      case 'n': out += '\n'; break;
-      case 'r': out += '\r'; break;
-      case 't': out += '\t'; break;
-      case 'b': out += '\b'; break;
-      case 'f': out += '\f'; break;
-      case '\r': case '\n': break;
-      default:
-        if (e >= '0' && e <= '7') {
-          int code = e - '0';
-          for (int k = 0; k < 2 && i + 1 < body.size() && body[i + 1] >= '0' && body[i + 1] <= '7'; ++k) code = code * 8 + (body[++i] - '0');
-          out += static_cast<char>(code & 0xFF);
-        } else {
-          out += e;
-        }
-    }
+  for (std::size_t i = 0; i < body.size();) {
+    if (body[i] != '\\' || !analysis::PostScriptEscape(body, i, out)) out += body[i++];
   }
   return out;
 }

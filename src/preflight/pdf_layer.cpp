@@ -789,17 +789,10 @@ void AddPdfLayer(CheckFacts& f, const PdfLayerFacts& pdf) {
   }
   for (const PdfImage& image : pdf.images) {
     Placed p;
-    p.widthPx = image.widthPx;
-    p.heightPx = image.heightPx;
-    p.color = image.color;
-    p.colorBase = image.colorBase;
-    p.bits = image.bits;
-    p.ppiX = image.ppiX;
-    p.ppiY = image.ppiY;
+    TakePixels(p, image, Source::kPdf);
     p.placedWidthPt = image.drawnWidthPt;
     p.placedHeightPt = image.drawnHeightPt;
     p.page = image.page;
-    p.source = Source::kPdf;
     f.placed.push_back(std::move(p));
   }
   if (pdf.outputIntent) f.outputIntent = pdf.outputIntent;

@@ -76,6 +76,20 @@ struct Placed {
   std::optional<ImageFile> file;     // the linked file, where it was found and read
 };
 
+// An image's pixels, colour and resolution as drawn, from whichever reading has them (the PDF
+// layer's image, or another entry's).
+template <typename Image>
+void TakePixels(Placed& p, const Image& image, Source source) {
+  p.widthPx = image.widthPx;
+  p.heightPx = image.heightPx;
+  p.color = image.color;
+  p.colorBase = image.colorBase;
+  p.bits = image.bits;
+  p.ppiX = image.ppiX;
+  p.ppiY = image.ppiY;
+  p.source = source;
+}
+
 // What became of a PDF-based document's PDF layer. Illustrator saves a document without "PDF
 // compatible" content with a placeholder page asking to save it again; its page is not the art.
 enum class PdfLayer { kNone, kRead, kPlaceholder, kUnreadable, kEncrypted };
