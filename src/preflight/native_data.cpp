@@ -1071,7 +1071,14 @@ class PostScriptNative {
   void Run(const analysis::DocumentPath& path) {
     DocumentBytes src(path);
     LineSplitter<PostScriptNative> lines(*this);
-    if (src.Pass(UINT64_MAX, [&](std::string_view bytes) { return lines.Put(bytes); })) lines.Flush();
+    ColourantScan colourants(plain_.bodyColourants, plain_.cut);
+    if (src.Pass(UINT64_MAX, [&](std::string_view bytes) {
+          colourants.Put(bytes);
+          return lines.Put(bytes);
+        })) {
+      lines.Flush();
+      colourants.Finish();
+    }
     plain_.format = NativeFormat::kPlain;
     plainCollect_.End(true);
     if (sawData_) data_.Finish(!dataEnded_);
@@ -1151,6 +1158,117 @@ std::string FontWithoutCMap(std::string_view name) {
   return std::string(best ? stem.substr(0, stem.size() - best) : name);
 }
 
+namespace {
+
+// Room for a colour space's keyword and its names: a match nearer a piece's end is looked at again
+// with the next piece.
+constexpr std::size_t kColourSpaceBytes = 1024;
+constexpr std::size_t kColourantsPerSpace = 32;
+
+bool PsWhite(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f' || c == 0; }
+bool PsDelimiter(char c) { return PsWhite(c) || std::strchr("()<>[]{}/%", c) != nullptr; }
+
+// A string or name literal at `i`, moving `i` past it; nothing for anything else (a variable, a
+// procedure: what a procset's generic code has).
+std::optional<std::string> Literal(std::string_view text, std::size_t& i) {
+  while (i < text.size() && PsWhite(text[i])) ++i;
+  if (i >= text.size()) return std::nullopt;
+  if (text[i] == '/') {
+    const std::size_t start = ++i;
+    while (i < text.size() && !PsDelimiter(text[i])) ++i;
+    if (i == start) return std::nullopt;
+    return std::string(text.substr(start, i - start));
+  }
+  if (text[i] != '(') return std::nullopt;
+  int depth = 0;
+  for (std::size_t k = i; k < text.size() && k - i < kNativeNameBytes; ++k) {
+    if (text[k] == '\\') {
+      ++k;
+    } else if (text[k] == '(') {
+      ++depth;
+    } else if (text[k] == ')' && --depth == 0) {
+      const std::string body = Unescape(text.substr(i + 1, k - i - 1));
+      i = k + 1;
+      return body;
+    }
+  }
+  return std::nullopt;
+}
+
+bool ProcessOrNone(std::string_view name) {
+  return name == "Cyan" || name == "Magenta" || name == "Yellow" || name == "Black" || name == "All" || name == "None";
+}
+
+}  // namespace
+
+void ColourantScan::Put(std::string_view bytes) {
+  constexpr std::size_t K = kColourSpaceBytes;
+  if (bytes.size() < 2 * K) {
+    // Small pieces gather until what is searched has its colour space's room behind it.
+    tail_.append(bytes);
+    if (tail_.size() >= 3 * K) {
+      Search(tail_, 0, tail_.size() - K);
+      tail_.erase(0, tail_.size() - K);
+    }
+    return;
+  }
+  if (!tail_.empty()) {
+    const std::size_t kept = tail_.size();
+    tail_.append(bytes.substr(0, K));
+    Search(tail_, 0, kept);
+  }
+  Search(bytes, 0, bytes.size() - K);
+  tail_.assign(bytes.substr(bytes.size() - K));
+}
+
+void ColourantScan::Finish() {
+  Search(tail_, 0, tail_.size());
+  tail_.clear();
+}
+
+void ColourantScan::Search(std::string_view text, std::size_t from, std::size_t until) {
+  constexpr std::string_view kSeparation = "/Separation", kDeviceN = "/DeviceN";
+  const auto add = [&](std::optional<std::string> name) {
+    if (name && !name->empty() && !ProcessOrNone(*name)) AddOnce(out_, NameText(*name), cut_);
+  };
+  const auto keyword = [&](std::size_t at, std::string_view word) {
+    const std::size_t end = at + word.size();
+    return text.substr(at, word.size()) == word && (end >= text.size() || PsDelimiter(text[end]));
+  };
+  for (std::size_t at = text.find_first_of("/%", from); at != std::string_view::npos && at < until;
+       at = text.find_first_of("/%", at + 1)) {
+    if (text[at] == '%') {
+      // A procset's code sets up colour spaces for whatever it is handed, placeholders and all:
+      // only the program's own count.
+      const std::string_view line = text.substr(at, 64);
+      if (line.starts_with("%%BeginResource:")) {
+        const std::size_t type = line.find_first_not_of(' ', 16);
+        if (type != std::string_view::npos && line.substr(type, 7) == "procset") inProcset_ = true;
+      } else if (line.starts_with("%%BeginProcSet")) {
+        inProcset_ = true;
+      } else if (line.starts_with("%%EndResource") || line.starts_with("%%EndProcSet")) {
+        inProcset_ = false;
+      }
+      continue;
+    }
+    if (inProcset_) continue;
+    if (keyword(at, kSeparation)) {
+      std::size_t i = at + kSeparation.size();
+      add(Literal(text, i));
+    } else if (keyword(at, kDeviceN)) {
+      std::size_t i = at + kDeviceN.size();
+      while (i < text.size() && PsWhite(text[i])) ++i;
+      if (i >= text.size() || text[i] != '[') continue;
+      ++i;
+      for (std::size_t n = 0; n < kColourantsPerSpace; ++n) {
+        const auto name = Literal(text, i);
+        if (!name) break;
+        add(name);
+      }
+    }
+  }
+}
+
 NativeFacts ScanNativeText(std::string_view text) {
   NativeFacts facts;
   NativeStream stream(facts);
@@ -1177,6 +1295,7 @@ NativeFacts ReadNativeData(const analysis::DocumentPath& document) {
   }
   // What the PostScript itself says of its fonts and image, whoever wrote it.
   facts.includedFonts = std::move(plain.includedFonts);
+  facts.bodyColourants = std::move(plain.bodyColourants);
   facts.imageData = plain.imageData;
   return facts;
 }
@@ -1225,6 +1344,12 @@ void AddNativeData(CheckFacts& f, const NativeFacts& n, bool pdfBased) {
   if (native && n.colourModel) f.colourModel = *n.colourModel == 1 ? "RGB" : "CMYK";
   // The art read to its end tells which spot colours print; a palette only offers them.
   if (native && n.artRead) f.spotColours = n.spotColours;
+  // Without native data, the colour spaces the program sets up are all there is to go by.
+  if (!native) {
+    for (const std::string& name : n.bodyColourants) {
+      if (std::find(f.spotColours.begin(), f.spotColours.end(), name) == f.spotColours.end()) f.spotColours.push_back(name);
+    }
+  }
   std::erase_if(f.spotColours, [](const std::string& name) { return OwnColour(name); });
   if (native) f.cut = f.cut || n.cut;
 

@@ -69,6 +69,10 @@ struct NativeFacts {
     std::string color;  // "Gray", "Bitmap", "Lab", "RGB", "CMYK"
   };
   std::optional<ImageData> imageData;
+  // And the colourants its body sets up literally as Separation or DeviceN colour spaces
+  // ("[/Separation (PANTONE 109 C) ..."), other than the process ones, All and None: another
+  // writer's EPS names its spot colours nowhere else.
+  std::vector<std::string> bodyColourants;
 };
 
 // The document's native data, or format kNone without any. Throws RunError when a read of the
@@ -81,6 +85,22 @@ NativeFacts ScanNativeText(std::string_view text);
 // The font's name without an Illustrator CMap suffix ("KozGoPr6N-Regular-90ms-RKSJ-H" gives
 // "KozGoPr6N-Regular").
 std::string FontWithoutCMap(std::string_view name);
+
+// The colourants named in PostScript text outside its procsets, as NativeFacts::bodyColourants.
+// Text comes in pieces; what a piece ends in is looked at with the next.
+class ColourantScan {
+ public:
+  explicit ColourantScan(std::vector<std::string>& out, bool& cut) : out_(out), cut_(cut) {}
+  void Put(std::string_view bytes);
+  void Finish();
+
+ private:
+  void Search(std::string_view text, std::size_t from, std::size_t until);
+  std::vector<std::string>& out_;
+  bool& cut_;
+  std::string tail_;
+  bool inProcset_ = false;
+};
 
 // Adds what the native data knows to facts merged from the comments and XMP: its fonts and colour
 // model (the data outranks the hints), the EPS artboard (crop marks, else the bounding box),

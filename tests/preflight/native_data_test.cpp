@@ -284,6 +284,19 @@ TEST(NativeData, AddedToTheCheckOutranksTheHints) {
   e.findings = {kFindingSpot};
   AddNativeData(e, ps, false);
   EXPECT_EQ(e.spotColours, Names{"TCL RED"});
+  // ...and without native data, the colour spaces its program sets up; with it, they are not asked.
+  CheckFacts body;
+  NativeFacts converted;
+  converted.bodyColourants = {"PANTONE 109 C", "TCL RED"};
+  body.spotColours = {"TCL RED"};
+  AddNativeData(body, converted, false);
+  EXPECT_EQ(body.spotColours, (Names{"TCL RED", "PANTONE 109 C"}));
+  EXPECT_EQ(body.findings, Names{kFindingSpot});
+  converted.format = NativeFormat::kPlain;
+  converted.artRead = true;
+  CheckFacts own;
+  AddNativeData(own, converted, false);
+  EXPECT_TRUE(own.spotColours.empty());
   EXPECT_EQ(e.fonts, (std::vector<Font>{{"Ryumin-Light", false}}));
   EXPECT_EQ(e.colourModel, "RGB");
   EXPECT_EQ(e.findings, (Names{kFindingFonts, kFindingRgb, kFindingSpot}));
@@ -298,6 +311,29 @@ TEST(NativeData, AddedToTheCheckOutranksTheHints) {
   pdf.widthMm = pdf.heightMm = 10;
   AddNativeData(pdf, NativeFacts{}, true);
   EXPECT_TRUE(pdf.artboards.empty());
+}
+
+TEST(NativeData, ColourSpacesOfTheProgramNotOfItsProcsets) {
+  const std::string body =
+      "%%BeginResource: procset AGM\n/DeviceN[/_cyan_/_magenta_]/DeviceCMYK{}]def\n"
+      "[/Separation(Yellow)/DeviceCMYK{0 0 3 -1 roll 0}bind]\n/Separation _name _space {_proc}\n%%EndResource\n"
+      "%%BeginProcSet: old 1 0\n[/Separation (Procset Spot) /DeviceCMYK {}]\n%%EndProcSet\n"
+      "%%Page: 1 1\n[/Separation (PANTONE 109 C) /DeviceCMYK\n{dup 0 mul exch}] {} cs\n"
+      "[/Separation /All /DeviceCMYK {}] cs [/Separation/None/DeviceGray{}] cs /SeparationX (not one)\n"
+      "[/DeviceN [ (DIC 156s*) (Black) /TCL#20RED (a\\(b\\)) ] /DeviceCMYK {}] cs\n"
+      "[/Separation (PANTONE 109 C) /DeviceCMYK {}] cs [/DeviceN /Name] cs\n";
+  const Names want = {"PANTONE 109 C", "DIC 156s*", "TCL#20RED", "a(b)"};
+  for (const std::size_t piece : {std::size_t{1}, std::size_t{7}, std::size_t{2500}, std::size_t{100'000}}) {
+    std::vector<std::string> names;
+    bool cut = false;
+    ColourantScan scan(names, cut);
+    // Padding puts the colour spaces on either side of the look-ahead kept between pieces.
+    const std::string text = std::string(piece == 2500 ? 2000 : 5000, ' ') + body;
+    for (std::size_t i = 0; i < text.size(); i += piece) scan.Put(std::string_view(text).substr(i, piece));
+    scan.Finish();
+    EXPECT_EQ(names, want) << "pieces of " << piece;
+    EXPECT_FALSE(cut);
+  }
 }
 
 }  // namespace
