@@ -224,6 +224,10 @@ class Collector {
       return;
     }
     s_.fontList = s_.colourList = false;
+    if (line.size() > 1 && line[1] == '_') {
+      Setting(Trim(line.substr(2)));
+      return;
+    }
     if (StartsWith(line, "%ImageData:")) {
       if (!f_.imageData) ImageData(line.substr(11));
       return;
@@ -264,6 +268,43 @@ class Collector {
       }
     } else if (StartsWith(line, "%AI5_EndGradient")) {
       s_.inGradient = false;
+    }
+  }
+
+  // The document's own dictionaries, one entry a line, each value before its key. An artboard's
+  // is the dictionary that has PositionPoint1 and 2 and a key only artboards have.
+  void Setting(std::string_view v) {
+    const auto endsWith = [&](std::string_view key) { return v.size() >= key.size() && v.substr(v.size() - key.size()) == key; };
+    if (endsWith("/RealPointRelToROrigin")) {
+      const std::vector<double> xy = Numbers(v, 2);
+      s_.point = xy.size() == 2 ? std::optional<std::array<double, 2>>({xy[0], xy[1]}) : std::nullopt;
+    } else if (v == "/Dictionary :") {
+      s_.board = {};
+    } else if (!v.empty() && v[0] == ';') {
+      const Board& b = s_.board;
+      if (b.artboard && b.p1 && b.p2) {
+        if (f_.artboards.size() < kNativeArtboards) {
+          f_.artboards.push_back({std::fabs((*b.p2)[0] - (*b.p1)[0]), std::fabs((*b.p2)[1] - (*b.p1)[1])});
+        } else {
+          f_.cut = true;
+        }
+      }
+      s_.board = {};
+    } else if (v == "(PositionPoint1) ,") {
+      s_.board.p1 = s_.point;
+    } else if (v == "(PositionPoint2) ,") {
+      s_.board.p2 = s_.point;
+    } else if (endsWith("(ArtboardUUID) ,") || endsWith("(IsArtboardSelected) ,") || endsWith("(IsArtboardDefaultName) ,")) {
+      s_.board.artboard = true;
+    } else if (endsWith("Value) ,") && v.find("/Real (Bleed") != std::string_view::npos) {
+      constexpr std::string_view kSides[] = {"Left", "Right", "Top", "Bottom"};
+      const std::vector<double> value = Numbers(v, 1);
+      for (std::size_t side = 0; side < 4 && value.size() == 1; ++side) {
+        if (!endsWith("(Bleed" + std::string(kSides[side]) + "Value) ,")) continue;
+        s_.bleed[side] = value[0];
+        s_.bleedSides |= 1u << side;
+        if (s_.bleedSides == 0xF) f_.bleed = s_.bleed;
+      }
     }
   }
 
@@ -350,10 +391,18 @@ class Collector {
     }
   }
 
+  struct Board {
+    std::optional<std::array<double, 2>> p1, p2;
+    bool artboard = false;
+  };
   struct State {
     bool inHeader = true, hiRes = false, fontList = false, colourList = false;
     bool sawSetupEnd = false, inPalette = false, nonPrinting = false;
     bool inPlace = false, inGradient = false;
+    std::optional<std::array<double, 2>> point;  // the last point value, for the key after it
+    Board board;
+    std::array<double, 4> bleed{};
+    unsigned bleedSides = 0;
   };
 
   NativeFacts& f_;
@@ -1386,7 +1435,13 @@ void AddNativeData(CheckFacts& f, const NativeFacts& n, bool pdfBased) {
   // The artboard Illustrator keeps as its crop marks; an EPS without them has its bounding box.
   // A PDF layer that reads the pages replaces either.
   if (f.artboards.empty()) {
-    if (native && n.cropmarks) {
+    // A PDF-based document's own artboards, for when its pages are not the art (saved without PDF
+    // content); an EPS has one, its crop marks.
+    if (native && pdfBased && !n.artboards.empty()) {
+      std::optional<Bleed> bleed;
+      if (n.bleed) bleed = Bleed{(*n.bleed)[0] * kMmPerPoint, (*n.bleed)[1] * kMmPerPoint, (*n.bleed)[2] * kMmPerPoint, (*n.bleed)[3] * kMmPerPoint};
+      for (const auto& a : n.artboards) f.artboards.push_back({a[0] * kMmPerPoint, a[1] * kMmPerPoint, bleed, Source::kNative});
+    } else if (native && n.cropmarks) {
       const auto& c = *n.cropmarks;
       f.artboards.push_back({std::fabs(c[2] - c[0]) * kMmPerPoint, std::fabs(c[3] - c[1]) * kMmPerPoint, std::nullopt, Source::kNative});
     } else if (!pdfBased && f.widthMm && f.heightMm) {

@@ -36,6 +36,8 @@ inline constexpr std::size_t kNativeLineBytes = 16 * 1024;
 inline constexpr std::size_t kNativeNames = 600;
 inline constexpr std::size_t kNativeNameBytes = 1024;
 inline constexpr std::size_t kNativePlacements = 10'000;
+// Illustrator allows 1,000 artboards.
+inline constexpr std::size_t kNativeArtboards = 1000;
 
 struct NativePlacement {
   std::string name;  // UTF-8 as written in the placement, voiced-sound marks and all
@@ -57,6 +59,10 @@ struct NativeFacts {
   std::optional<int> colourModel;          // %AI9_ColorModel: 1 RGB, 2 CMYK
   std::optional<std::array<double, 4>> cropmarks;  // %AI3_Cropmarks
   std::optional<std::array<double, 4>> boundingBox;  // its %%HiResBoundingBox, else %%BoundingBox
+  // The artboards' dictionaries (PositionPoint1 and 2), width and height in points, in their
+  // order; and the document's bleed (BleedLeftValue ...), left, right, top, bottom in points.
+  std::vector<std::array<double, 2>> artboards;
+  std::optional<std::array<double, 4>> bleed;
   std::vector<NativePlacement> placements;
   std::vector<std::string> spotColours;    // spot colours the art paints with (see the README)
 

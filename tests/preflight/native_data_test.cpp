@@ -313,6 +313,46 @@ TEST(NativeData, AddedToTheCheckOutranksTheHints) {
   EXPECT_TRUE(pdf.artboards.empty());
 }
 
+TEST(NativeData, ArtboardsAndBleedFromTheDocumentsDictionaries) {
+  // Values before their keys, as Illustrator writes them; the second artboard turned (its points
+  // the other way round), a third without its points, a dictionary with points but no artboard key.
+  const std::string text =
+      "%_0 /Real (BleedLeftValue) ,\r%_/Array :\r%_/Dictionary :\r%_0 /Int (DisplayMark) ,\r"
+      "%_234.841739130435 461.144927536233 /RealPointRelToROrigin\r%_ (PositionPoint2) ,\r"
+      "%_(018d221f) /String (ArtboardUUID) ,\r%_-289.188405797101 629.260869565219 /RealPointRelToROrigin\r"
+      "%_ (PositionPoint1) ,\r%_; ,\r%_/Dictionary :\r%_100 0 /RealPointRelToROrigin\r%_ (PositionPoint1) ,\r"
+      "%_0 200 /RealPointRelToROrigin\r%_ (PositionPoint2) ,\r%_1 /Bool (IsArtboardDefaultName) ,\r%_; ,\r"
+      "%_/Dictionary :\r%_1 /Bool (IsArtboardSelected) ,\r%_; ,\r%_/Dictionary :\r%_1 2 /RealPointRelToROrigin\r"
+      "%_ (PositionPoint1) ,\r%_3 4 /RealPointRelToROrigin\r%_ (PositionPoint2) ,\r%_; ,\r%_; (ArtboardArray) ,\r"
+      "%_8.5039 /Real (BleedRightValue) ,\r%_8.5039 /Real (BleedTopValue) ,\r%_24.1055 /Real (BleedBottomValue) ,\r";
+  const NativeFacts n = ScanNativeText(text);
+  ASSERT_EQ(n.artboards.size(), 2u);
+  EXPECT_NEAR(n.artboards[0][0], 524.030144927536, 1e-9);
+  EXPECT_NEAR(n.artboards[0][1], 168.115942028986, 1e-9);
+  EXPECT_EQ(n.artboards[1], (std::array<double, 2>{100, 200}));
+  ASSERT_TRUE(n.bleed);
+  EXPECT_EQ(*n.bleed, (std::array<double, 4>{0, 8.5039, 8.5039, 24.1055}));
+  EXPECT_FALSE(ScanNativeText(text.substr(0, text.find("%_24.1055"))).bleed) << "a side unsaid leaves the bleed unknown";
+
+  // They are a PDF-based document's artboards until its pages say otherwise; an EPS keeps its crop marks.
+  CheckFacts pdf;
+  NativeFacts with = n;
+  with.format = NativeFormat::kZlib;
+  with.cropmarks = std::array<double, 4>{0, 0, 10, 10};
+  AddNativeData(pdf, with, true);
+  ASSERT_EQ(pdf.artboards.size(), 2u);
+  EXPECT_NEAR(pdf.artboards[0].widthMm, 184.9, 0.05);
+  EXPECT_NEAR(pdf.artboards[0].heightMm, 59.3, 0.05);
+  ASSERT_TRUE(pdf.artboards[1].bleedMm);
+  EXPECT_NEAR(pdf.artboards[1].bleedMm->bottom, 8.5, 0.01);
+  EXPECT_EQ(pdf.artboards[1].bleedMm->left, 0);
+  EXPECT_EQ(pdf.artboards[1].source, Source::kNative);
+  CheckFacts eps;
+  AddNativeData(eps, with, false);
+  ASSERT_EQ(eps.artboards.size(), 1u);
+  EXPECT_NEAR(eps.artboards[0].widthMm, 10 * 25.4 / 72, 1e-9);
+}
+
 TEST(NativeData, ColourSpacesOfTheProgramNotOfItsProcsets) {
   const std::string body =
       "%%BeginResource: procset AGM\n/DeviceN[/_cyan_/_magenta_]/DeviceCMYK{}]def\n"
