@@ -24,11 +24,13 @@ step() {  # ends the previous stage's clock and starts the next
   echo; echo "=== $*"
 }
 
-run_ctest() {  # name, ctest args...; leaves the run's counts in ctest_total/_failed/_skipped
-  local name=$1; shift
-  local log; log=$(mktemp)
-  ctest "$@" --output-on-failure 2>&1 | tee "$log"
-  local rc=${PIPESTATUS[0]}
+ctest_into() {  # log, ctest args...: the run's whole output into the log
+  local log=$1; shift
+  ctest "$@" --output-on-failure >"$log" 2>&1
+}
+
+ctest_summary() {  # name, log; leaves the run's counts in ctest_total/_failed/_skipped
+  local name=$1 log=$2
   local closing; closing=$(grep -E 'tests passed|tests failed' "$log" | tail -n 1)
   summary+=("$name: $closing")
   ctest_total=; ctest_failed=
@@ -39,6 +41,14 @@ run_ctest() {  # name, ctest args...; leaves the run's counts in ctest_total/_fa
   ctest_skipped=$skipped
   skipped_total=$((skipped_total + skipped))
   ((skipped)) && summary+=("$name skipped: $skipped, listed above with the reason in their output")
+}
+
+run_ctest() {  # name, ctest args...: runs in the foreground, output shown as it comes
+  local name=$1; shift
+  local log; log=$(mktemp)
+  ctest "$@" --output-on-failure 2>&1 | tee "$log"
+  local rc=${PIPESTATUS[0]}
+  ctest_summary "$name" "$log"
   rm -f "$log"
   return "$rc"
 }
@@ -53,44 +63,83 @@ else
   summary+=("native: build failed"); status=1
 fi
 
-step "fuzzing (smoke run)"
-fuzz_log=$(mktemp)
-PELMORA_BUILD_ROOT="$root" scripts/fuzz.sh "${PELMORA_FUZZ_SECONDS:-10}" 2>&1 | tee "$fuzz_log"
-[ "${PIPESTATUS[0]}" -eq 0 ] || status=1
-while IFS= read -r line; do summary+=("$line"); done < <(grep '^fuzz' "$fuzz_log")
-rm -f "$fuzz_log"
-
 step "Windows x64 build"
+win64_built=
 if cmake --preset win64 -B "$root/win64" >/dev/null && cmake --build "$root/win64" -j "$jobs"; then
-  step "Windows x64 tests under wine64"
-  source scripts/wine-env.sh "$PWD/$root/win64"
-  pelmora_wine_start
-  # A window test that fails twice in a row fails; once may be Wine still settling activation.
-  run_ctest win64 --test-dir "$root/win64" --repeat until-pass:2 || status=1
-  pelmora_wine_stop
+  win64_built=1
 else
   summary+=("win64: build failed"); status=1
 fi
 
 step "Windows x86 build"
+win32_built=
 if cmake --preset win32 -B "$root/win32" >/dev/null && cmake --build "$root/win32" -j "$jobs"; then
-  # The same tests as the x64 build's, in a 64-bit prefix of its own as on 64-bit Windows.
-  x86_reason=$(cat .cache/x86-tests-skipped 2>/dev/null)
-  step "Windows x86 tests under Wine's 32-bit loader"
-  if [ -z "$x86_reason" ]; then
-    source scripts/wine-env.sh "$PWD/$root/win32"
-    pelmora_wine_start
-  fi
-  run_ctest win32 --test-dir "$root/win32" --repeat until-pass:2 || status=1
-  [ -z "$x86_reason" ] && pelmora_wine_stop
+  win32_built=1
+else
+  summary+=("win32: build failed"); status=1
+fi
+
+# The two Wine runs and the fuzzers side by side: the window tests spend most of their time waiting
+# for windows, and each build has a prefix, a wineserver and a display of its own.
+step "Windows x64 tests under wine64, x86 tests under Wine's 32-bit loader, fuzzing (smoke run), side by side"
+logs=$(mktemp -d)
+x86_reason=$(cat .cache/x86-tests-skipped 2>/dev/null)
+pids=()
+if [ -n "$win64_built" ]; then
+  (
+    source scripts/wine-env.sh "$PWD/$root/win64"
+    PELMORA_DISPLAY_FROM=90 pelmora_wine_start
+    # A window test that fails twice in a row fails; once may be Wine still settling activation.
+    ctest_into "$logs/win64" --test-dir "$root/win64" --repeat until-pass:2
+    rc=$?
+    pelmora_wine_stop
+    exit "$rc"
+  ) &
+  pids+=("$!:win64")
+fi
+if [ -n "$win32_built" ]; then
+  (
+    # The same tests as the x64 build's, in a 64-bit prefix of its own as on 64-bit Windows.
+    if [ -z "$x86_reason" ]; then
+      source scripts/wine-env.sh "$PWD/$root/win32"
+      PELMORA_DISPLAY_FROM=141 pelmora_wine_start
+    fi
+    ctest_into "$logs/win32" --test-dir "$root/win32" --repeat until-pass:2
+    rc=$?
+    [ -z "$x86_reason" ] && pelmora_wine_stop
+    exit "$rc"
+  ) &
+  pids+=("$!:win32")
+fi
+PELMORA_BUILD_ROOT="$root" scripts/fuzz.sh "${PELMORA_FUZZ_SECONDS:-10}" >"$logs/fuzz" 2>&1
+fuzz_rc=$?
+declare -A rcs=()
+for entry in "${pids[@]}"; do
+  wait "${entry%%:*}"; rcs[${entry#*:}]=$?
+done
+
+echo; echo "=== fuzzing (smoke run)"
+cat "$logs/fuzz"
+[ "$fuzz_rc" -eq 0 ] || status=1
+while IFS= read -r line; do summary+=("$line"); done < <(grep '^fuzz' "$logs/fuzz")
+if [ -n "$win64_built" ]; then
+  echo; echo "=== Windows x64 tests under wine64"
+  cat "$logs/win64"
+  ctest_summary win64 "$logs/win64"
+  [ "${rcs[win64]}" -eq 0 ] || status=1
+fi
+if [ -n "$win32_built" ]; then
+  echo; echo "=== Windows x86 tests under Wine's 32-bit loader"
+  cat "$logs/win32"
+  ctest_summary win32 "$logs/win32"
+  [ "${rcs[win32]}" -eq 0 ] || status=1
   if [ -n "$ctest_total" ]; then
     summary+=("win32: $((ctest_total - ctest_failed - ctest_skipped)) passed, $ctest_failed failed, $ctest_skipped skipped${x86_reason:+ ($x86_reason)}")
   else
     summary+=("win32: the tests gave no result"); status=1
   fi
-else
-  summary+=("win32: build failed"); status=1
 fi
+rm -rf "$logs"
 step "done"
 
 echo

@@ -21,7 +21,10 @@ pelmora_loader=${pelmora_loader:-$pelmora_wine}
 pelmora_start_display() {
   if [ -n "${PELMORA_KEEP_DISPLAY:-}" ] && [ -n "${DISPLAY:-}" ]; then return; fi
   local n
-  for n in $(seq 90 140); do
+  # Runs side by side take displays from ranges of their own: two scans of one range at once could
+  # both take the same free number.
+  local from=${PELMORA_DISPLAY_FROM:-90}
+  for n in $(seq "$from" $((from + 50))); do
     [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] && continue
     Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
     pelmora_xvfb_pid=$!
