@@ -1284,8 +1284,15 @@ void ColourantScan::Search(std::string_view text, std::size_t from, std::size_t 
     const std::size_t end = at + word.size();
     return text.substr(at, word.size()) == word && (end >= text.size() || PsDelimiter(text[end]));
   };
-  for (std::size_t at = text.find_first_of("/%", from); at != std::string_view::npos && at < until;
-       at = text.find_first_of("/%", at + 1)) {
+  // Two searches for single bytes, each repeated only once passed: a search for either byte went
+  // a byte at a time, and cost more than the rest of the check.
+  std::size_t slash = text.find('/', from), percent = text.find('%', from);
+  for (std::size_t at = std::min(slash, percent); at != std::string_view::npos && at < until; at = std::min(slash, percent)) {
+    if (at == slash) {
+      slash = text.find('/', at + 1);
+    } else {
+      percent = text.find('%', at + 1);
+    }
     if (text[at] == '%') {
       // A procset's code sets up colour spaces for whatever it is handed, placeholders and all:
       // only the program's own count.
