@@ -10,7 +10,6 @@
 #include <new>
 #include <optional>
 #include <system_error>
-#include <thread>
 
 #include "analysis/ansi_text.h"
 #include "analysis/run_error.h"
@@ -411,7 +410,7 @@ int Scan(const ScanOptions& o, Console& console) {
   // The next documents are read while this one is checked. One document gains nothing from it,
   // and on one processor the two threads would only take turns.
   std::optional<DocumentReadAhead> ahead;
-  if (items.size() > 1 && watch.OverPlatform() && std::thread::hardware_concurrency() > 1) ahead.emplace();
+  if (items.size() > 1 && watch.OverPlatform() && DocumentReadAhead::Processors() > 1) ahead.emplace();
   std::size_t queued = 0;
   for (std::size_t i = 0; i < items.size(); ++i) {
     for (; ahead && queued < items.size(); ++queued) {

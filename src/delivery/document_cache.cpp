@@ -6,6 +6,12 @@
 
 #include "analysis/read_buffer.h"
 
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <sched.h>
+#endif
+
 namespace pelmora::delivery {
 
 
@@ -107,13 +113,29 @@ ScopedDocumentCache::~ScopedDocumentCache() {
   c.bytes = nullptr;
 }
 
+std::size_t DocumentReadAhead::Processors() {
+  // Those the process may run on: a container or a job limited to one has the machine's count in
+  // hardware_concurrency, and two threads there only take turns.
+#ifdef _WIN32
+  DWORD_PTR process = 0, system = 0;
+  if (::GetProcessAffinityMask(::GetCurrentProcess(), &process, &system) && process != 0) {
+    std::size_t n = 0;
+    for (; process != 0; process &= process - 1) ++n;
+    return n;
+  }
+#else
+  cpu_set_t set;
+  if (::sched_getaffinity(0, sizeof set, &set) == 0) return static_cast<std::size_t>(CPU_COUNT(&set));
+#endif
+  return std::thread::hardware_concurrency();
+}
+
 DocumentReadAhead::DocumentReadAhead(std::size_t limit) : limit_(limit), worker_([this] { Work(); }) {}
 
 DocumentReadAhead::~DocumentReadAhead() {
   {
     const std::lock_guard lock(mutex_);
     stop_ = true;
-    stopping_.store(true, std::memory_order_release);
   }
   wake_.notify_all();
   worker_.join();
@@ -133,62 +155,49 @@ bool DocumentReadAhead::Queue(const analysis::DocumentPath& path) {
     slot.size = 0;
     slot.read = slot.whole = false;
     queue_.push_back(std::move(slot));
-    queued_.fetch_add(1, std::memory_order_release);
-    wake = workerSleeps_;
+    wake = workerSleeps_ && WorkerWanted();
   }
   if (wake) wake_.notify_all();
   return true;
 }
 
-namespace {
-
-// A wait of a few microseconds is spent awake: putting a thread to sleep and waking it costs more
-// than reading a small document, and would come once per document.
-template <typename Ready>
-bool SpinFor(Ready&& ready) {
-  for (int i = 0; i < 4000; ++i) {
-    if (ready()) return true;
-    if (i % 64 == 63) std::this_thread::yield();
-  }
-  return ready();
+// Each side sleeps until the other has a batch for it, not one document: waking a thread costs
+// more than reading a small document, and once per document it would come to that.
+bool DocumentReadAhead::WorkerWanted() const {
+  const std::size_t unread = queue_.size() - toRead_;
+  return stop_ || (unread > 0 && (unread >= kBatch || queue_.size() == kAhead || mainWaits_));
 }
 
-}  // namespace
+bool DocumentReadAhead::MainServed() const {
+  return queue_.front().read && (toRead_ >= kBatch || toRead_ == queue_.size());
+}
 
 std::optional<std::string_view> DocumentReadAhead::Take() {
-  {
-    const std::lock_guard lock(mutex_);
-    if (taken_) {
-      spare_.push_back(std::move(*taken_));
-      taken_.reset();
-    }
-    if (queue_.empty()) return std::nullopt;
-  }
-  // Reads finish in order: the oldest is read once as many are done as were taken before it.
-  const std::uint64_t wanted = takenCount_ + 1;
-  SpinFor([&] { return done_.load(std::memory_order_acquire) >= wanted; });
   std::unique_lock lock(mutex_);
-  mainWaits_ = true;
-  wake_.wait(lock, [&] { return queue_.front().read; });
-  mainWaits_ = false;
+  if (taken_) {
+    spare_.push_back(std::move(*taken_));
+    taken_.reset();
+  }
+  if (queue_.empty()) return std::nullopt;
+  if (!MainServed()) {
+    mainWaits_ = true;
+    if (workerSleeps_) wake_.notify_all();  // what there is must be read now
+    wake_.wait(lock, [&] { return MainServed(); });
+    mainWaits_ = false;
+  }
   taken_ = std::move(queue_.front());
   queue_.pop_front();
   --toRead_;
-  ++takenCount_;
   if (!taken_->whole) return std::nullopt;
   return std::string_view(taken_->buffer.get(), taken_->size);
 }
 
 void DocumentReadAhead::Work() {
-  std::uint64_t read = 0;
   std::unique_lock lock(mutex_);
   while (true) {
     if (!stop_ && toRead_ == queue_.size()) {
-      lock.unlock();
-      SpinFor([&] { return queued_.load(std::memory_order_acquire) > read || stopping_.load(std::memory_order_acquire); });
-      lock.lock();
       workerSleeps_ = true;
-      wake_.wait(lock, [&] { return stop_ || toRead_ < queue_.size(); });
+      wake_.wait(lock, [&] { return WorkerWanted(); });
       workerSleeps_ = false;
     }
     if (stop_) return;
@@ -218,9 +227,7 @@ void DocumentReadAhead::Work() {
     done.whole = whole;
     done.read = true;
     ++toRead_;
-    ++read;
-    done_.fetch_add(1, std::memory_order_release);
-    if (mainWaits_) wake_.notify_all();
+    if (mainWaits_ && MainServed()) wake_.notify_all();
   }
 }
 

@@ -3,9 +3,7 @@
 // MacBinary, PDF); for a folder of small documents those opens, not the bytes, cost the time. While
 // a cache is in scope, the analysis reads the document from memory through the same reader
 // interface, so its code and results stay those of the window program.
-#include <atomic>
 #include <condition_variable>
-#include <cstdint>
 #include <cstddef>
 #include <deque>
 #include <mutex>
@@ -50,10 +48,12 @@ class ScopedDocumentCache {
 // failing reads, say) must not use it. Used by one thread; documents come out in queued order.
 class DocumentReadAhead {
  public:
-  static constexpr std::size_t kAhead = 4;
+  static constexpr std::size_t kAhead = 16, kBatch = 8;
 
   explicit DocumentReadAhead(std::size_t limit = kCachedDocumentBytes);
   ~DocumentReadAhead();
+  // The processors this process may use; with one, a read-ahead only slows the run down.
+  static std::size_t Processors();
   DocumentReadAhead(const DocumentReadAhead&) = delete;
   DocumentReadAhead& operator=(const DocumentReadAhead&) = delete;
 
@@ -72,6 +72,8 @@ class DocumentReadAhead {
     bool whole = false;
   };
   void Work();
+  bool WorkerWanted() const;  // with the lock held
+  bool MainServed() const;
 
   std::size_t limit_;
   std::mutex mutex_;
@@ -81,10 +83,6 @@ class DocumentReadAhead {
   std::optional<Slot> taken_;
   std::size_t toRead_ = 0;  // index into queue_ of the next slot to read
   bool stop_ = false, mainWaits_ = false, workerSleeps_ = false;
-  // Counted apart from the queue, for the waits spent awake.
-  std::atomic<std::uint64_t> queued_{0}, done_{0};
-  std::atomic<bool> stopping_{false};
-  std::uint64_t takenCount_ = 0;
   std::thread worker_;
 };
 
