@@ -153,23 +153,50 @@ bool DocumentReadAhead::Queue(const analysis::DocumentPath& path) {
     }
     slot.path = path;
     slot.size = 0;
-    slot.read = slot.whole = false;
+    slot.state = Slot::State::kQueued;
+    slot.whole = false;
     queue_.push_back(std::move(slot));
+    ++unread_;
     wake = workerSleeps_ && WorkerWanted();
   }
   if (wake) wake_.notify_all();
   return true;
 }
 
-// Each side sleeps until the other has a batch for it, not one document: waking a thread costs
-// more than reading a small document, and once per document it would come to that.
+// The worker sleeps until there is a batch for it, not one document: waking a thread costs more
+// than reading a small document.
 bool DocumentReadAhead::WorkerWanted() const {
-  const std::size_t unread = queue_.size() - toRead_;
-  return stop_ || (unread > 0 && (unread >= kBatch || queue_.size() == kAhead || mainWaits_));
+  return stop_ || unread_ >= kBatch || (unread_ > 0 && queue_.size() == kAhead);
 }
 
-bool DocumentReadAhead::MainServed() const {
-  return queue_.front().read && (toRead_ >= kBatch || toRead_ == queue_.size());
+void DocumentReadAhead::Read(Slot& slot, std::unique_lock<std::mutex>& lock) {
+  slot.state = Slot::State::kReading;
+  --unread_;
+  const analysis::DocumentPath path = slot.path;
+  analysis::ReadBuffer buffer = std::move(slot.buffer);
+  lock.unlock();
+  std::size_t size = 0;
+  bool whole = false;
+  try {
+    if (!buffer) buffer = analysis::MakeReadBuffer(limit_ + 1);
+    // The platform's reader itself: the opener the analysis uses is the main thread's to swap.
+    const auto reader = analysis::OpenPlatformDocument(path);
+    while (size < limit_ + 1) {
+      const std::size_t got = reader->Read(buffer.get() + size, limit_ + 1 - size);
+      if (got == 0) break;
+      size += got;
+    }
+    whole = size <= limit_;
+  } catch (...) {
+    // The analysis meets the failure itself when it opens the document.
+  }
+  lock.lock();
+  // A deque's elements stay put while others come and go at its ends, and one being read is not
+  // taken: the slot is still there.
+  slot.buffer = std::move(buffer);
+  slot.size = size;
+  slot.whole = whole;
+  slot.state = Slot::State::kRead;
 }
 
 std::optional<std::string_view> DocumentReadAhead::Take() {
@@ -179,15 +206,19 @@ std::optional<std::string_view> DocumentReadAhead::Take() {
     taken_.reset();
   }
   if (queue_.empty()) return std::nullopt;
-  if (!MainServed()) {
+  Slot& front = queue_.front();
+  callerCaughtUp_ = front.state != Slot::State::kRead;
+  if (front.state == Slot::State::kQueued) {
+    // Not begun: read here rather than wait for the thread, which may be asleep or may share this
+    // processor.
+    Read(front, lock);
+  } else if (front.state == Slot::State::kReading) {
     mainWaits_ = true;
-    if (workerSleeps_) wake_.notify_all();  // what there is must be read now
-    wake_.wait(lock, [&] { return MainServed(); });
+    wake_.wait(lock, [&] { return front.state == Slot::State::kRead; });
     mainWaits_ = false;
   }
-  taken_ = std::move(queue_.front());
+  taken_ = std::move(front);
   queue_.pop_front();
-  --toRead_;
   if (!taken_->whole) return std::nullopt;
   return std::string_view(taken_->buffer.get(), taken_->size);
 }
@@ -195,39 +226,25 @@ std::optional<std::string_view> DocumentReadAhead::Take() {
 void DocumentReadAhead::Work() {
   std::unique_lock lock(mutex_);
   while (true) {
-    if (!stop_ && toRead_ == queue_.size()) {
+    if (!stop_ && unread_ == 0) {
       workerSleeps_ = true;
       wake_.wait(lock, [&] { return WorkerWanted(); });
       workerSleeps_ = false;
     }
     if (stop_) return;
-    Slot& slot = queue_[toRead_];  // a deque's elements stay put while others come and go at its ends
-    const analysis::DocumentPath path = slot.path;
-    analysis::ReadBuffer buffer = std::move(slot.buffer);
-    lock.unlock();
-    std::size_t size = 0;
-    bool whole = false;
-    try {
-      if (!buffer) buffer = analysis::MakeReadBuffer(limit_ + 1);
-      // The platform's reader itself: the opener the analysis uses is the main thread's to swap.
-      const auto reader = analysis::OpenPlatformDocument(path);
-      while (size < limit_ + 1) {
-        const std::size_t got = reader->Read(buffer.get() + size, limit_ + 1 - size);
-        if (got == 0) break;
-        size += got;
-      }
-      whole = size <= limit_;
-    } catch (...) {
-      // The analysis meets the failure itself when it opens the document.
+    // In order while the caller finds its documents read. Once it has caught up, it reads from
+    // the front itself, and this thread from the back: the two meet once a batch instead of one
+    // waiting for the other at every document.
+    const auto notBegun = [](const Slot& s) { return s.state == Slot::State::kQueued; };
+    Slot* next = nullptr;
+    if (callerCaughtUp_) {
+      if (const auto it = std::find_if(queue_.rbegin(), queue_.rend(), notBegun); it != queue_.rend()) next = &*it;
+    } else if (const auto it = std::find_if(queue_.begin(), queue_.end(), notBegun); it != queue_.end()) {
+      next = &*it;
     }
-    lock.lock();
-    Slot& done = queue_[toRead_];
-    done.buffer = std::move(buffer);
-    done.size = size;
-    done.whole = whole;
-    done.read = true;
-    ++toRead_;
-    if (mainWaits_ && MainServed()) wake_.notify_all();
+    if (!next) continue;
+    Read(*next, lock);
+    if (mainWaits_) wake_.notify_all();
   }
 }
 

@@ -43,7 +43,8 @@ class ScopedDocumentCache {
 };
 
 // Reads the documents of a run ahead of their turn on a thread of its own: for a folder of small
-// documents, opening and reading each takes about as long as checking it, and the two overlap.
+// documents, opening and reading each takes about as long as checking it, and the two overlap. A
+// document the thread has not begun when its turn comes is read by the caller itself.
 // The thread reads through the platform only, so a run whose opener was replaced (a test's
 // failing reads, say) must not use it. Used by one thread; documents come out in queued order.
 class DocumentReadAhead {
@@ -65,24 +66,27 @@ class DocumentReadAhead {
 
  private:
   struct Slot {
+    enum class State { kQueued, kReading, kRead };
     analysis::DocumentPath path;
     analysis::ReadBuffer buffer;
     std::size_t size = 0;
-    bool read = false;  // done, whole and within the limit or not
-    bool whole = false;
+    State state = State::kQueued;
+    bool whole = false;  // read whole and within the limit
   };
   void Work();
-  bool WorkerWanted() const;  // with the lock held
-  bool MainServed() const;
+  // With the lock held; Read lets go of it while it reads.
+  bool WorkerWanted() const;
+  void Read(Slot& slot, std::unique_lock<std::mutex>& lock);
 
   std::size_t limit_;
   std::mutex mutex_;
   std::condition_variable wake_;
-  std::deque<Slot> queue_;  // the front is taken next; reads go in order behind the taken one
+  std::deque<Slot> queue_;  // the front is taken next
   std::deque<Slot> spare_;  // buffers to use again
   std::optional<Slot> taken_;
-  std::size_t toRead_ = 0;  // index into queue_ of the next slot to read
+  std::size_t unread_ = 0;  // slots not begun
   bool stop_ = false, mainWaits_ = false, workerSleeps_ = false;
+  bool callerCaughtUp_ = false;  // its last document was not read yet when its turn came
   std::thread worker_;
 };
 
