@@ -1121,10 +1121,15 @@ class PostScriptNative {
     DocumentBytes src(path);
     LineSplitter<PostScriptNative> lines(*this);
     ColourantScan colourants(plain_.bodyColourants, plain_.cut);
-    if (src.Pass(UINT64_MAX, [&](std::string_view bytes) {
-          colourants.Put(bytes);
-          return lines.Put(bytes);
-        })) {
+    // Passing the whole document ends in "the document ended", which is no reason to drop its
+    // last line and last colour spaces; the sink asking for no more is.
+    bool stopped = false;
+    src.Pass(UINT64_MAX, [&](std::string_view bytes) {
+      colourants.Put(bytes);
+      stopped = !lines.Put(bytes);
+      return !stopped;
+    });
+    if (!stopped) {
       lines.Flush();
       colourants.Finish();
     }

@@ -548,6 +548,21 @@ def check_pdf_macbinary():
     return bytes(header) + data + pad + fork
 
 
+def check_converted_spots():
+    # A page another program turned into PostScript: no native data and no colour comments, its
+    # spot colours only in the colour spaces its page sets up. The procset's generic code sets up
+    # placeholders that print nothing.
+    out = b"%!PS-Adobe-3.0 EPSF-3.0\n%%Creator: pdftops\n%%BoundingBox: 0 0 456 567\n%%EndComments\n"
+    out += b"%%BeginProlog\n%%BeginResource: procset AGM 1 0\n"
+    out += b"/AGM_map{/ColorSpace[/DeviceN[/_cyan_/_magenta_/_yellow_/_black_]/DeviceCMYK{}]def}def\n"
+    out += b"/AGM_sep{[/Separation(Yellow)/DeviceCMYK{0 0 3 -1 roll 0}bind]setcolorspace}def\n"
+    out += b"%%EndResource\n%%EndProlog\n%%Page: 1 1\n" + drawing(3000, b"\n")
+    out += b"[/Separation (PANTONE 109 C) /DeviceCMYK\n{dup 0 mul exch dup 0.1 mul exch dup 1 mul exch 0 mul}\n] {} cs\n"
+    out += b"[1] sc\n10 10 m 20 20 l f\n[/Separation /All /DeviceCMYK {dup dup dup}] cs [1] sc\n"
+    out += b"[/DeviceN [(PANTONE 109 C) (DIC 156s*) (Black)] /DeviceCMYK {}] cs\n[1 1 1] sc\n30 30 m 40 40 l f\n"
+    return out + b"showpage\n%%Trailer\n%%EOF\n"
+
+
 CHECK_DOCUMENTS = [
     ("c01-rgb-everything.ai", check_rgb_everything),
     ("c02-cmyk-clean.eps", check_cmyk_clean),
@@ -568,6 +583,7 @@ CHECK_DOCUMENTS = [
     ("c17-pdf-macbinary.ai", check_pdf_macbinary),
     ("c18-pdf-long-content.ai", check_pdf_long_content),
     ("c19-pdf-linked-proxy.ai", check_pdf_linked_proxy),
+    ("c20-converted-spots.eps", check_converted_spots),
 ]
 
 
