@@ -410,7 +410,13 @@ int Scan(const ScanOptions& o, Console& console) {
   // The next documents are read while this one is checked. One document gains nothing from it,
   // and on one processor the two threads would only take turns.
   std::optional<DocumentReadAhead> ahead;
-  if (items.size() > 1 && watch.OverPlatform() && DocumentReadAhead::Processors() > 1) ahead.emplace();
+  if (items.size() > 1 && watch.OverPlatform() && DocumentReadAhead::Processors() > 1) {
+    try {
+      ahead.emplace();
+    } catch (const std::system_error&) {
+      // No thread to be had: the documents are read in turn, as on one processor.
+    }
+  }
   std::size_t queued = 0;
   for (std::size_t i = 0; i < items.size(); ++i) {
     for (; ahead && queued < items.size(); ++queued) {
