@@ -193,7 +193,8 @@ build() {  # source, triplet, extra arguments for the builder
   local source=$1 triplet=$2; shift 2
   local dir; dir=$(unpacked "$source")
   local prefix="$dir/$triplet"
-  local stamp="recipe $recipe"
+  # The libraries it is built with are part of what it is: a new libjpeg or zstd rebuilds tiff.
+  local stamp="recipe $recipe${*:+ with $*}"
   if [ -f "$prefix/.stamp" ] && [ "$(cat "$prefix/.stamp")" = "$stamp" ]; then
     echo "$prefix"; return 0
   fi
