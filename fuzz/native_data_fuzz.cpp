@@ -29,6 +29,8 @@ void Check(bool ok) {
 void Bounded(const NativeFacts& f) {
   Check(f.fonts.size() <= kNativeNames && f.spotColours.size() <= kNativeNames && f.includedFonts.size() <= kNativeNames);
   Check(f.placements.size() <= kNativePlacements);
+  Check(f.bodyColourants.size() <= kNativeNames && f.artboards.size() <= kNativeArtboards);
+  for (const auto& a : f.artboards) Check(std::isfinite(a[0]) && a[0] >= 0 && std::isfinite(a[1]) && a[1] >= 0);
   Check(f.decodedBytes <= kNativeDecodedBytes + (1 << 20));
   for (const NativePlacement& p : f.placements) {
     if (p.widthPt) Check(std::isfinite(*p.widthPt) && *p.widthPt > 0 && std::isfinite(*p.heightPt) && *p.heightPt > 0);
@@ -100,7 +102,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::string text = in.ConsumeBytesAsString(in.ConsumeIntegralInRange<std::size_t>(0, 1 << 16));
   bool failed = false;
   if (raw) {
-    Bounded(Read(text, piece, lend, failing, failed));
+    const NativeFacts f = Read(text, piece, lend, failing, failed);
+    Bounded(f);
+    // Any pieces give the colour spaces the whole does, and the same artboards.
+    bool wholeFailed = false;
+    const NativeFacts whole = Read(text, text.size() + 1, true, -1, wholeFailed);
+    Check(!wholeFailed);
+    if (!failed) Check(whole.bodyColourants == f.bodyColourants && whole.artboards == f.artboards && whole.bleed == f.bleed);
     return 0;
   }
   // A text with a marker of its own would be read from that marker on.
