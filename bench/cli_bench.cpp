@@ -6,7 +6,6 @@
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
-#include <chrono>
 #include <cstdlib>
 #include <fstream>
 #include <limits>
@@ -16,11 +15,11 @@
 #include "cli/scan_run.h"
 #include "documents.h"
 #include "large_ai.h"
+#include "paired_timing.h"
 
 namespace {
 
 namespace fs = std::filesystem;
-using Clock = std::chrono::steady_clock;
 
 constexpr int kDocuments = 1000;
 
@@ -61,78 +60,36 @@ std::uint64_t ReadAll(const std::vector<fs::path>& files) {
 
 // `mode` is "", "--json" or "--check" (the preflight; its documents all name missing images).
 void ScanDelivery(benchmark::State& state, const fs::path& folder, const std::vector<fs::path>& files, const char* mode) {
-  double scan = 0, read = 0, scanMin = 1e9, readMin = 1e9;
-  std::int64_t n = 0;
   std::vector<fs::path> args;
   if (*mode) args.emplace_back(mode);
   args.push_back(folder);
-  const bool check = std::string_view(mode) == "--check";
-  for (auto _ : state) {
-    // Alternate the order so that neither side always meets the other's cache state.
-    const bool readFirst = (n++ % 2) == 0;
-    double readS = 0;
-    auto plainRead = [&] {
-      const auto t = Clock::now();
-      benchmark::DoNotOptimize(ReadAll(files));
-      readS = std::chrono::duration<double>(Clock::now() - t).count();
-    };
-    if (readFirst) plainRead();
-    NullConsole console;
-    const auto t = Clock::now();
-    const int status = pelmora::cli::RunScan(args, console);
-    const double scanS = std::chrono::duration<double>(Clock::now() - t).count();
-    if (!readFirst) plainRead();
-    if (status != (check ? pelmora::cli::kExitFindings : pelmora::cli::kExitAllAnalysed)) {
-      state.SkipWithError("the scan failed");
-      break;
-    }
-    benchmark::DoNotOptimize(console.bytes);
-    state.SetIterationTime(scanS);
-    scan += scanS;
-    read += readS;
-    scanMin = std::min(scanMin, scanS);
-    readMin = std::min(readMin, readS);
-  }
-  state.counters["read_ms"] = benchmark::Counter(read * 1e3 / static_cast<double>(n));
-  state.counters["ratio"] = benchmark::Counter(read > 0 ? scan / read : 0);
-  state.counters["ratio_min"] = benchmark::Counter(n > 0 ? scanMin / readMin : 0);
+  const int expected = std::string_view(mode) == "--check" ? pelmora::cli::kExitFindings : pelmora::cli::kExitAllAnalysed;
+  pelmora::bench::TimeAgainst(
+      state, "read", "the scan failed",
+      [&] {
+        NullConsole console;
+        const int status = pelmora::cli::RunScan(args, console);
+        benchmark::DoNotOptimize(console.bytes);
+        return status == expected;
+      },
+      [&] { benchmark::DoNotOptimize(ReadAll(files)); });
   state.counters["documents"] = benchmark::Counter(static_cast<double>(files.size()));
 }
 
 // --check reads the document's header, XMP packet and native data; the baseline reads the file
 // once and inflates the native data, already in memory, once.
 void CheckLargeIllustrator(benchmark::State& state, const fs::path& document, const std::string& native) {
-  double scan = 0, base = 0, scanMin = 1e9, baseMin = 1e9;
-  std::int64_t n = 0;
   const std::vector<fs::path> args = {"--check", document};
-  for (auto _ : state) {
-    const bool baseFirst = (n++ % 2) == 0;
-    double baseS = 0;
-    auto baseline = [&] {
-      const auto t = Clock::now();
-      benchmark::DoNotOptimize(pelmora::bench::PlainRead(document, std::numeric_limits<std::uint64_t>::max()));
-      benchmark::DoNotOptimize(pelmora::bench::Inflate(native));
-      baseS = std::chrono::duration<double>(Clock::now() - t).count();
-    };
-    if (baseFirst) baseline();
-    NullConsole console;
-    const auto t = Clock::now();
-    const int status = pelmora::cli::RunScan(args, console);
-    const double scanS = std::chrono::duration<double>(Clock::now() - t).count();
-    if (!baseFirst) baseline();
-    if (status != pelmora::cli::kExitFindings) {
-      state.SkipWithError("the check failed");
-      break;
-    }
-    state.SetIterationTime(scanS);
-    scan += scanS;
-    base += baseS;
-    scanMin = std::min(scanMin, scanS);
-    baseMin = std::min(baseMin, baseS);
-  }
-  state.counters["baseline_ms"] = benchmark::Counter(base * 1e3 / static_cast<double>(n));
-  state.counters["ratio"] = benchmark::Counter(base > 0 ? scan / base : 0);
-  state.counters["ratio_min"] = benchmark::Counter(n > 0 ? scanMin / baseMin : 0);
+  pelmora::bench::TimeAgainst(
+      state, "baseline", "the check failed",
+      [&] {
+        NullConsole console;
+        return pelmora::cli::RunScan(args, console) == pelmora::cli::kExitFindings;
+      },
+      [&] {
+        benchmark::DoNotOptimize(pelmora::bench::PlainRead(document, std::numeric_limits<std::uint64_t>::max()));
+        benchmark::DoNotOptimize(pelmora::bench::Inflate(native));
+      });
 }
 
 }  // namespace

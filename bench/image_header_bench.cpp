@@ -5,7 +5,6 @@
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
-#include <chrono>
 #include <cstdlib>
 #include <fstream>
 #include <vector>
@@ -13,12 +12,12 @@
 #include "delivery/image_collect.h"
 #include "base/text_utf8.h"
 #include "documents.h"
+#include "paired_timing.h"
 #include "preflight/linked_files.h"
 
 namespace {
 
 namespace fs = std::filesystem;
-using Clock = std::chrono::steady_clock;
 using namespace pelmora;
 
 constexpr int kImages = 1000;
@@ -69,35 +68,17 @@ void LinkedHeaders(benchmark::State& state, const fs::path& folder, const std::v
   for (const fs::path& f : files) {
     base.links.push_back({f.filename().string(), delivery::ImageLocation::Status::kLinks, pelmora::base::PathText(f)});
   }
-  double headers = 0, read = 0, headersMin = 1e9, readMin = 1e9;
-  std::int64_t n = 0;
   std::size_t known = 0;
-  for (auto _ : state) {
-    const bool readFirst = (n++ % 2) == 0;
-    double readS = 0;
-    auto plain = [&] {
-      const auto t = Clock::now();
-      benchmark::DoNotOptimize(PlainReads(files));
-      readS = std::chrono::duration<double>(Clock::now() - t).count();
-    };
-    if (readFirst) plain();
-    preflight::CheckFacts facts = base;
-    const auto t = Clock::now();
-    preflight::AddLinkedFiles(facts, [&](const preflight::CheckFacts::Link& l) { return preflight::OpenFound(delivery, l.found); });
-    const double headersS = std::chrono::duration<double>(Clock::now() - t).count();
-    if (!readFirst) plain();
-    known = static_cast<std::size_t>(
-        std::count_if(facts.placed.begin(), facts.placed.end(), [](const preflight::Placed& p) { return p.widthPx && p.color; }));
-    state.SetIterationTime(headersS);
-    headers += headersS;
-    read += readS;
-    headersMin = std::min(headersMin, headersS);
-    readMin = std::min(readMin, readS);
-  }
-  if (known != files.size()) state.SkipWithError("some header was not read");
-  state.counters["read_ms"] = benchmark::Counter(read * 1e3 / static_cast<double>(n));
-  state.counters["ratio"] = benchmark::Counter(read > 0 ? headers / read : 0);
-  state.counters["ratio_min"] = benchmark::Counter(n > 0 ? headersMin / readMin : 0);
+  pelmora::bench::TimeAgainst(
+      state, "read", "some header was not read",
+      [&] {
+        preflight::CheckFacts facts = base;
+        preflight::AddLinkedFiles(facts, [&](const preflight::CheckFacts::Link& l) { return preflight::OpenFound(delivery, l.found); });
+        known = static_cast<std::size_t>(
+            std::count_if(facts.placed.begin(), facts.placed.end(), [](const preflight::Placed& p) { return p.widthPx && p.color; }));
+        return known == files.size();
+      },
+      [&] { benchmark::DoNotOptimize(PlainReads(files)); });
   state.counters["images"] = benchmark::Counter(static_cast<double>(known));
 }
 
