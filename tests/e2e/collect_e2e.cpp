@@ -109,6 +109,17 @@ bool ChooseFolder(HWND browser, const std::wstring& folder) {
   return WaitFor(10000, [&] { return e2e::SelectBrowserFolder(browser, folder) && e2e::BrowserSelection(browser) == leaf; });
 }
 
+// Collects the document's images into the fixture's folder through the browser and its OK; `w`
+// becomes the result window.
+void CollectIntoDest(const App& app, const Fixture& fx, HWND& w) {
+  w = e2e::WaitWindow(app.pid(), kCaption);
+  ASSERT_TRUE(w);
+  HWND browser = OpenBrowser(app, w);
+  ASSERT_TRUE(browser);
+  ASSERT_TRUE(ChooseFolder(browser, fx.dest)) << e2e::Narrow(e2e::BrowserSelection(browser));
+  CloseBrowser(browser, w, IDOK);
+}
+
 class Collect : public testing::TestWithParam<bool> {};
 
 // With and without an empty first name: the empty slot must not hide the names after it.
@@ -122,12 +133,8 @@ TEST_P(Collect, CopiesThePlacedImagesByteForByte) {
   fx.WriteDocument(names);
 
   App app(L"\"" + fx.document + L"\"");
-  HWND w = e2e::WaitWindow(app.pid(), kCaption);
-  ASSERT_TRUE(w);
-  HWND browser = OpenBrowser(app, w);
-  ASSERT_TRUE(browser);
-  ASSERT_TRUE(ChooseFolder(browser, fx.dest)) << e2e::Narrow(e2e::BrowserSelection(browser));
-  CloseBrowser(browser, w, IDOK);
+  HWND w = nullptr;
+  ASSERT_NO_FATAL_FAILURE(CollectIntoDest(app, fx, w));
 
   EXPECT_TRUE(WaitFor(10000, [&] {
     return e2e::ReadFileBytes(fx.dest + L"\\" + a) == aBytes && e2e::ReadFileBytes(fx.dest + L"\\" + b) == bBytes;
@@ -186,12 +193,8 @@ TEST(CollectBrowser, MissingFileIsReportedAfterTheShell) {
   fx.WriteDocument({fx.images + L"\\missing.psd", fx.images + L"\\b.psd"});
 
   App app(L"\"" + fx.document + L"\"");
-  HWND w = e2e::WaitWindow(app.pid(), kCaption);
-  ASSERT_TRUE(w);
-  HWND browser = OpenBrowser(app, w);
-  ASSERT_TRUE(browser);
-  ASSERT_TRUE(ChooseFolder(browser, fx.dest)) << e2e::Narrow(e2e::BrowserSelection(browser));
-  CloseBrowser(browser, w, IDOK);
+  HWND w = nullptr;
+  ASSERT_NO_FATAL_FAILURE(CollectIntoDest(app, fx, w));
 
   // The shell's own reports first, if any; the program's box comes once the copy has returned.
   int own = 0;
@@ -227,12 +230,8 @@ TEST(CollectBrowser, NetworkNamesAreLeftOutAndNamedToTheUser) {
   fx.WriteDocument({unc, fx.images + L"\\a.psd", L"//pelmora-nohost.invalid/share/y.tif"});
 
   App app(L"\"" + fx.document + L"\"");
-  HWND w = e2e::WaitWindow(app.pid(), kCaption);
-  ASSERT_TRUE(w);
-  HWND browser = OpenBrowser(app, w);
-  ASSERT_TRUE(browser);
-  ASSERT_TRUE(ChooseFolder(browser, fx.dest)) << e2e::Narrow(e2e::BrowserSelection(browser));
-  CloseBrowser(browser, w, IDOK);
+  HWND w = nullptr;
+  ASSERT_NO_FATAL_FAILURE(CollectIntoDest(app, fx, w));
 
   const e2e::MessageBoxInfo box = e2e::WaitMessageBox(app.pid());
   ASSERT_TRUE(box.hwnd);
