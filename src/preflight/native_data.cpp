@@ -1219,13 +1219,13 @@ namespace {
 constexpr std::size_t kColourSpaceBytes = 1024;
 constexpr std::size_t kColourantsPerSpace = 32;
 
-bool PsWhite(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f' || c == 0; }
-bool PsDelimiter(char c) { return PsWhite(c) || std::strchr("()<>[]{}/%", c) != nullptr; }
+// PostScript's white space and delimiters are PDF's.
+bool PsDelimiter(char c) { return PdfWhite(c) || PdfDelimiter(c); }
 
 // A string or name literal at `i`, moving `i` past it; nothing for anything else (a variable, a
 // procedure: what a procset's generic code has).
 std::optional<std::string> Literal(std::string_view text, std::size_t& i) {
-  while (i < text.size() && PsWhite(text[i])) ++i;
+  while (i < text.size() && PdfWhite(text[i])) ++i;
   if (i >= text.size()) return std::nullopt;
   if (text[i] == '/') {
     const std::size_t start = ++i;
@@ -1261,7 +1261,7 @@ void ColourantScan::Put(std::string_view bytes) {
     // Small pieces gather until what is searched has its colour space's room behind it.
     tail_.append(bytes);
     if (tail_.size() >= 3 * K) {
-      Search(tail_, 0, tail_.size() - K);
+      Search(tail_, tail_.size() - K);
       tail_.erase(0, tail_.size() - K);
     }
     return;
@@ -1269,18 +1269,18 @@ void ColourantScan::Put(std::string_view bytes) {
   if (!tail_.empty()) {
     const std::size_t kept = tail_.size();
     tail_.append(bytes.substr(0, K));
-    Search(tail_, 0, kept);
+    Search(tail_, kept);
   }
-  Search(bytes, 0, bytes.size() - K);
+  Search(bytes, bytes.size() - K);
   tail_.assign(bytes.substr(bytes.size() - K));
 }
 
 void ColourantScan::Finish() {
-  Search(tail_, 0, tail_.size());
+  Search(tail_, tail_.size());
   tail_.clear();
 }
 
-void ColourantScan::Search(std::string_view text, std::size_t from, std::size_t until) {
+void ColourantScan::Search(std::string_view text, std::size_t until) {
   constexpr std::string_view kSeparation = "/Separation", kDeviceN = "/DeviceN";
   const auto add = [&](std::optional<std::string> name) {
     if (name && !name->empty() && !ProcessOrNone(*name)) AddOnce(out_, NameText(*name), cut_);
@@ -1291,7 +1291,7 @@ void ColourantScan::Search(std::string_view text, std::size_t from, std::size_t 
   };
   // Two searches for single bytes, each repeated only once passed: a search for either byte went
   // a byte at a time, and cost more than the rest of the check.
-  std::size_t slash = text.find('/', from), percent = text.find('%', from);
+  std::size_t slash = text.find('/'), percent = text.find('%');
   for (std::size_t at = std::min(slash, percent); at != std::string_view::npos && at < until; at = std::min(slash, percent)) {
     if (at == slash) {
       slash = text.find('/', at + 1);
@@ -1318,7 +1318,7 @@ void ColourantScan::Search(std::string_view text, std::size_t from, std::size_t 
       add(Literal(text, i));
     } else if (keyword(at, kDeviceN)) {
       std::size_t i = at + kDeviceN.size();
-      while (i < text.size() && PsWhite(text[i])) ++i;
+      while (i < text.size() && PdfWhite(text[i])) ++i;
       if (i >= text.size() || text[i] != '[') continue;
       ++i;
       for (std::size_t n = 0; n < kColourantsPerSpace; ++n) {

@@ -101,7 +101,7 @@ class ColourantScan {
   void Finish();
 
  private:
-  void Search(std::string_view text, std::size_t from, std::size_t until);
+  void Search(std::string_view text, std::size_t until);  // colour spaces that start before `until`
   std::vector<std::string>& out_;
   bool& cut_;
   std::string tail_;
